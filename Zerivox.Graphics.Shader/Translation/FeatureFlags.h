@@ -1,0 +1,36 @@
+#pragma once
+#include <cstdint>
+
+namespace Zerivox::Graphics::Shader::Translation {
+
+// Features a shader was found to use. One value per translation: the decoder
+// fills it and later passes may add bits.
+enum class FeatureFlags : uint32_t {
+    None = 0,
+    FragCoordXY = 1u << 1,
+    Bindless = 1u << 2,
+    InstanceId = 1u << 3,
+    DrawParameters = 1u << 4,
+    RtLayer = 1u << 5,
+    Shuffle = 1u << 6,
+    ViewportIndex = 1u << 7,
+    ViewportMask = 1u << 8,
+    FixedFuncAttr = 1u << 9,
+    LocalMemory = 1u << 10,
+    SharedMemory = 1u << 11,
+    Store = 1u << 12,
+    VtgAsCompute = 1u << 13,
+};
+
+constexpr FeatureFlags operator|(FeatureFlags a, FeatureFlags b) {
+    return static_cast<FeatureFlags>(static_cast<uint32_t>(a) | static_cast<uint32_t>(b));
+}
+constexpr FeatureFlags operator&(FeatureFlags a, FeatureFlags b) {
+    return static_cast<FeatureFlags>(static_cast<uint32_t>(a) & static_cast<uint32_t>(b));
+}
+constexpr FeatureFlags& operator|=(FeatureFlags& a, FeatureFlags b) { return a = a | b; }
+constexpr bool HasFlag(FeatureFlags value, FeatureFlags flag) {
+    return (static_cast<uint32_t>(value) & static_cast<uint32_t>(flag)) == static_cast<uint32_t>(flag);
+}
+
+} // namespace Zerivox::Graphics::Shader::Translation

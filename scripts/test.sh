@@ -7,5 +7,11 @@ BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
 extra=()
 [ "${CI:-}" = "true" ] && extra+=(-DZV_WERROR=ON)
 BUILD_DIR="$BUILD_DIR" bash "$ROOT/scripts/build.sh" "${extra[@]}"
+# The differential corpus test runs shaders on a software Vulkan driver
+# through vkrun, which lives beside the corpus; build it into our tree.
+SHARED="$ROOT/../shared"
+if [ -f "$SHARED/tools/vkrun/build.sh" ] && [ ! -x "$BUILD_DIR/vkrun/vkrun" ]; then
+  BUILD_DIR="$BUILD_DIR/vkrun" bash "$SHARED/tools/vkrun/build.sh" >/dev/null
+fi
 cd "$BUILD_DIR"
 ctest --output-on-failure -j"$(nproc)"

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Runs the translator over the real-shader corpus and compares what each
+# translated compute shader computes with what its GLSL computes. Shaders
+# named in corpus-must-pass.txt must PASS; the others are reported only.
+# Exits 77 (skipped) when the shared corpus or its tools are absent.
+set -uo pipefail
+TOOL="$1"; ROOT="$2"; SCRATCH="$3"
+SHARED="${ZV_SHARED_DIR:-$ROOT/../shared}"
+DIFFTEST="$SHARED/tools/difftest/difftest"
+VKRUN="$(dirname "$TOOL")/vkrun/vkrun"
+if [ ! -d "$SHARED/corpus" ] || [ ! -f "$DIFFTEST" ]; then
+  echo "corpus or difftest absent: skipped"; exit 77
+fi
+if [ ! -x "$VKRUN" ]; then
+  echo "vkrun not built (scripts/test.sh builds it): skipped"; exit 77
+fi
+rm -rf "$SCRATCH"; mkdir -p "$SCRATCH"
+python3 "$DIFFTEST" --translator "$TOOL" --corpus "$SHARED/corpus" --vkrun "$VKRUN" \
+  --keep "$SCRATCH/keep" -j "$(nproc)" > "$SCRATCH/difftest.log" 2>&1
+cat "$SCRATCH/difftest.log"
+fail=0
+while read -r name; do
+  [ -z "$name" ] && continue
+  case "$name" in \#*) continue ;; esac
+  if ! grep -q "^PASS $name\$" "$SCRATCH/difftest.log"; then
+    echo "must-pass shader did not pass: $name"
+    fail=1
+  fi
+done < "$ROOT/tests/e2e/corpus-must-pass.txt"
+exit $fail

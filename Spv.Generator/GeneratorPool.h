@@ -1,0 +1,65 @@
+#pragma once
+// Chunked object pool for the builder's instructions and numeric literals.
+// Objects are created a chunk at a time, lent out in order, and handed out
+// again after Reset, so a long-running process stops allocating them once its
+// largest module has been built. The pool owns every object for its whole
+// life; nothing it returns may be kept past the next Reset.
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "Zerivox.Common/Exceptions.h"
+
+namespace Spv::Generator {
+
+template <typename T>
+class GeneratorPool {
+public:
+    // initialCapacity only sizes the chunk list (twice its value);
+    // chunkSize is the number of objects created at a time.
+    GeneratorPool(int32_t initialCapacity, int32_t chunkSize) : _chunkSize(chunkSize) {
+        if (chunkSize <= 0) {
+            throw Zerivox::Common::ArgumentOutOfRangeException("Chunk size must be positive.");
+        }
+        if (initialCapacity > 0) _chunks.reserve(2 * static_cast<std::size_t>(initialCapacity));
+        AddChunkIfNeeded();
+    }
+
+    GeneratorPool(const GeneratorPool&) = delete;
+    GeneratorPool& operator=(const GeneratorPool&) = delete;
+
+    // Advances to the next chunk, creating it when it does not exist yet.
+    void AddChunkIfNeeded() {
+        ++_chunkIndex;
+        if (static_cast<std::size_t>(_chunkIndex) == _chunks.size()) {
+            _chunks.push_back(std::make_unique<T[]>(static_cast<std::size_t>(_chunkSize)));
+        }
+    }
+
+    // The next object, still holding whatever its previous user left in it.
+    T* Allocate() {
+        ++_index;
+        if (_index == _chunkSize) {
+            AddChunkIfNeeded();
+            _index = 0;
+        }
+        return &_chunks[static_cast<std::size_t>(_chunkIndex)][static_cast<std::size_t>(_index)];
+    }
+
+    // Lends every object out again from the start; nothing is freed.
+    void Reset() noexcept {
+        _chunkIndex = 0;
+        _index = -1;
+    }
+
+    std::size_t ChunkCount() const noexcept { return _chunks.size(); }
+    int32_t ChunkSize() const noexcept { return _chunkSize; }
+
+private:
+    std::vector<std::unique_ptr<T[]>> _chunks;
+    int32_t _chunkIndex = -1;
+    int32_t _index = -1;
+    int32_t _chunkSize;
+};
+
+} // namespace Spv::Generator

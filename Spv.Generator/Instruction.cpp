@@ -1,0 +1,199 @@
+#include "Spv.Generator/Instruction.h"
+
+#include <array>
+#include <string_view>
+#include <unordered_map>
+
+#include "Spv.Generator/BinaryWriter.h"
+#include "Spv.Generator/DeterministicHashCode.h"
+#include "Spv.Generator/LiteralInteger.h"
+#include "Zerivox.Common/Exceptions.h"
+
+namespace Spv::Generator {
+
+namespace {
+
+using Op = Specification::Op;
+
+// Names of the opcodes this builder emits, for the diagnostic text form. The
+// values come from the SPIR-V headers; other opcodes print as numbers.
+#define ZV_OP(name) {Op::name, #name}
+const std::unordered_map<Op, std::string_view>& OpNames() {
+    static const std::unordered_map<Op, std::string_view> names = {
+        ZV_OP(OpNop), ZV_OP(OpName), ZV_OP(OpMemberName), ZV_OP(OpExtension), ZV_OP(OpExtInstImport),
+        ZV_OP(OpExtInst), ZV_OP(OpMemoryModel), ZV_OP(OpEntryPoint), ZV_OP(OpExecutionMode),
+        ZV_OP(OpCapability), ZV_OP(OpTypeVoid), ZV_OP(OpTypeBool), ZV_OP(OpTypeInt), ZV_OP(OpTypeFloat),
+        ZV_OP(OpTypeVector), ZV_OP(OpTypeImage), ZV_OP(OpTypeSampler), ZV_OP(OpTypeSampledImage),
+        ZV_OP(OpTypeArray), ZV_OP(OpTypeRuntimeArray), ZV_OP(OpTypeStruct), ZV_OP(OpTypePointer),
+        ZV_OP(OpTypeFunction), ZV_OP(OpConstantTrue), ZV_OP(OpConstantFalse), ZV_OP(OpConstant),
+        ZV_OP(OpConstantComposite), ZV_OP(OpFunction), ZV_OP(OpFunctionParameter), ZV_OP(OpFunctionEnd),
+        ZV_OP(OpFunctionCall), ZV_OP(OpVariable), ZV_OP(OpImageTexelPointer), ZV_OP(OpLoad), ZV_OP(OpStore),
+        ZV_OP(OpAccessChain), ZV_OP(OpDecorate), ZV_OP(OpMemberDecorate), ZV_OP(OpVectorExtractDynamic),
+        ZV_OP(OpVectorShuffle), ZV_OP(OpCompositeConstruct), ZV_OP(OpCompositeExtract),
+        ZV_OP(OpSampledImage), ZV_OP(OpImageSampleImplicitLod), ZV_OP(OpImageSampleExplicitLod),
+        ZV_OP(OpImageSampleDrefImplicitLod), ZV_OP(OpImageSampleDrefExplicitLod), ZV_OP(OpImageFetch),
+        ZV_OP(OpImageGather), ZV_OP(OpImageDrefGather), ZV_OP(OpImageRead), ZV_OP(OpImageWrite),
+        ZV_OP(OpImage), ZV_OP(OpImageQuerySizeLod), ZV_OP(OpImageQuerySize), ZV_OP(OpImageQueryLod),
+        ZV_OP(OpImageQueryLevels), ZV_OP(OpImageQuerySamples), ZV_OP(OpConvertFToU), ZV_OP(OpConvertFToS),
+        ZV_OP(OpConvertSToF), ZV_OP(OpConvertUToF), ZV_OP(OpFConvert), ZV_OP(OpBitcast), ZV_OP(OpSNegate),
+        ZV_OP(OpFNegate), ZV_OP(OpIAdd), ZV_OP(OpFAdd), ZV_OP(OpISub), ZV_OP(OpFSub), ZV_OP(OpIMul),
+        ZV_OP(OpFMul), ZV_OP(OpSDiv), ZV_OP(OpFDiv), ZV_OP(OpFMod), ZV_OP(OpUMulExtended),
+        ZV_OP(OpSMulExtended), ZV_OP(OpIsNan), ZV_OP(OpLogicalNotEqual), ZV_OP(OpLogicalOr),
+        ZV_OP(OpLogicalAnd), ZV_OP(OpLogicalNot), ZV_OP(OpSelect), ZV_OP(OpIEqual), ZV_OP(OpINotEqual),
+        ZV_OP(OpUGreaterThan), ZV_OP(OpSGreaterThan), ZV_OP(OpUGreaterThanEqual), ZV_OP(OpSGreaterThanEqual),
+        ZV_OP(OpULessThan), ZV_OP(OpSLessThan), ZV_OP(OpULessThanEqual), ZV_OP(OpSLessThanEqual),
+        ZV_OP(OpFOrdEqual), ZV_OP(OpFOrdNotEqual), ZV_OP(OpFOrdLessThan), ZV_OP(OpFOrdGreaterThan),
+        ZV_OP(OpFOrdLessThanEqual), ZV_OP(OpFOrdGreaterThanEqual), ZV_OP(OpShiftRightLogical),
+        ZV_OP(OpShiftRightArithmetic), ZV_OP(OpShiftLeftLogical), ZV_OP(OpBitwiseOr), ZV_OP(OpBitwiseXor),
+        ZV_OP(OpBitwiseAnd), ZV_OP(OpNot), ZV_OP(OpBitFieldInsert), ZV_OP(OpBitFieldSExtract),
+        ZV_OP(OpBitFieldUExtract), ZV_OP(OpBitReverse), ZV_OP(OpBitCount), ZV_OP(OpDPdx), ZV_OP(OpDPdy),
+        ZV_OP(OpEmitVertex), ZV_OP(OpEndPrimitive), ZV_OP(OpControlBarrier), ZV_OP(OpMemoryBarrier),
+        ZV_OP(OpAtomicExchange), ZV_OP(OpAtomicCompareExchange), ZV_OP(OpAtomicIIncrement),
+        ZV_OP(OpAtomicIDecrement), ZV_OP(OpAtomicIAdd), ZV_OP(OpAtomicSMin), ZV_OP(OpAtomicUMin),
+        ZV_OP(OpAtomicSMax), ZV_OP(OpAtomicUMax), ZV_OP(OpAtomicAnd), ZV_OP(OpAtomicOr), ZV_OP(OpAtomicXor),
+        ZV_OP(OpLoopMerge), ZV_OP(OpSelectionMerge), ZV_OP(OpLabel), ZV_OP(OpBranch),
+        ZV_OP(OpBranchConditional), ZV_OP(OpKill), ZV_OP(OpReturn), ZV_OP(OpReturnValue),
+        ZV_OP(OpGroupNonUniformAll), ZV_OP(OpGroupNonUniformAny), ZV_OP(OpGroupNonUniformAllEqual),
+        ZV_OP(OpGroupNonUniformBallot), ZV_OP(OpGroupNonUniformShuffle), ZV_OP(OpGroupNonUniformShuffleXor),
+        ZV_OP(OpGroupNonUniformShuffleUp), ZV_OP(OpGroupNonUniformShuffleDown),
+        ZV_OP(OpBeginInvocationInterlockEXT), ZV_OP(OpEndInvocationInterlockEXT),
+    };
+    return names;
+}
+#undef ZV_OP
+
+// Labels of the leading operands in the text form of a few opcodes.
+std::span<const std::string_view> OperandLabels(Op opcode) {
+    static constexpr std::array<std::string_view, 1> constant = {"Value"};
+    static constexpr std::array<std::string_view, 2> typeInt = {"Width", "Signed"};
+    static constexpr std::array<std::string_view, 1> typeFloat = {"Width"};
+    switch (opcode) {
+    case Op::OpConstant: return constant;
+    case Op::OpTypeInt: return typeInt;
+    case Op::OpTypeFloat: return typeFloat;
+    default: return {};
+    }
+}
+
+} // namespace
+
+void Instruction::Set(Specification::Op opcode, uint32_t id, Instruction* resultType) noexcept {
+    Opcode = opcode;
+    Id = id;
+    ResultType = resultType;
+    Operands.Clear();
+}
+
+void Instruction::AddOperand(std::span<IOperand* const> operands) {
+    for (IOperand* operand : operands) Operands.Add(operand);
+}
+
+void Instruction::AddOperand(std::span<LiteralInteger* const> operands) {
+    for (LiteralInteger* operand : operands) Operands.Add(operand);
+}
+
+void Instruction::AddOperand(std::span<Instruction* const> operands) {
+    for (Instruction* operand : operands) Operands.Add(operand);
+}
+
+uint16_t Instruction::GetTotalWordCount() const {
+    uint64_t count = 1;
+    if (Id != InvalidId) ++count;
+    if (ResultType != nullptr) ++count;
+    for (const IOperand* operand : Operands.AsSpan()) count += operand->GetWordCount();
+    // The encoding has 16 bits for the count; truncating would silently
+    // corrupt every instruction that follows.
+    if (count > 0xFFFF) {
+        throw Zerivox::Common::OverflowException("SPIR-V instruction exceeds 65535 words.");
+    }
+    return static_cast<uint16_t>(count);
+}
+
+void Instruction::Write(BinaryWriter& writer) const {
+    uint16_t wordCount = GetTotalWordCount();
+    writer.WriteUInt16(static_cast<uint16_t>(static_cast<uint32_t>(Opcode)));
+    writer.WriteUInt16(wordCount);
+    if (ResultType != nullptr) ResultType->WriteOperand(writer);
+    if (Id != InvalidId) writer.WriteUInt32(Id);
+    for (const IOperand* operand : Operands.AsSpan()) operand->WriteOperand(writer);
+}
+
+void Instruction::WriteOperand(BinaryWriter& writer) const {
+    if (Id == InvalidId) {
+        std::string message = "Id wasn't bound to the module, please make sure to call ";
+        if (Opcode == Op::OpVariable) {
+            message += "AddLocalVariable or AddGlobalVariable";
+        } else if (Opcode == Op::OpLabel) {
+            message += "AddLabel";
+        } else {
+            message += "Internal error";
+        }
+        throw Zerivox::Common::InvalidOperationException(message);
+    }
+    writer.WriteUInt32(Id);
+}
+
+bool Instruction::Equals(const Instruction& other) const {
+    if (this == &other) return true;
+    if (Id != other.Id) return false;
+    if ((ResultType == nullptr) != (other.ResultType == nullptr)) return false;
+    if (ResultType != nullptr && !ResultType->Equals(*other.ResultType)) return false;
+    return EqualsContent(other);
+}
+
+bool Instruction::Equals(const IOperand& other) const {
+    if (other.GetOperandType() != OperandType::Instruction) return false;
+    return Equals(static_cast<const Instruction&>(other));
+}
+
+bool Instruction::EqualsContent(const Instruction& other) const {
+    auto mine = Operands.AsSpan();
+    auto theirs = other.Operands.AsSpan();
+    if (mine.size() != theirs.size()) return false;
+    for (std::size_t i = 0; i < mine.size(); ++i) {
+        if (!mine[i]->Equals(*theirs[i])) return false;
+    }
+    return true;
+}
+
+bool Instruction::EqualsResultType(const Instruction& other) const {
+    if (ResultType == nullptr || other.ResultType == nullptr) return ResultType == other.ResultType;
+    return ResultType->Opcode == other.ResultType->Opcode && ResultType->EqualsContent(*other.ResultType);
+}
+
+uint32_t Instruction::GetHashCode() const {
+    uint32_t resultTypeHash = ResultType != nullptr ? ResultType->GetHashCode() : 0u;
+    return DeterministicHashCode::Combine(static_cast<uint32_t>(Opcode), Id, resultTypeHash, GetHashCodeContent());
+}
+
+uint32_t Instruction::GetHashCodeContent() const {
+    auto operands = Operands.AsSpan();
+    DeterministicHashCode::Combiner combiner(static_cast<uint32_t>(operands.size()));
+    for (const IOperand* operand : operands) combiner.Add(operand->GetHashCode());
+    return combiner.Finish();
+}
+
+uint32_t Instruction::GetHashCodeResultType() const {
+    if (ResultType == nullptr) return 0;
+    return DeterministicHashCode::Combine(static_cast<uint32_t>(ResultType->Opcode),
+                                          ResultType->GetHashCodeContent());
+}
+
+std::string Instruction::ToString() const {
+    std::string text;
+    if (ResultType != nullptr) {
+        text = ResultType->ToString();
+        text += ' ';
+    }
+    const auto& names = OpNames();
+    auto found = names.find(Opcode);
+    if (found != names.end()) {
+        text += found->second;
+    } else {
+        text += std::to_string(static_cast<uint32_t>(Opcode));
+    }
+    text += Operands.ToString(OperandLabels(Opcode));
+    return text;
+}
+
+} // namespace Spv::Generator

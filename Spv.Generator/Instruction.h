@@ -1,0 +1,69 @@
+#pragma once
+// One SPIR-V instruction of a module under construction. Instructions are
+// pooled and reinitialised with Set; an instruction standing as an operand of
+// another is written as its id, read at write time, so it may be used before
+// its id is known (labels and variables get theirs when they are placed).
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "Spv.Generator/IOperand.h"
+#include "Spv.Generator/InstructionOperands.h"
+#include "Spv.Generator/Specification.h"
+
+namespace Spv::Generator {
+
+class LiteralInteger;
+
+class Instruction final : public IOperand {
+public:
+    // Id of an instruction that has none, or whose id is not bound yet.
+    static constexpr uint32_t InvalidId = 0xFFFFFFFFu;
+
+    Specification::Op Opcode{};
+    uint32_t Id = 0;
+    Instruction* ResultType = nullptr;
+    InstructionOperands Operands;
+
+    Instruction() = default;
+    Instruction(const Instruction&) = delete;
+    Instruction& operator=(const Instruction&) = delete;
+
+    // Reinitialises a (possibly reused) instruction: no operands afterwards.
+    void Set(Specification::Op opcode, uint32_t id = InvalidId, Instruction* resultType = nullptr) noexcept;
+
+    void AddOperand(IOperand* operand) { Operands.Add(operand); }
+    void AddOperand(std::span<IOperand* const> operands);
+    void AddOperand(std::span<LiteralInteger* const> operands);
+    void AddOperand(std::span<Instruction* const> operands);
+
+    // Words of the encoded instruction; fails for an instruction that would
+    // not fit the 16-bit word count of the encoding.
+    uint16_t GetTotalWordCount() const;
+    // Appends the whole instruction; fails when an operand or the result
+    // type has no bound id.
+    void Write(BinaryWriter& writer) const;
+
+    OperandType GetOperandType() const override { return OperandType::Instruction; }
+    uint32_t GetWordCount() const override { return 1; }
+    // Appends this instruction's id; fails when it is not bound.
+    void WriteOperand(BinaryWriter& writer) const override;
+
+    // Same id, equal result types (recursively) and equal operands.
+    bool Equals(const Instruction& other) const;
+    bool Equals(const IOperand& other) const override;
+    // Operand lists of equal length, equal element by element.
+    bool EqualsContent(const Instruction& other) const;
+    // Both result types present, same opcode and equal operands (ids ignored).
+    bool EqualsResultType(const Instruction& other) const;
+
+    uint32_t GetHashCode() const override;
+    uint32_t GetHashCodeContent() const;
+    uint32_t GetHashCodeResultType() const;
+
+    // Diagnostic text, e.g. "OpTypeInt(Width: Int32 32, Signed: Int32 1)";
+    // never part of the module output.
+    std::string ToString() const override;
+};
+
+} // namespace Spv::Generator

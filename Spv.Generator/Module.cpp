@@ -1,0 +1,209 @@
+#include "Spv.Generator/Module.h"
+
+#include <algorithm>
+
+#include "Spv.Generator/BinaryWriter.h"
+#include "Zerivox.Common/Exceptions.h"
+
+namespace Spv::Generator {
+
+Module::Module(uint32_t version, GeneratorPool<Instruction>* instructionPool,
+               GeneratorPool<LiteralInteger>* literalPool)
+    : _version(version) {
+    if (instructionPool == nullptr) {
+        _ownInstructionPool = std::make_unique<GeneratorPool<Instruction>>(DefaultPoolCapacity, DefaultPoolChunkSize);
+        instructionPool = _ownInstructionPool.get();
+    }
+    if (literalPool == nullptr) {
+        _ownLiteralPool = std::make_unique<GeneratorPool<LiteralInteger>>(DefaultPoolCapacity, DefaultPoolChunkSize);
+        literalPool = _ownLiteralPool.get();
+    }
+    _instructionPool = instructionPool;
+    _literalPool = literalPool;
+    LiteralInteger::SetCurrentPool(_literalPool);
+}
+
+Module::~Module() {
+    // A module dropped without Generate (a failed translation) must not leave
+    // the thread pointing at a pool that may die with it.
+    if (LiteralInteger::GetCurrentPool() == _literalPool) LiteralInteger::SetCurrentPool(nullptr);
+}
+
+uint32_t Module::TakeId() {
+    // The all-ones id means "unbound" to the encoder; never hand it out.
+    if (_bound == Instruction::InvalidId) {
+        throw Zerivox::Common::OverflowException("SPIR-V module ran out of result ids.");
+    }
+    return _bound++;
+}
+
+Instruction* Module::NewInstruction(Op opcode, uint32_t id, Instruction* resultType) {
+    Instruction* instruction = _instructionPool->Allocate();
+    instruction->Set(opcode, id, resultType);
+    return instruction;
+}
+
+LiteralString* Module::NewString(std::string_view value) { return &_strings.emplace_back(value); }
+
+Instruction* Module::AddToFunctionDefinitions(Instruction* instruction) {
+    _functionsDefinitions.push_back(instruction);
+    return instruction;
+}
+
+void Module::AddCapability(Capability capability) { _capabilities.push_back(capability); }
+
+void Module::AddExtension(std::string_view name) { _extensions.emplace_back(name); }
+
+void Module::SetMemoryModel(AddressingModel addressingModel, MemoryModel memoryModel) {
+    _addressingModel = addressingModel;
+    _memoryModel = memoryModel;
+}
+
+Instruction* Module::AddExtInstImport(std::string_view name) {
+    DeterministicStringKey key{std::string(name)};
+    auto found = _extInstImportTable.find(key);
+    if (found != _extInstImportTable.end()) return found->second;
+
+    Instruction* import = NewInstruction(Op::OpExtInstImport);
+    import->AddOperand(NewString(name));
+    import->Id = TakeId();
+    _extInstImportTable.emplace(std::move(key), import);
+    _extInstImports.push_back(import);
+    return import;
+}
+
+Instruction* Module::AddEntryPoint(ExecutionModel executionModel, Instruction* function, std::string_view name,
+                                   InstructionSpan interfaces) {
+    Instruction* entryPoint = NewInstruction(Op::OpEntryPoint);
+    entryPoint->AddOperand(LiteralInteger::FromEnum(executionModel));
+    entryPoint->AddOperand(function);
+    entryPoint->AddOperand(NewString(name));
+    entryPoint->AddOperand(interfaces);
+    _entryPoints.push_back(entryPoint);
+    return entryPoint;
+}
+
+Instruction* Module::AddExecutionMode(Instruction* function, ExecutionMode mode, OperandSpan parameters) {
+    Instruction* executionMode = NewInstruction(Op::OpExecutionMode);
+    executionMode->AddOperand(function);
+    executionMode->AddOperand(LiteralInteger::FromEnum(mode));
+    executionMode->AddOperand(parameters);
+    _executionModes.push_back(executionMode);
+    return executionMode;
+}
+
+void Module::AddTypeDeclaration(Instruction* type, bool forceIdAllocation) {
+    TypeDeclarationKey key{type};
+    if (!forceIdAllocation) {
+        auto found = _typeDeclarations.find(key);
+        if (found != _typeDeclarations.end()) {
+            type->Id = found->second->Id;
+            return;
+        }
+    }
+    type->Id = TakeId();
+    // After a forced declaration, later unforced equal types resolve to it.
+    _typeDeclarations.insert_or_assign(key, type);
+    _typeDeclarationsList.push_back(type);
+}
+
+void Module::AddConstant(Instruction* constant) {
+    ConstantKey key{constant};
+    auto found = _constants.find(key);
+    if (found != _constants.end()) {
+        constant->Id = found->second->Id;
+        return;
+    }
+    constant->Id = TakeId();
+    _constants.emplace(key, constant);
+    _constantsList.push_back(constant);
+}
+
+void Module::AddGlobalVariable(Instruction* variable) {
+    variable->Id = TakeId();
+    _globals.push_back(variable);
+}
+
+void Module::AddLocalVariable(Instruction* variable) {
+    variable->Id = TakeId();
+    _functionsDefinitions.push_back(variable);
+}
+
+void Module::AddLabel(Instruction* label) {
+    label->Id = TakeId();
+    _functionsDefinitions.push_back(label);
+}
+
+void Module::AddFunction(Instruction* function) { _functionsDefinitions.push_back(function); }
+
+Instruction* Module::ExtInst(Instruction* resultType, Instruction* set, LiteralInteger* instruction,
+                             OperandSpan operands) {
+    uint32_t id = TakeId();
+    Instruction* extInst = NewInstruction(Op::OpExtInst, id, resultType);
+    extInst->AddOperand(set);
+    extInst->AddOperand(instruction);
+    extInst->AddOperand(operands);
+    return AddToFunctionDefinitions(extInst);
+}
+
+std::vector<uint8_t> Module::Generate() {
+    BinaryWriter writer(32 * _functionsDefinitions.size() + 1024);
+
+    writer.WriteUInt32(Specification::MagicNumber);
+    writer.WriteUInt32(_version);
+    writer.WriteUInt32(0); // generator
+    writer.WriteUInt32(_bound);
+    writer.WriteUInt32(0); // schema
+
+    // Module-level instructions without ids are written straight from their
+    // values; they need no pooled objects.
+    for (Capability capability : _capabilities) {
+        writer.WriteUInt16(static_cast<uint16_t>(Op::OpCapability));
+        writer.WriteUInt16(2);
+        writer.WriteUInt32(static_cast<uint32_t>(capability));
+    }
+    for (const std::string& extension : _extensions) {
+        LiteralString name(extension);
+        uint32_t wordCount = 1 + name.GetWordCount();
+        if (wordCount > 0xFFFF) {
+            throw Zerivox::Common::OverflowException("SPIR-V instruction exceeds 65535 words.");
+        }
+        writer.WriteUInt16(static_cast<uint16_t>(Op::OpExtension));
+        writer.WriteUInt16(static_cast<uint16_t>(wordCount));
+        name.WriteOperand(writer);
+    }
+    for (const Instruction* import : _extInstImports) import->Write(writer);
+
+    writer.WriteUInt16(static_cast<uint16_t>(Op::OpMemoryModel));
+    writer.WriteUInt16(3);
+    writer.WriteUInt32(static_cast<uint32_t>(_addressingModel));
+    writer.WriteUInt32(static_cast<uint32_t>(_memoryModel));
+
+    for (const Instruction* instruction : _entryPoints) instruction->Write(writer);
+    for (const Instruction* instruction : _executionModes) instruction->Write(writer);
+    for (const Instruction* instruction : _debug) instruction->Write(writer);
+    for (const Instruction* instruction : _annotations) instruction->Write(writer);
+
+    // Types, global variables and constants interleave by id: an operand
+    // always got its id before the instruction that refers to it, so id
+    // order is definition order.
+    std::vector<Instruction*> declarations;
+    declarations.reserve(_typeDeclarationsList.size() + _globals.size() + _constantsList.size());
+    declarations.insert(declarations.end(), _typeDeclarationsList.begin(), _typeDeclarationsList.end());
+    declarations.insert(declarations.end(), _globals.begin(), _globals.end());
+    declarations.insert(declarations.end(), _constantsList.begin(), _constantsList.end());
+    std::stable_sort(declarations.begin(), declarations.end(),
+                     [](const Instruction* a, const Instruction* b) { return a->Id < b->Id; });
+    for (const Instruction* instruction : declarations) instruction->Write(writer);
+
+    for (const Instruction* instruction : _functionsDeclarations) instruction->Write(writer);
+    for (const Instruction* instruction : _functionsDefinitions) instruction->Write(writer);
+
+    _instructionPool->Reset();
+    _literalPool->Reset();
+    if (LiteralInteger::GetCurrentPool() == _literalPool) LiteralInteger::SetCurrentPool(nullptr);
+
+    return writer.TakeBytes();
+}
+
+} // namespace Spv::Generator

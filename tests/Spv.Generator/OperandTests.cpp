@@ -1,0 +1,263 @@
+#include <gtest/gtest.h>
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "Spv.Generator/BinaryWriter.h"
+#include "Spv.Generator/DeterministicHashCode.h"
+#include "Spv.Generator/GeneratorPool.h"
+#include "Spv.Generator/Instruction.h"
+#include "Spv.Generator/LiteralInteger.h"
+#include "Spv.Generator/LiteralString.h"
+#include "SpirvTestSupport.h"
+#include "Zerivox.Common/Exceptions.h"
+
+using namespace Spv::Generator;
+using Op = Spv::Specification::Op;
+
+namespace {
+
+// Literal factories draw from the thread's current pool; give them one.
+class OperandTest : public ::testing::Test {
+protected:
+    void SetUp() override { LiteralInteger::SetCurrentPool(&_literals); }
+    void TearDown() override { LiteralInteger::SetCurrentPool(nullptr); }
+
+    static std::vector<uint8_t> Encode(const IOperand& operand) {
+        BinaryWriter writer(0);
+        operand.WriteOperand(writer);
+        return writer.TakeBytes();
+    }
+
+    GeneratorPool<LiteralInteger> _literals{1, 200};
+};
+
+TEST(DeterministicHashCodeTest, KnownValues) {
+    EXPECT_EQ(DeterministicHashCode::GetHashCode(""), 0x0AB656ACu);
+    EXPECT_EQ(DeterministicHashCode::GetHashCode("abc"), 0x7C9E7C38u);
+    EXPECT_EQ(DeterministicHashCode::Combine(1u, 2u), 0xF9A454C8u);
+    std::array<uint32_t, 2> values = {1u, 2u};
+    EXPECT_EQ(DeterministicHashCode::Combine(values), 0xF9A454C8u);
+}
+
+TEST_F(OperandTest, LiteralHashIgnoresKindButEqualityDoesNot) {
+    EXPECT_EQ(LiteralInteger::FromInt32(5)->GetHashCode(), 0x0A525B7Fu);
+
+    LiteralInteger* minusOne = LiteralInteger::FromInt32(-1);
+    LiteralInteger* allOnes = LiteralInteger::FromUInt32(0xFFFFFFFFu);
+    EXPECT_EQ(minusOne->Data(), ~uint64_t{0});
+    EXPECT_EQ(allOnes->Data(), 0xFFFFFFFFull);
+    EXPECT_TRUE(minusOne->Equals(*LiteralInteger::FromInt32(-1)));
+    EXPECT_FALSE(minusOne->Equals(*allOnes));
+    EXPECT_EQ(Encode(*minusOne), Encode(*allOnes)); // same word, different literal
+
+    // Same data, different kind: unequal (a signed and an unsigned 2).
+    EXPECT_FALSE(LiteralInteger::FromInt32(2)->Equals(*LiteralInteger::FromUInt32(2u)));
+    EXPECT_TRUE(LiteralInteger::FromBool(true)->Equals(*LiteralInteger::FromInt32(1)));
+    EXPECT_TRUE(LiteralInteger::FromEnum(Spv::Specification::Decoration::Location)
+                    ->Equals(*LiteralInteger::FromInt32(30)));
+}
+
+TEST_F(OperandTest, LiteralEncodings) {
+    struct Case {
+        const char* name;
+        LiteralInteger* literal;
+        std::vector<uint8_t> bytes;
+    };
+    const Case cases[] = {
+        {"int32 -2", LiteralInteger::FromInt32(-2), {0xFE, 0xFF, 0xFF, 0xFF}},
+        {"uint32", LiteralInteger::FromUInt32(0x01020304u), {0x04, 0x03, 0x02, 0x01}},
+        {"float32 1.0", LiteralInteger::FromFloat32(1.0f), {0x00, 0x00, 0x80, 0x3F}},
+        // 64-bit float: two words, low word first.
+        {"float64 -2.5", LiteralInteger::FromFloat64(-2.5), {0, 0, 0, 0, 0x00, 0x00, 0x04, 0xC0}},
+        {"float64 tiny", LiteralInteger::FromFloat64(0x1.0000000000001p-1022),
+         {0x01, 0, 0, 0, 0, 0, 0x10, 0x00}},
+        {"bool", LiteralInteger::FromBool(true), {1, 0, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Encode(*c.literal), c.bytes) << c.name;
+        EXPECT_EQ(c.literal->GetWordCount() * 4, c.bytes.size()) << c.name;
+    }
+}
+
+TEST_F(OperandTest, StringEncodingAlwaysEndsInZeroByte) {
+    struct Case {
+        std::string text;
+        std::vector<uint8_t> bytes;
+    };
+    const Case cases[] = {
+        {"", {0, 0, 0, 0}},
+        {"abc", {'a', 'b', 'c', 0}},
+        {"main", {'m', 'a', 'i', 'n', 0, 0, 0, 0}},
+        {"GLSL.std.450", {'G', 'L', 'S', 'L', '.', 's', 't', 'd', '.', '4', '5', '0', 0, 0, 0, 0}},
+        {"\xC3\xA9", {'?', '?', 0, 0}}, // non-ASCII never leaks into the binary
+    };
+    for (const Case& c : cases) {
+        LiteralString text(c.text);
+        EXPECT_EQ(Encode(text), c.bytes) << c.text;
+        EXPECT_EQ(text.GetWordCount() * 4, c.bytes.size()) << c.text;
+    }
+    EXPECT_TRUE(LiteralString("x").Equals(LiteralString("x")));
+    EXPECT_FALSE(LiteralString("x").Equals(LiteralString("X")));
+    EXPECT_FALSE(LiteralString("x").Equals(*LiteralInteger::FromInt32(int32_t{'x'})));
+}
+
+TEST_F(OperandTest, OperandListSpillsIntoGrowingArrayInOrder) {
+    Instruction instruction;
+    instruction.Set(Op::OpTypeStruct);
+    std::vector<LiteralInteger*> added;
+    for (int32_t i = 0; i < 23; ++i) {
+        added.push_back(LiteralInteger::FromInt32(i));
+        instruction.AddOperand(added.back());
+        auto span = instruction.Operands.AsSpan();
+        ASSERT_EQ(span.size(), added.size());
+        for (std::size_t k = 0; k < span.size(); ++k) ASSERT_EQ(span[k], added[k]) << "after " << i + 1;
+    }
+    // Reuse through Set starts from an empty list again.
+    instruction.Set(Op::OpReturn);
+    EXPECT_EQ(instruction.Operands.Count(), 0u);
+    instruction.AddOperand(added[3]);
+    EXPECT_EQ(instruction.Operands.AllOperands().size(), 1u);
+    EXPECT_EQ(instruction.Operands.AllOperands()[0], added[3]);
+}
+
+TEST_F(OperandTest, InstructionEncodingAndWordCount) {
+    Instruction ret;
+    ret.Set(Op::OpReturn);
+    BinaryWriter writer(0);
+    ret.Write(writer);
+    EXPECT_EQ(SpvTest::Words(writer.Bytes()), (std::vector<uint32_t>{0x00010000u | uint32_t(Op::OpReturn)}));
+
+    Instruction type;
+    type.Set(Op::OpTypeFloat, 3);
+    type.AddOperand(LiteralInteger::FromInt32(64));
+    Instruction constant;
+    constant.Set(Op::OpConstant, 9, &type);
+    constant.AddOperand(LiteralInteger::FromFloat64(1.0));
+    BinaryWriter writer2(0);
+    constant.Write(writer2);
+    EXPECT_EQ(SpvTest::Words(writer2.Bytes()),
+              (std::vector<uint32_t>{0x00050000u | uint32_t(Op::OpConstant), 3, 9, 0, 0x3FF00000u}));
+}
+
+TEST_F(OperandTest, UnboundIdsFailWithTheCallToMake) {
+    struct Case {
+        Op opcode;
+        const char* suffix;
+    };
+    const Case cases[] = {
+        {Op::OpLabel, "AddLabel"},
+        {Op::OpVariable, "AddLocalVariable or AddGlobalVariable"},
+        {Op::OpTypeInt, "Internal error"},
+    };
+    for (const Case& c : cases) {
+        Instruction unbound;
+        unbound.Set(c.opcode);
+        Instruction branch;
+        branch.Set(Op::OpBranch);
+        branch.AddOperand(&unbound);
+        BinaryWriter writer(0);
+        try {
+            branch.Write(writer);
+            ADD_FAILURE() << "no error for " << c.suffix;
+        } catch (const Zerivox::Common::InvalidOperationException& e) {
+            EXPECT_EQ(std::string(e.what()),
+                      std::string("Id wasn't bound to the module, please make sure to call ") + c.suffix);
+        }
+        // An unbound result type fails the same way.
+        Instruction value;
+        value.Set(Op::OpUndef, 5, &unbound);
+        EXPECT_THROW(value.Write(writer), Zerivox::Common::InvalidOperationException);
+    }
+}
+
+TEST_F(OperandTest, OversizedInstructionIsRejectedNotTruncated) {
+    LiteralString huge(std::string(4 * 0xFFFF, 'x'));
+    Instruction name;
+    name.Set(Op::OpName);
+    name.AddOperand(&huge);
+    EXPECT_THROW(name.GetTotalWordCount(), Zerivox::Common::OverflowException);
+}
+
+TEST_F(OperandTest, InstructionEqualityIsByValue) {
+    Instruction a, b;
+    a.Set(Op::OpTypeInt, 4);
+    a.AddOperand(LiteralInteger::FromInt32(32));
+    a.AddOperand(LiteralInteger::FromInt32(1));
+    b.Set(Op::OpTypeInt, 4);
+    b.AddOperand(LiteralInteger::FromInt32(32));
+    b.AddOperand(LiteralInteger::FromInt32(1));
+    EXPECT_TRUE(a.Equals(b));
+    EXPECT_EQ(a.GetHashCode(), b.GetHashCode());
+    b.Id = 5; // content equal, identity not
+    EXPECT_FALSE(a.Equals(b));
+    EXPECT_TRUE(a.EqualsContent(b));
+
+    Instruction c1, c2;
+    c1.Set(Op::OpConstant, 7, &a);
+    c1.AddOperand(LiteralInteger::FromInt32(5));
+    c2.Set(Op::OpConstant, 8, &b);
+    c2.AddOperand(LiteralInteger::FromInt32(5));
+    EXPECT_TRUE(c1.EqualsResultType(c2)); // result type ids are not compared
+    EXPECT_EQ(c1.GetHashCodeResultType(), c2.GetHashCodeResultType());
+    EXPECT_FALSE(c1.Equals(*LiteralInteger::FromInt32(7)));
+
+    Instruction unsignedType;
+    unsignedType.Set(Op::OpTypeInt, 4);
+    unsignedType.AddOperand(LiteralInteger::FromInt32(32));
+    unsignedType.AddOperand(LiteralInteger::FromInt32(0));
+    Instruction c3;
+    c3.Set(Op::OpConstant, 7, &unsignedType);
+    c3.AddOperand(LiteralInteger::FromInt32(5));
+    EXPECT_TRUE(c1.EqualsContent(c3));
+    EXPECT_FALSE(c1.EqualsResultType(c3));
+    EXPECT_FALSE(c1.Equals(c3)); // same id and operands, different result type
+}
+
+TEST_F(OperandTest, TextForm) {
+    Instruction type;
+    type.Set(Op::OpTypeInt, 1);
+    type.AddOperand(LiteralInteger::FromInt32(32));
+    type.AddOperand(LiteralInteger::FromInt32(1));
+    EXPECT_EQ(type.ToString(), "OpTypeInt(Width: Int32 32, Signed: Int32 1)");
+
+    Instruction constant;
+    constant.Set(Op::OpConstant, 2, &type);
+    constant.AddOperand(LiteralInteger::FromInt32(5));
+    EXPECT_EQ(constant.ToString(), "OpTypeInt(Width: Int32 32, Signed: Int32 1) OpConstant(Value: Int32 5)");
+
+    EXPECT_EQ(LiteralInteger::FromInt32(-1)->ToString(), "Int32 18446744073709551615");
+
+    Instruction name;
+    name.Set(Op::OpName);
+    name.AddOperand(&type);
+    LiteralString text("x");
+    name.AddOperand(&text);
+    EXPECT_EQ(name.ToString(), "OpName(OpTypeInt(Width: Int32 32, Signed: Int32 1), x)");
+}
+
+TEST(GeneratorPoolTest, ChunksAndResetReuseTheSameObjects) {
+    GeneratorPool<Instruction> pool(1000, 200);
+    std::vector<Instruction*> first;
+    for (int i = 0; i < 201; ++i) first.push_back(pool.Allocate());
+    EXPECT_EQ(pool.ChunkCount(), 2u);
+    EXPECT_NE(first[200], first[199] + 1); // the 201st comes from the second chunk
+    first[0]->Set(Op::OpReturn, 42);
+
+    pool.Reset();
+    Instruction* again = pool.Allocate();
+    EXPECT_EQ(again, first[0]);
+    EXPECT_EQ(again->Id, 42u); // old contents until Set overwrites them
+    for (int i = 1; i < 201; ++i) EXPECT_EQ(pool.Allocate(), first[i]);
+    EXPECT_EQ(pool.ChunkCount(), 2u);
+
+    EXPECT_THROW(GeneratorPool<Instruction>(1, 0), Zerivox::Common::ArgumentOutOfRangeException);
+}
+
+TEST(LiteralIntegerTest, NoCurrentPoolIsAnErrorNotACrash) {
+    LiteralInteger::SetCurrentPool(nullptr);
+    EXPECT_THROW(LiteralInteger::FromInt32(1), Zerivox::Common::InvalidOperationException);
+}
+
+} // namespace

@@ -69,6 +69,22 @@ public:
     }
     bool Contains(const K& key) const { return _index.find(key) != _index.end(); }
 
+    // Renames a key in place: the entry keeps its position and value. False when
+    // oldKey is absent; ArgumentException when newKey is already another entry.
+    bool ReplaceKey(const K& oldKey, const K& newKey) {
+        auto it = _index.find(oldKey);
+        if (it == _index.end()) return false;
+        if (Eq{}(oldKey, newKey)) return true;
+        if (_index.find(newKey) != _index.end()) {
+            throw ArgumentException("An item with the same key has already been added.");
+        }
+        std::size_t pos = it->second;
+        _index.erase(it);
+        _index.emplace(newKey, pos);
+        _items[pos].first = newKey;
+        return true;
+    }
+
     // Removal is O(n): it keeps the order of the remaining entries.
     bool Remove(const K& key) {
         auto it = _index.find(key);

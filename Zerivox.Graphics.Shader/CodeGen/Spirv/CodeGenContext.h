@@ -1,0 +1,190 @@
+#pragma once
+// The whole state of one SPIR-V code generation: the module being built plus
+// the tables that map the structured program's resources, inputs, outputs,
+// locals, arguments, functions and blocks to the instructions standing for
+// them, and the operations that turn AST operands into SPIR-V values.
+#include <cstdint>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "Spv.Generator/Module.h"
+#include "Zerivox.Common/OrderedMap.h"
+#include "Zerivox.Graphics.Shader/SamplerType.h"
+#include "Zerivox.Graphics.Shader/SetBindingPair.h"
+#include "Zerivox.Graphics.Shader/StructuredIr/IoDefinition.h"
+#include "Zerivox.Graphics.Shader/Translation/AggregateType.h"
+#include "Zerivox.Graphics.Shader/Translation/HostCapabilities.h"
+#include "Zerivox.Graphics.Shader/Translation/TranslationOptions.h"
+
+namespace Zerivox::Graphics::Shader {
+class IGpuAccessor;
+}
+namespace Zerivox::Graphics::Shader::Translation {
+class AttributeUsage;
+class ShaderDefinitions;
+} // namespace Zerivox::Graphics::Shader::Translation
+namespace Zerivox::Graphics::Shader::StructuredIr {
+class AstBlock;
+class AstOperand;
+class IAstNode;
+class ShaderProperties;
+class StructuredFunction;
+class StructuredProgramInfo;
+} // namespace Zerivox::Graphics::Shader::StructuredIr
+namespace Zerivox::Graphics::Shader::CodeGen {
+class CodeGenParameters;
+}
+
+namespace Zerivox::Graphics::Shader::CodeGen::Spirv {
+
+using Spv::Generator::Instruction;
+
+// A declared texture or separate sampler.
+struct SamplerDeclaration {
+    // OpTypeImage, or OpTypeSampler for a separate sampler.
+    Instruction* ImageType = nullptr;
+    // OpTypeSampledImage of ImageType (ImageType itself for a sampler).
+    Instruction* SampledImageType = nullptr;
+    // UniformConstant pointer to one element of the variable.
+    Instruction* ImagePointerType = nullptr;
+    Instruction* Image = nullptr;
+    // An array of textures: every access carries an array index.
+    bool IsIndexed = false;
+};
+
+// A declared storage image.
+struct ImageDeclaration {
+    Instruction* ImageType = nullptr;
+    Instruction* ImagePointerType = nullptr;
+    Instruction* Image = nullptr;
+    bool IsIndexed = false;
+    // Element type of the texels as declared (the image's sampled type).
+    Translation::AggregateType ComponentType = Translation::AggregateType::FP32;
+    // Declared without a format: reads and writes need the formatless
+    // storage capabilities.
+    bool Formatless = false;
+};
+
+class CodeGenContext final : public Spv::Generator::Module {
+  public:
+    using IoMapType = Common::OrderedMap<StructuredIr::IoDefinition, Instruction*>;
+    using LoopTargetMap = std::unordered_map<const StructuredIr::AstBlock*, std::pair<Instruction*, Instruction*>>;
+
+    // Labels of one AST block: the block's SPIR-V code is split wherever a
+    // nested block interrupts it, and entry n starts at label n.
+    struct BlockState {
+        std::vector<Instruction*> Labels;
+        int32_t EntryCount = 0;
+
+        // The label at index, creating unplaced labels up to it.
+        Instruction* GetLabel(CodeGenContext& context, int32_t index);
+    };
+
+    CodeGenContext(const StructuredIr::StructuredProgramInfo& info, const CodeGenParameters& parameters,
+                   Spv::Generator::GeneratorPool<Instruction>* instructionPool,
+                   Spv::Generator::GeneratorPool<Spv::Generator::LiteralInteger>* literalPool);
+
+    const StructuredIr::StructuredProgramInfo& Info;
+    // The program's inputs and outputs; a copy, because the generator adds
+    // the inputs it needs itself (the lane index of SwizzleAdd).
+    Common::OrderedSet<StructuredIr::IoDefinition> IoDefinitions;
+    const Translation::AttributeUsage& AttributeUsage;
+    const Translation::ShaderDefinitions& Definitions;
+    const StructuredIr::ShaderProperties& Properties;
+    Translation::HostCapabilities HostCapabilities;
+    IGpuAccessor& GpuAccessor;
+    Translation::TargetGraphicsApi GraphicsApi;
+
+    Common::OrderedMap<int32_t, Instruction*> ConstantBuffers;
+    Common::OrderedMap<int32_t, Instruction*> StorageBuffers;
+    Common::OrderedMap<int32_t, Instruction*> LocalMemories;
+    Common::OrderedMap<int32_t, Instruction*> SharedMemories;
+    Common::OrderedMap<SetBindingPair, SamplerType> SamplerTypes;
+    Common::OrderedMap<SetBindingPair, SamplerDeclaration> Samplers;
+    Common::OrderedMap<SetBindingPair, ImageDeclaration> Images;
+    IoMapType Inputs;
+    IoMapType Outputs;
+    IoMapType InputsPerPatch;
+    IoMapType OutputsPerPatch;
+
+    const StructuredIr::StructuredFunction* CurrentFunction = nullptr;
+    // Lookup only (never enumerated), so pointer keys cannot reach the output.
+    std::unordered_map<const StructuredIr::AstOperand*, Instruction*> Locals;
+    std::vector<Instruction*> Arguments;
+    std::vector<std::pair<const StructuredIr::StructuredFunction*, Instruction*>> Functions;
+    std::unordered_map<const StructuredIr::AstBlock*, BlockState> BlockStates;
+    // Installed by the control-flow walk of each function body.
+    LoopTargetMap* LoopTargets = nullptr;
+    StructuredIr::AstBlock* CurrentBlock = nullptr;
+
+    // Layout decorations already given to deduplicated types (by id): a type
+    // shared by two buffers is decorated once, and a buffer that needs a
+    // different layout for an equal type gets a type of its own.
+    std::unordered_map<uint32_t, int32_t> ArrayStrides;
+    std::unordered_map<uint32_t, std::pair<bool, std::vector<int32_t>>> BlockLayouts;
+
+    bool IsMainFunction = false;
+    bool MayHaveReturned = false;
+    bool NonUniformDeclared = false;
+
+    // Throws ArgumentException when the key is already present.
+    template <typename Map, typename Key, typename Value> static void AddUnique(Map& map, const Key& key, Value value);
+
+    void StartFunction(bool isMainFunction);
+    void EnterBlock(StructuredIr::AstBlock* block);
+    BlockState& GetBlockStateLazy(const StructuredIr::AstBlock* block);
+    // Ends the current SPIR-V block with a branch to a new one and returns its label.
+    Instruction* NewBlock();
+    // Inputs, outputs, per-patch inputs, per-patch outputs, each in declaration order.
+    std::vector<Instruction*> GetMainInterface() const;
+
+    // Places a label: the SPIR-V block it starts is open for instructions.
+    void PlaceLabel(Instruction* label);
+    // Records that the current SPIR-V block has its terminator.
+    void MarkTerminated() { _blockTerminated = true; }
+    bool IsBlockTerminated() const { return _blockTerminated; }
+    // Code that follows a terminator (a return in the middle of a block)
+    // goes into a new, unreachable block instead of after the terminator.
+    void EnsureBlockOpen();
+
+    Instruction* Get(Translation::AggregateType type, StructuredIr::IAstNode* node);
+    Instruction* GetWithType(StructuredIr::IAstNode* node, Translation::AggregateType& type);
+    Instruction* GetUndefined(Translation::AggregateType type);
+    Instruction* GetConstant(Translation::AggregateType type, const StructuredIr::AstOperand& operand);
+    Instruction* GetLocal(Translation::AggregateType type, const StructuredIr::AstOperand& operand);
+    Instruction* GetArgument(Translation::AggregateType type, const StructuredIr::AstOperand& operand);
+    Instruction* GetType(Translation::AggregateType type, int32_t length = 1);
+    Instruction* BitcastIfNeeded(Translation::AggregateType to, Translation::AggregateType from, Instruction* value);
+
+    Instruction* TypeS32();
+    Instruction* TypeU32();
+    Instruction* TypeFP32();
+    Instruction* TypeFP64();
+    Instruction* TypeVectorOf(Instruction* componentType, int32_t count);
+
+    Instruction* ConstantS32(int32_t value);
+    Instruction* ConstantU32(uint32_t value);
+    Instruction* ConstantFP32(float value);
+    Instruction* ConstantFP64(double value);
+
+    // Adds a capability or extension unless this module already has it.
+    void AddCapabilityOnce(spv::Capability capability);
+    void AddExtensionOnce(const char* name);
+
+  private:
+    Instruction* Undef(Instruction* type);
+
+    bool _blockTerminated = false;
+    std::vector<spv::Capability> _capabilities;
+    std::vector<const char*> _extensions;
+};
+
+template <typename Map, typename Key, typename Value>
+void CodeGenContext::AddUnique(Map& map, const Key& key, Value value) {
+    if (!map.TryAdd(key, std::move(value))) {
+        throw Common::ArgumentException("An item with the same key has already been added.");
+    }
+}
+
+} // namespace Zerivox::Graphics::Shader::CodeGen::Spirv

@@ -1,0 +1,432 @@
+#include "Zerivox.Graphics.Shader/Decoders/Decoder.h"
+
+#include <algorithm>
+#include <charconv>
+#include <deque>
+#include <limits>
+#include <span>
+#include <string>
+
+#include "Zerivox.Common/Exceptions.h"
+#include "Zerivox.Graphics.Shader/Decoders/InstFieldsAttribute.h"
+#include "Zerivox.Graphics.Shader/Decoders/InstTable.h"
+#include "Zerivox.Graphics.Shader/IGpuAccessor.h"
+#include "Zerivox.Graphics.Shader/Translation/ShaderDefinitions.h"
+
+namespace Zerivox::Graphics::Shader::Decoders {
+
+using Translation::FeatureFlags;
+
+namespace {
+
+constexpr uint64_t NoLimit = std::numeric_limits<uint64_t>::max();
+constexpr int RegisterZero = 255;
+
+std::string Hex(uint64_t value) {
+    char buffer[17];
+    const auto result = std::to_chars(buffer, buffer + sizeof(buffer), value, 16);
+    std::string text(buffer, result.ptr);
+    std::transform(text.begin(), text.end(), text.begin(), [](char c) { return c >= 'a' && c <= 'f' ? c - 32 : c; });
+    return text;
+}
+
+// Reads the instruction words of the code through the accessor. Every address
+// is checked against the code the accessor has, so no input reaches beyond it.
+class CodeReader {
+  public:
+    CodeReader(IGpuAccessor& accessor, uint64_t startAddress) : _accessor(accessor), _startAddress(startAddress) {
+        if (startAddress > std::numeric_limits<uint32_t>::max()) {
+            throw Common::ArgumentOutOfRangeException("Code start address 0x" + Hex(startAddress) +
+                                                      " is beyond the code.");
+        }
+        _code = _accessor.GetCode(startAddress, 0);
+        _size = static_cast<uint64_t>(_code.size()) * 8u;
+    }
+
+    // Bytes of whole words from the start address on.
+    uint64_t Size() const { return _size; }
+
+    // Throws unless a block may start at address (relative to the start).
+    // from is the instruction (or, for jump tables, the function) it comes from.
+    void CheckTarget(uint64_t address, uint64_t from, const char* what) const {
+        if (address >= _size) {
+            throw Common::ArgumentOutOfRangeException(std::string(what) + " target 0x" + Hex(address) + " (from 0x" +
+                                                      Hex(from) + ") lies outside the code (0x" + Hex(_size) +
+                                                      " bytes).");
+        }
+    }
+
+    // Word at a relative address; blockAddress is the start of the block being
+    // walked, so an unaligned block (a target inside a word) is read from its own
+    // start the way the accessor lays out code from an arbitrary byte address.
+    uint64_t Read(uint64_t address, uint64_t blockAddress) {
+        if ((blockAddress & 7u) == 0) {
+            const uint64_t index = address / 8u;
+            if (address >= _size || index >= _code.size()) {
+                ThrowPastEnd(address, blockAddress);
+            }
+            return _code[index];
+        }
+        const std::span<const uint64_t> words = _accessor.GetCode(_startAddress + blockAddress, 0);
+        const uint64_t index = (address - blockAddress) / 8u;
+        if (index >= words.size()) {
+            ThrowPastEnd(address, blockAddress);
+        }
+        const uint64_t word = words[index];
+        // The accessor's span is only valid until its next GetCode.
+        _code = _accessor.GetCode(_startAddress, 0);
+        return word;
+    }
+
+  private:
+    [[noreturn]] void ThrowPastEnd(uint64_t address, uint64_t blockAddress) const {
+        throw Common::ArgumentOutOfRangeException("The block at 0x" + Hex(blockAddress) +
+                                                  " runs past the end of the code (0x" + Hex(_size) + " bytes) at 0x" +
+                                                  Hex(address) + ".");
+    }
+
+    IGpuAccessor& _accessor;
+    uint64_t _startAddress;
+    std::span<const uint64_t> _code;
+    uint64_t _size = 0;
+};
+
+// Binary search for the block of L that contains address. On failure, index is
+// the last probed position (0 for an empty list).
+bool BinarySearch(const std::vector<Block*>& blocks, uint64_t address, std::size_t& index) {
+    index = 0;
+    if (blocks.empty()) {
+        return false;
+    }
+    std::size_t low = 0;
+    std::size_t high = blocks.size() - 1;
+    while (low <= high) {
+        const std::size_t mid = low + (high - low) / 2;
+        index = mid;
+        const Block* block = blocks[mid];
+        if (address < block->Address) {
+            if (mid == 0) {
+                break;
+            }
+            high = mid - 1;
+        } else if (address < block->EndAddress) {
+            return true;
+        } else {
+            low = mid + 1;
+        }
+    }
+    return false;
+}
+
+void SetUserAttributeUses(Decoder::Context& context, Translation::ShaderDefinitions& definitions, InstName name,
+                          uint64_t word) {
+    int count;
+    int offset;
+    bool perPatch;
+    bool indexed;
+    bool output;
+    if (name == InstName::Ipa) {
+        const InstIpa ipa(word);
+        count = 1;
+        offset = ipa.Imm10();
+        perPatch = false;
+        output = false;
+        indexed = ipa.Idx();
+    } else {
+        // ALD and AST share the attribute offset, per-patch and size fields.
+        const InstAld ald(word);
+        count = ald.Size() + 1;
+        offset = ald.Imm11();
+        perPatch = ald.P();
+        indexed = offset == 0 && !perPatch && ald.Ra() != RegisterZero;
+        output = name == InstName::Ast || ald.O();
+    }
+
+    DecodedProgram& program = context.Program;
+    Translation::AttributeUsage& usage = program.AttributeUsage;
+    const ShaderStage stage = definitions.Stage;
+
+    if (indexed) {
+        if (output) {
+            usage.SetAllOutputUserAttributes();
+            definitions.IndexedOutputAttributes = true;
+        } else {
+            usage.SetAllInputUserAttributes();
+            definitions.IndexedInputAttributes = true;
+        }
+        return;
+    }
+
+    for (int i = 0; i < count; i++) {
+        const int o = offset + 4 * i;
+        if (!perPatch && o >= 0x80 && o <= 0x27F) {
+            const int index = (o - 0x80) / 16;
+            if (output) {
+                usage.UsedOutputAttributes |= 1u << index;
+            } else {
+                usage.SetInputUserAttribute(index, ((o - 0x80) / 4) % 4);
+            }
+        } else if (perPatch && o >= 0x18 && o <= 0x1FF) {
+            const int index = (o - 0x18) / 16;
+            if (output) {
+                usage.UsedOutputAttributesPerPatch.Add(index);
+            } else {
+                usage.UsedInputAttributesPerPatch.Add(index);
+            }
+        }
+
+        if (output) {
+            if (o == 0x64 && stage != ShaderStage::Compute && stage != ShaderStage::Fragment) {
+                program.UsedFeatures |= FeatureFlags::RtLayer;
+            } else if (o == 0x68 && stage != ShaderStage::Fragment) {
+                program.UsedFeatures |= FeatureFlags::ViewportIndex;
+            } else if (o == 0x3A0 && stage != ShaderStage::Fragment) {
+                program.UsedFeatures |= FeatureFlags::ViewportMask;
+            } else if (o >= 0x2C0 && o <= 0x2DC && (o & 3) == 0 &&
+                       (stage == ShaderStage::Vertex || stage == ShaderStage::TessellationControl ||
+                        stage == ShaderStage::TessellationEvaluation || stage == ShaderStage::Geometry)) {
+                program.ClipDistancesWritten |= static_cast<uint8_t>(1u << ((o - 0x2C0) / 4));
+            }
+        } else {
+            if (o == 0x2E8 || (o >= 0x280 && o <= 0x2BF) || (o >= 0x300 && o <= 0x39F)) {
+                program.UsedFeatures |= FeatureFlags::FixedFuncAttr;
+            } else if ((o == 0x70 || o == 0x74) && stage == ShaderStage::Fragment) {
+                program.UsedFeatures |= FeatureFlags::FragCoordXY;
+            } else if (o == 0x2F8 && stage == ShaderStage::Vertex) {
+                program.UsedFeatures |= FeatureFlags::InstanceId;
+            }
+        }
+    }
+}
+
+// Walks the code into block from its address until an instruction that ends a
+// block or the next known block (limit), whichever comes first.
+void FillBlock(Decoder::Context& context, Translation::ShaderDefinitions& definitions, CodeReader& code, Block* block,
+               uint64_t limit) {
+    DecodedProgram& program = context.Program;
+    uint64_t address = block->Address;
+
+    // address never exceeds the code size plus one word, so the sum cannot wrap.
+    while (address + 7u < limit) {
+        if ((address & 31u) == 0) {
+            address += 8;
+            continue;
+        }
+
+        const uint64_t word = code.Read(address, block->Address);
+        const InstOp op = InstTable::GetOp(address, word);
+
+        if (HasFlag(op.Props, InstProps::TexB)) {
+            program.UsedFeatures |= FeatureFlags::Bindless;
+        }
+
+        switch (op.Name) {
+        case InstName::Ald:
+        case InstName::Ast:
+        case InstName::Ipa:
+            SetUserAttributeUses(context, definitions, op.Name, word);
+            break;
+        case InstName::Atom:
+        case InstName::AtomCas:
+        case InstName::Red:
+        case InstName::Stg:
+        case InstName::SuatomB:
+        case InstName::Suatom:
+        case InstName::SuatomB2:
+        case InstName::SuatomCasB:
+        case InstName::SuatomCas:
+        case InstName::SuredB:
+        case InstName::Sured:
+        case InstName::SustDB:
+        case InstName::SustD:
+        case InstName::SustB:
+        case InstName::Sust:
+            program.UsedFeatures |= FeatureFlags::Store;
+            break;
+        case InstName::Atoms:
+        case InstName::AtomsCas:
+        case InstName::Lds:
+        case InstName::Sts:
+            program.UsedFeatures |= FeatureFlags::SharedMemory;
+            break;
+        case InstName::Ldl:
+        case InstName::Stl:
+            program.UsedFeatures |= FeatureFlags::LocalMemory;
+            break;
+        case InstName::Shfl:
+            program.UsedFeatures |= FeatureFlags::Shuffle;
+            break;
+        case InstName::Ssy:
+        case InstName::Pbk:
+        case InstName::Pcnt:
+            block->PushOps.push_back(program.CreatePushOpInfo(op));
+            break;
+        default:
+            break;
+        }
+
+        block->Ops.push_back(op);
+        address += 8;
+
+        if (HasFlag(op.Props, InstProps::Bra)) {
+            break;
+        }
+    }
+
+    block->EndAddress = address;
+}
+
+} // namespace
+
+Decoder::Context::Context(DecodedProgram& program, IGpuAccessor& gpuAccessor)
+    : Program(program), GpuAccessor(gpuAccessor), Cb1Limit(gpuAccessor.QueryConstantBuffer1Size()) {}
+
+DecodedProgram Decoder::Decode(Translation::ShaderDefinitions& definitions, IGpuAccessor& gpuAccessor,
+                               uint64_t startAddress) {
+    DecodedProgram program(gpuAccessor);
+    Context context(program, gpuAccessor);
+    CodeReader code(gpuAccessor, startAddress);
+
+    std::deque<DecodedFunction*> functionQueue;
+
+    auto enqueueFunction = [&](uint64_t address) {
+        if (DecodedFunction* const* known = program.Functions.Find(address)) {
+            return *known;
+        }
+        DecodedFunction* function = program.CreateFunction(address);
+        program.Functions.Set(address, function);
+        functionQueue.push_back(function);
+        return function;
+    };
+
+    code.CheckTarget(0, 0, "Entry");
+    program.MainFunction = enqueueFunction(0);
+
+    while (!functionQueue.empty()) {
+        DecodedFunction* function = functionQueue.front();
+        functionQueue.pop_front();
+
+        std::vector<Block*> blocks; // sorted by address, non-overlapping
+        std::deque<Block*> workQueue;
+        BlockMap known;
+
+        auto getBlock = [&](uint64_t address) {
+            auto it = known.find(address);
+            if (it != known.end()) {
+                return it->second;
+            }
+            Block* block = program.CreateBlock(address);
+            known.emplace(address, block);
+            workQueue.push_back(block);
+            return block;
+        };
+        // Jump-table targets come from constant buffer data: check them like code targets.
+        const std::function<Block*(uint64_t)> getTableTarget = [&](uint64_t address) {
+            code.CheckTarget(address, function->Address, "Jump-table");
+            return getBlock(address);
+        };
+
+        getBlock(function->Address);
+
+        // Every queued block has a unique address inside the code and is walked or
+        // split once; a jump-table pass only repeats while it links a BRX not seen
+        // before, so the loop ends on any input.
+        while (true) {
+            while (!workQueue.empty()) {
+                Block* block = workQueue.front();
+                workQueue.pop_front();
+
+                std::size_t index;
+                if (BinarySearch(blocks, block->Address, index)) {
+                    Block* container = blocks[index];
+                    if (container->Address == block->Address) {
+                        throw Common::InvalidOperationException("Found duplicate block address on the list.");
+                    }
+                    container->Split(block);
+                    blocks.insert(blocks.begin() + static_cast<std::ptrdiff_t>(index) + 1, block);
+                    continue;
+                }
+
+                uint64_t limit = NoLimit;
+                if (!blocks.empty()) {
+                    const Block* candidate = blocks[index];
+                    if (candidate->Address < block->Address) {
+                        if (index + 1 < blocks.size()) {
+                            limit = blocks[index + 1]->Address;
+                        }
+                    } else {
+                        limit = candidate->Address;
+                    }
+                }
+
+                FillBlock(context, definitions, code, block, limit);
+
+                if (!block->Ops.empty()) {
+                    for (const PushOpInfo* pushOp : block->PushOps) {
+                        const uint64_t target = pushOp->Op.GetAbsoluteAddress();
+                        code.CheckTarget(target, pushOp->Op.Address, "Push");
+                        getBlock(target);
+                    }
+
+                    const InstOp last = block->GetLastOp();
+                    if (last.Name == InstName::Cal) {
+                        const uint64_t target = last.GetAbsoluteAddress();
+                        code.CheckTarget(target, last.Address, "Call");
+                        enqueueFunction(target)->AddCaller(function);
+                    } else if (last.Name == InstName::Bra) {
+                        const uint64_t target = last.GetAbsoluteAddress();
+                        code.CheckTarget(target, last.Address, "Branch");
+                        Block* targetBlock = getBlock(target);
+                        block->Successors.push_back(targetBlock);
+                        targetBlock->Predecessors.push_back(block);
+                    }
+
+                    if (!IsUnconditionalBranch(last)) {
+                        code.CheckTarget(block->EndAddress, last.Address, "Fall-through");
+                        Block* next = getBlock(block->EndAddress);
+                        block->Successors.insert(block->Successors.begin(), next);
+                        next->Predecessors.push_back(block);
+                    }
+                }
+
+                std::size_t position = 0;
+                if (!blocks.empty()) {
+                    position = blocks[index]->Address < block->Address ? index + 1 : index;
+                }
+                blocks.insert(blocks.begin() + static_cast<std::ptrdiff_t>(position), block);
+            }
+
+            for (Block* block : blocks) {
+                for (std::size_t k = 0; k < block->PushOps.size(); k++) {
+                    PropagatePushOp(program, known, block, static_cast<int>(k));
+                }
+            }
+
+            if (!FindBrxTargets(context, blocks, getTableTarget)) {
+                break;
+            }
+        }
+
+        function->SetBlocks(std::move(blocks));
+    }
+
+    return program;
+}
+
+bool Decoder::IsPopBranch(InstName name) {
+    return name == InstName::Brk || name == InstName::Cont || name == InstName::Sync;
+}
+
+bool Decoder::IsUnconditionalBranch(const InstOp& op) {
+    return HasFlag(op.Props, InstProps::Bra) && IsUnconditional(op);
+}
+
+bool Decoder::IsUnconditional(const InstOp& op) {
+    if ((op.Name == InstName::Bra || op.Name == InstName::Exit) && (op.RawOpCode & 0x1Fu) != 0xFu) {
+        return false;
+    }
+    // Bits 16-19 are read for every block-ending form, CAL included.
+    return ((op.RawOpCode >> 16) & 0xFu) == 7u;
+}
+
+} // namespace Zerivox::Graphics::Shader::Decoders

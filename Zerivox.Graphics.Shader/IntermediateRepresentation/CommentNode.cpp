@@ -1,0 +1,11 @@
+#include "Zerivox.Graphics.Shader/IntermediateRepresentation/CommentNode.h"
+
+#include <utility>
+
+namespace Zerivox::Graphics::Shader::IntermediateRepresentation {
+
+CommentNode::CommentNode(IrArena& arena, std::string comment)
+    : Operation(arena, NodeKind::Comment, Instruction::Comment, 0, Operands(), Operands()),
+      Comment(std::move(comment)) {}
+
+} // namespace Zerivox::Graphics::Shader::IntermediateRepresentation

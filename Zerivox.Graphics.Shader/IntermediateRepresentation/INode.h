@@ -1,0 +1,72 @@
+#pragma once
+#include <cstdint>
+
+namespace Zerivox::Graphics::Shader::IntermediateRepresentation {
+
+class Operand;
+class Operation;
+class TextureOperation;
+class CommentNode;
+class PhiNode;
+class NodeList;
+
+enum class NodeKind : uint8_t {
+    Operation,
+    TextureOperation,
+    Comment,
+    Phi,
+};
+
+// A node of a block's operation list: an Operation (or one of its subclasses)
+// or a PhiNode. The node itself is its list handle: it carries the links of
+// the intrusive list it belongs to, so a pass can keep a node pointer and
+// insert before/after it or remove it in constant time.
+//
+// Dispatch is by NodeKind (no virtual calls); As*() give the concrete type.
+// Nodes are owned by the translation's IrArena and never copied.
+class INode {
+public:
+    INode(const INode&) = delete;
+    INode& operator=(const INode&) = delete;
+    INode(INode&&) = delete;
+    INode& operator=(INode&&) = delete;
+
+    NodeKind Kind() const { return _kind; }
+    bool IsPhi() const { return _kind == NodeKind::Phi; }
+
+    // Null when the node is of another kind. Every non-phi node is an Operation.
+    Operation* AsOperation();
+    const Operation* AsOperation() const;
+    TextureOperation* AsTextureOperation();
+    const TextureOperation* AsTextureOperation() const;
+    CommentNode* AsComment();
+    PhiNode* AsPhi();
+    const PhiNode* AsPhi() const;
+
+    int DestsCount() const;
+    int SourcesCount() const;
+    // Index errors raise IndexOutOfRangeException (PhiNode::GetDest: ArgumentOutOfRangeException).
+    Operand* GetDest(int index) const;
+    Operand* GetSource(int index) const;
+    // Replaces a source, moving the use registration of local variables.
+    void SetSource(int index, Operand* source);
+
+    // Links of the operation list the node is in; all null when it is in none
+    // (a removed node has no successor any more).
+    INode* ListNext() const { return _next; }
+    INode* ListPrevious() const { return _prev; }
+    NodeList* List() const { return _list; }
+
+protected:
+    explicit INode(NodeKind kind) : _kind(kind) {}
+    ~INode() = default;
+
+private:
+    friend class NodeList;
+    INode* _prev = nullptr;
+    INode* _next = nullptr;
+    NodeList* _list = nullptr;
+    NodeKind _kind;
+};
+
+} // namespace Zerivox::Graphics::Shader::IntermediateRepresentation

@@ -1,0 +1,96 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <initializer_list>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "Zerivox.Graphics.Shader/IntermediateRepresentation/BasicBlock.h"
+#include "Zerivox.Graphics.Shader/IntermediateRepresentation/CommentNode.h"
+#include "Zerivox.Graphics.Shader/IntermediateRepresentation/Function.h"
+#include "Zerivox.Graphics.Shader/IntermediateRepresentation/Operand.h"
+#include "Zerivox.Graphics.Shader/IntermediateRepresentation/Operation.h"
+#include "Zerivox.Graphics.Shader/IntermediateRepresentation/PhiNode.h"
+#include "Zerivox.Graphics.Shader/IntermediateRepresentation/TextureOperation.h"
+
+namespace Zerivox::Graphics::Shader::IntermediateRepresentation {
+
+// Storage of every IR object of one translation.
+//
+// Ownership: one IrArena per translation (the translation context owns it).
+// Every stage that creates IR - the builder (EmitterContext), the CFG/SSA
+// construction, register passing, the helper-function generator, the
+// optimiser, the transforms - creates it here, through the New* members
+// (or OperandHelper, which forwards here). Nothing is freed before the arena
+// dies, and everything is freed when it does, so links between operands,
+// nodes and blocks are plain non-owning pointers and a node that a pass
+// removes from its block simply stays allocated.
+//
+// Reaching the arena: EmitterContext::Arena(), BasicBlock::Arena() and
+// Operation::Arena() all give the arena that made them, so a pass that holds
+// a block or a node can create new IR without extra plumbing.
+//
+// Objects live in deques (stable addresses, allocation in chunks); operand
+// pointer arrays of operations come from a bump allocator.
+class IrArena {
+public:
+    using Operands = std::span<Operand* const>;
+
+    IrArena() = default;
+    IrArena(const IrArena&) = delete;
+    IrArena& operator=(const IrArena&) = delete;
+
+    Operand* NewOperand(OperandType type, int32_t value = 0);
+    // Register operand as it is; the zero register and the true predicate
+    // become constants only through OperandHelper::Register.
+    Operand* NewOperand(Decoders::Register reg);
+
+    Operation* NewOperation(Instruction inst, Operand* dest, Operands sources);
+    Operation* NewOperation(Instruction inst, Operand* dest, std::initializer_list<Operand*> sources) {
+        return NewOperation(inst, dest, Operands(sources.begin(), sources.size()));
+    }
+    Operation* NewOperation(Instruction inst, StorageKind storageKind, Operand* dest, Operands sources);
+    Operation* NewOperation(Instruction inst, StorageKind storageKind, Operand* dest,
+                            std::initializer_list<Operand*> sources) {
+        return NewOperation(inst, storageKind, dest, Operands(sources.begin(), sources.size()));
+    }
+    // Several destinations (null entries allowed).
+    Operation* NewOperation(Instruction inst, int32_t index, Operands dests, Operands sources);
+    Operation* NewOperation(Instruction inst, int32_t index, std::initializer_list<Operand*> dests,
+                            std::initializer_list<Operand*> sources) {
+        return NewOperation(inst, index, Operands(dests.begin(), dests.size()),
+                            Operands(sources.begin(), sources.size()));
+    }
+
+    TextureOperation* NewTextureOperation(Instruction inst, SamplerType type, TextureFormat format,
+                                          TextureFlags flags, int32_t set, int32_t binding, int32_t index,
+                                          Operands dests, Operands sources);
+
+    CommentNode* NewComment(std::string text);
+    PhiNode* NewPhi(Operand* dest);
+    BasicBlock* NewBlock();
+    Function* NewFunction(std::vector<BasicBlock*> blocks, std::string name, bool returnsValue, int inArgumentCount,
+                          int outArgumentCount);
+
+    // Uninitialised array of n operand pointers, owned by the arena (n = 0
+    // gives null). For Operation's operand arrays.
+    Operand** AllocOperandArray(std::size_t n);
+
+private:
+    std::deque<Operand> _operands;
+    std::deque<Operation> _operations;
+    std::deque<TextureOperation> _textureOperations;
+    std::deque<CommentNode> _comments;
+    std::deque<PhiNode> _phis;
+    std::deque<BasicBlock> _blocks;
+    std::deque<Function> _functions;
+
+    std::vector<std::unique_ptr<Operand*[]>> _chunks;
+    Operand** _chunkCursor = nullptr;
+    std::size_t _chunkLeft = 0;
+};
+
+} // namespace Zerivox::Graphics::Shader::IntermediateRepresentation

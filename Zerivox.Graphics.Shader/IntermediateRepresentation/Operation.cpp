@@ -1,0 +1,201 @@
+#include "Zerivox.Graphics.Shader/IntermediateRepresentation/Operation.h"
+
+#include <string>
+
+#include "Zerivox.Common/Exceptions.h"
+#include "Zerivox.Graphics.Shader/IntermediateRepresentation/IrArena.h"
+
+namespace Zerivox::Graphics::Shader::IntermediateRepresentation {
+
+using Common::ArgumentNullException;
+using Common::IndexOutOfRangeException;
+
+namespace {
+
+void AddUse(Operand* operand, INode* node) {
+    if (operand != nullptr && operand->Type == OperandType::LocalVariable) operand->Uses.Add(node);
+}
+
+void RemoveUse(Operand* operand, INode* node) {
+    if (operand != nullptr && operand->Type == OperandType::LocalVariable) operand->Uses.Remove(node);
+}
+
+void SetDefinition(Operand* operand, INode* node) {
+    if (operand != nullptr && operand->Type == OperandType::LocalVariable) operand->Definition = node;
+}
+
+[[noreturn]] void ThrowIndex(int index, uint32_t count) {
+    throw IndexOutOfRangeException("Index " + std::to_string(index) + " was outside the bounds of the array (length " +
+                                   std::to_string(count) + ").");
+}
+
+[[noreturn]] void ThrowNullSource() {
+    throw ArgumentNullException("Value cannot be null. (Parameter 'sources')");
+}
+
+}  // namespace
+
+void Operation::InitSources(Operands sources) {
+    _sourcesCount = static_cast<uint32_t>(sources.size());
+    _sources = _arena->AllocOperandArray(sources.size());
+    for (std::size_t i = 0; i < sources.size(); i++) {
+        if (sources[i] == nullptr) ThrowNullSource();
+        _sources[i] = sources[i];
+    }
+    for (std::size_t i = 0; i < sources.size(); i++) AddUse(_sources[i], this);
+}
+
+Operation::Operation(IrArena& arena, Instruction inst, Operand* dest, Operands sources)
+    : INode(NodeKind::Operation), Inst(inst), _arena(&arena) {
+    InitSources(sources);
+    if (dest != nullptr) {
+        _dests = _arena->AllocOperandArray(1);
+        _dests[0] = dest;
+        _destsCount = 1;
+        dest->Definition = this;
+    }
+}
+
+Operation::Operation(IrArena& arena, Instruction inst, IntermediateRepresentation::StorageKind storageKind,
+                     Operand* dest, Operands sources)
+    : Operation(arena, inst, dest, sources) {
+    StorageKind = storageKind;
+}
+
+Operation::Operation(IrArena& arena, Instruction inst, int32_t index, Operands dests, Operands sources)
+    : Operation(arena, NodeKind::Operation, inst, index, dests, sources) {}
+
+Operation::Operation(IrArena& arena, NodeKind kind, Instruction inst, int32_t index, Operands dests,
+                     Operands sources)
+    : INode(kind), Inst(inst), Index(index), _arena(&arena) {
+    InitSources(sources);
+    _destsCount = static_cast<uint32_t>(dests.size());
+    _dests = _arena->AllocOperandArray(dests.size());
+    for (std::size_t i = 0; i < dests.size(); i++) {
+        _dests[i] = dests[i];
+        SetDefinition(dests[i], this);
+    }
+}
+
+void Operation::set_Dest(Operand* dest) {
+    if (dest == nullptr) {
+        _dests = nullptr;
+        _destsCount = 0;
+        return;
+    }
+    SetDefinition(dest, this);
+    _dests = _arena->AllocOperandArray(1);
+    _dests[0] = dest;
+    _destsCount = 1;
+}
+
+Operand* Operation::GetDest(int index) const {
+    if (index < 0 || static_cast<uint32_t>(index) >= _destsCount) ThrowIndex(index, _destsCount);
+    return _dests[index];
+}
+
+Operand* Operation::GetSource(int index) const {
+    if (index < 0 || static_cast<uint32_t>(index) >= _sourcesCount) ThrowIndex(index, _sourcesCount);
+    return _sources[index];
+}
+
+void Operation::SetDest(int index, Operand* dest) {
+    if (index < 0 || static_cast<uint32_t>(index) >= _destsCount) ThrowIndex(index, _destsCount);
+    Operand* old = _dests[index];
+    if (old != nullptr && old->Type == OperandType::LocalVariable) old->Definition = nullptr;
+    SetDefinition(dest, this);
+    _dests[index] = dest;
+}
+
+void Operation::SetSource(int index, Operand* source) {
+    if (index < 0 || static_cast<uint32_t>(index) >= _sourcesCount) ThrowIndex(index, _sourcesCount);
+    // Add before remove: when the same local goes in again the node never
+    // drops out of the set, so its place in the use order is kept.
+    AddUse(source, this);
+    RemoveUse(_sources[index], this);
+    _sources[index] = source;
+}
+
+void Operation::InsertSource(int index, Operand* source) {
+    if (index < 0 || static_cast<uint32_t>(index) > _sourcesCount) ThrowIndex(index, _sourcesCount);
+    Operand** grown = _arena->AllocOperandArray(_sourcesCount + 1);
+    for (int i = 0; i < index; i++) grown[i] = _sources[i];
+    grown[index] = source;
+    for (uint32_t i = static_cast<uint32_t>(index); i < _sourcesCount; i++) grown[i + 1] = _sources[i];
+    _sources = grown;
+    _sourcesCount++;
+    AddUse(source, this);
+}
+
+void Operation::RemoveSource(int index) {
+    SetSource(index, nullptr);
+    for (uint32_t i = static_cast<uint32_t>(index); i + 1 < _sourcesCount; i++) _sources[i] = _sources[i + 1];
+    _sourcesCount--;
+    if (_sourcesCount == 0) _sources = nullptr;
+}
+
+void Operation::AppendDests(Operands dests) {
+    if (dests.empty()) return;
+    Operand** grown = _arena->AllocOperandArray(_destsCount + dests.size());
+    for (uint32_t i = 0; i < _destsCount; i++) grown[i] = _dests[i];
+    for (std::size_t i = 0; i < dests.size(); i++) {
+        grown[_destsCount + i] = dests[i];
+        SetDefinition(dests[i], this);
+    }
+    _dests = grown;
+    _destsCount += static_cast<uint32_t>(dests.size());
+}
+
+void Operation::AppendSources(Operands sources) {
+    if (sources.empty()) return;
+    for (Operand* s : sources) {
+        if (s == nullptr) ThrowNullSource();
+    }
+    Operand** grown = _arena->AllocOperandArray(_sourcesCount + sources.size());
+    for (uint32_t i = 0; i < _sourcesCount; i++) grown[i] = _sources[i];
+    for (std::size_t i = 0; i < sources.size(); i++) grown[_sourcesCount + i] = sources[i];
+    _sources = grown;
+    _sourcesCount += static_cast<uint32_t>(sources.size());
+    for (Operand* s : sources) AddUse(s, this);
+}
+
+void Operation::TurnInto(Instruction newInst, Operand* source) {
+    if (source == nullptr) throw ArgumentNullException("Value cannot be null. (Parameter 'source')");
+    Inst = newInst;
+    AddUse(source, this);
+    for (uint32_t i = 0; i < _sourcesCount; i++) RemoveUse(_sources[i], this);
+    _sources = _arena->AllocOperandArray(1);
+    _sources[0] = source;
+    _sourcesCount = 1;
+}
+
+void Operation::TurnDoubleIntoFloat() {
+    if ((static_cast<uint32_t>(Inst) & 0xFFFF0000u) == static_cast<uint32_t>(Instruction::FP64)) {
+        Inst = InstCode(Inst) | Instruction::FP32;
+        return;
+    }
+    Instruction code;
+    switch (InstCode(Inst)) {
+        case Instruction::ConvertFP32ToFP64:
+        case Instruction::ConvertFP64ToFP32:
+            code = Instruction::Copy;
+            break;
+        case Instruction::ConvertFP64ToS32:
+            code = Instruction::ConvertFP32ToS32;
+            break;
+        case Instruction::ConvertFP64ToU32:
+            code = Instruction::ConvertFP32ToU32;
+            break;
+        case Instruction::ConvertS32ToFP64:
+            code = Instruction::ConvertS32ToFP32;
+            break;
+        case Instruction::ConvertU32ToFP64:
+            code = Instruction::ConvertU32ToFP32;
+            break;
+        default:
+            return;
+    }
+    Inst = code | (Inst & ~Instruction::Mask);
+}
+
+} // namespace Zerivox::Graphics::Shader::IntermediateRepresentation

@@ -1,0 +1,90 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+namespace Zerivox::Graphics::Shader::IntermediateRepresentation {
+
+class INode;
+
+// The nodes that read an operand, in first-insertion order (the order reaches
+// output through the passes that walk uses).
+//
+// A node that reads the operand through several sources is listed once but
+// counted once per source: Add and Remove are called once per source slot, so
+// replacing one of two identical sources keeps the node listed. A plain set
+// would forget the second reader and later passes would miss a use.
+//
+// Walking while removing (including the walked node) is safe: removal only
+// blanks an entry. Adding during a walk is not: take ToVector() first.
+class UseSet {
+public:
+    UseSet() = default;
+    UseSet(const UseSet&) = delete;
+    UseSet& operator=(const UseSet&) = delete;
+
+    // One more reference from node; true when node was not listed before.
+    bool Add(INode* node);
+    // One reference less from node; true when node is no longer listed.
+    // False when node was not listed at all.
+    bool Remove(INode* node);
+    bool Contains(const INode* node) const { return Find(node) >= 0; }
+    // References that node holds (number of its sources that are this operand).
+    uint32_t RefCount(const INode* node) const;
+
+    // Number of distinct nodes listed.
+    int Count() const { return static_cast<int>(_live); }
+    bool empty() const { return _live == 0; }
+
+    // First listed node, null when empty.
+    INode* First() const;
+    std::vector<INode*> ToVector() const;
+
+    class const_iterator {
+    public:
+        using value_type = INode*;
+        using difference_type = std::ptrdiff_t;
+        const_iterator() = default;
+        const_iterator(const UseSet* set, std::size_t pos) : _set(set), _pos(pos) { Skip(); }
+        INode* operator*() const { return _set->_entries[_pos].Node; }
+        const_iterator& operator++() {
+            ++_pos;
+            Skip();
+            return *this;
+        }
+        const_iterator operator++(int) {
+            const_iterator t = *this;
+            ++*this;
+            return t;
+        }
+        bool operator==(const const_iterator& o) const { return _pos == o._pos; }
+
+    private:
+        void Skip() {
+            while (_set != nullptr && _pos < _set->_entries.size() && _set->_entries[_pos].Node == nullptr) ++_pos;
+        }
+        const UseSet* _set = nullptr;
+        std::size_t _pos = 0;
+    };
+
+    const_iterator begin() const { return const_iterator(this, 0); }
+    // End is taken at call time: a walk that removes entries still ends correctly.
+    const_iterator end() const { return const_iterator(this, _entries.size()); }
+
+private:
+    struct Entry {
+        INode* Node;
+        uint32_t Refs;
+    };
+
+    int Find(const INode* node) const;
+    void Compact();
+
+    std::vector<Entry> _entries;  // insertion order; removed entries are blanked
+    std::unique_ptr<std::unordered_map<const INode*, uint32_t>> _index;  // built once the set grows
+    uint32_t _live = 0;
+};
+
+} // namespace Zerivox::Graphics::Shader::IntermediateRepresentation

@@ -1,0 +1,62 @@
+#include "Zerivox.Graphics.Shader/StructuredIr/AstOperation.h"
+
+#include <bit>
+#include <string>
+
+#include "Zerivox.Common/Exceptions.h"
+#include "Zerivox.Graphics.Shader/StructuredIr/AstHelper.h"
+
+namespace Zerivox::Graphics::Shader::StructuredIr {
+
+using IntermediateRepresentation::Instruction;
+using IntermediateRepresentation::StorageKind;
+using Translation::AggregateType;
+
+AstOperation::AstOperation(AstNodeKind kind, Instruction inst, IntermediateRepresentation::StorageKind storageKind,
+                           bool forcePrecise, std::span<IAstNode* const> sources, int32_t inArgumentsCount)
+    : AstNode(kind), Inst(inst), StorageKind(storageKind), ForcePrecise(forcePrecise),
+      _sources(sources.begin(), sources.end()) {
+    for (std::size_t i = 0; i < _sources.size(); i++) {
+        if (static_cast<int64_t>(i) < inArgumentsCount) {
+            AstHelper::AddUse(_sources[i], this);
+        } else {
+            AstHelper::AddDef(_sources[i], this);
+        }
+    }
+}
+
+AstOperation::AstOperation(Instruction inst, IntermediateRepresentation::StorageKind storageKind, bool forcePrecise,
+                           std::span<IAstNode* const> sources, int32_t inArgumentsCount)
+    : AstOperation(AstNodeKind::Operation, inst, storageKind, forcePrecise, sources, inArgumentsCount) {}
+
+AstOperation::AstOperation(Instruction inst, std::span<IAstNode* const> sources)
+    : AstOperation(AstNodeKind::Operation, inst, StorageKind::None, false, sources,
+                   static_cast<int32_t>(sources.size())) {}
+
+IAstNode* AstOperation::GetSource(int32_t index) const {
+    if (index < 0 || static_cast<std::size_t>(index) >= _sources.size()) {
+        throw Common::IndexOutOfRangeException("Index was outside the bounds of the array.");
+    }
+    return _sources[static_cast<std::size_t>(index)];
+}
+
+void AstOperation::SetSource(int32_t index, IAstNode* source) {
+    if (index < 0 || static_cast<std::size_t>(index) >= _sources.size()) {
+        throw Common::IndexOutOfRangeException("Index was outside the bounds of the array.");
+    }
+    IAstNode*& slot = _sources[static_cast<std::size_t>(index)];
+    AstHelper::RemoveUse(slot, this);
+    AstHelper::AddUse(source, this);
+    slot = source;
+}
+
+AggregateType AstOperation::GetVectorType(AggregateType type) const {
+    switch (std::popcount(static_cast<uint32_t>(Index))) {
+    case 2: return type | AggregateType::Vector2;
+    case 3: return type | AggregateType::Vector3;
+    case 4: return type | AggregateType::Vector4;
+    default: return type;
+    }
+}
+
+} // namespace Zerivox::Graphics::Shader::StructuredIr

@@ -1,0 +1,220 @@
+#include "Zerivox.Graphics.Shader/StructuredIr/StructuredProgramContext.h"
+
+#include <algorithm>
+
+#include "Zerivox.Common/Exceptions.h"
+#include "Zerivox.Graphics.Shader/IntermediateRepresentation/BasicBlock.h"
+#include "Zerivox.Graphics.Shader/IntermediateRepresentation/Operand.h"
+#include "Zerivox.Graphics.Shader/IntermediateRepresentation/Operation.h"
+#include "Zerivox.Graphics.Shader/StructuredIr/AstHelper.h"
+#include "Zerivox.Graphics.Shader/StructuredIr/AstOperation.h"
+#include "Zerivox.Graphics.Shader/Translation/AttributeUsage.h"
+#include "Zerivox.Graphics.Shader/Translation/ResourceManager.h"
+#include "Zerivox.Graphics.Shader/Translation/ShaderDefinitions.h"
+
+namespace Zerivox::Graphics::Shader::StructuredIr {
+
+using namespace IntermediateRepresentation;
+using Translation::AggregateType;
+
+StructuredProgramContext::StructuredProgramContext(const Translation::AttributeUsage& attributeUsage,
+                                                   const Translation::ShaderDefinitions& definitions,
+                                                   Translation::ResourceManager& resourceManager, bool debugMode)
+    : Info(std::make_unique<StructuredProgramInfo>()), Definitions(definitions), ResourceManager(resourceManager),
+      DebugMode(debugMode) {
+    if (definitions.GeometryPassthrough) {
+        uint32_t mask = attributeUsage.PassthroughAttributes;
+        for (int32_t location = 0; location < 32; location++) {
+            if ((mask & (1u << location)) != 0) {
+                Info->IoDefinitions.Add(IoDefinition(StorageKind::Input, IoVariable::UserDefined, location, 0));
+            }
+        }
+        Info->IoDefinitions.Add(IoDefinition(StorageKind::Input, IoVariable::Position, 0, 0));
+        Info->IoDefinitions.Add(IoDefinition(StorageKind::Input, IoVariable::PointSize, 0, 0));
+        Info->IoDefinitions.Add(IoDefinition(StorageKind::Input, IoVariable::ClipDistance, 0, 0));
+    }
+}
+
+void StructuredProgramContext::EnterFunction(int32_t blocksCount, std::string name, AggregateType returnType,
+                                             std::vector<AggregateType> inArguments,
+                                             std::vector<AggregateType> outArguments) {
+    LoopTails.clear();
+    BlockStack.clear();
+    LocalsMap.clear();
+    GotoTempAsgs.clear();
+    Gotos.clear();
+
+    CurrentBlock = Arena().New<AstBlock>(AstBlockType::Main, nullptr);
+    CurrEndIndex = blocksCount;
+    LoopEndIndex = blocksCount;
+    CurrentFunction = std::make_unique<StructuredFunction>(CurrentBlock, std::move(name), returnType,
+                                                           std::move(inArguments), std::move(outArguments));
+}
+
+void StructuredProgramContext::LeaveFunction() { Info->Functions.push_back(std::move(CurrentFunction)); }
+
+void StructuredProgramContext::EnterBlock(BasicBlock* block) {
+    // Close every AST block that ends where this IR block begins.
+    while (CurrEndIndex == block->Index && !BlockStack.empty()) {
+        const BlockStackEntry entry = BlockStack.back();
+        BlockStack.pop_back();
+        CurrentBlock = entry.Block;
+        CurrEndIndex = entry.EndIndex;
+        LoopEndIndex = entry.LoopEndIndex;
+    }
+
+    auto label = GotoTempAsgs.find(block->Index);
+    if (label != GotoTempAsgs.end()) AddGotoTempReset(block, label->second);
+
+    LookForDoWhileStatements(block);
+}
+
+static Operation* BranchOf(BasicBlock* block) {
+    INode* last = block->GetLastOp();
+    Operation* branch = last != nullptr ? last->AsOperation() : nullptr;
+    if (branch == nullptr ||
+        (branch->Inst != Instruction::Branch && branch->Inst != Instruction::BranchIfTrue &&
+         branch->Inst != Instruction::BranchIfFalse)) {
+        throw Common::InvalidOperationException("A back edge does not end in a branch.");
+    }
+    return branch;
+}
+
+// The farthest back edge that fits the current region becomes a DoWhile over
+// the blocks from here to its source; every other back edge into the block is
+// reached through a goto, whose label is placed here.
+void StructuredProgramContext::LookForDoWhileStatements(BasicBlock* block) {
+    std::vector<BasicBlock*> predecessors = block->Predecessors;
+    std::stable_sort(predecessors.begin(), predecessors.end(),
+                     [](const BasicBlock* a, const BasicBlock* b) { return a->Index > b->Index; });
+
+    bool loopOpened = false;
+    for (BasicBlock* predecessor : predecessors) {
+        if (predecessor->Index < block->Index) break;
+
+        if (!loopOpened && predecessor->Index < CurrEndIndex) {
+            IAstNode* condition = GetBranchCond(AstBlockType::DoWhile, BranchOf(predecessor));
+            AstBlock* loop = Arena().New<AstBlock>(AstBlockType::DoWhile, condition);
+            AddNode(loop);
+            PushBlock(loop);
+            CurrEndIndex = predecessor->Index + 1;
+            LoopEndIndex = CurrEndIndex;
+            LoopTails.insert(predecessor);
+            loopOpened = true;
+            continue;
+        }
+
+        AddGotoTempReset(block, GetGotoTempAsg(block->Index));
+        break;
+    }
+}
+
+void StructuredProgramContext::LookForIfStatements(BasicBlock* block, Operation* branch) {
+    BasicBlock* target = block->Branch();
+    if (target == nullptr) return;
+
+    int32_t targetIndex = target->Index;
+    bool inRegion = targetIndex < CurrEndIndex || (targetIndex == CurrEndIndex && targetIndex < LoopEndIndex);
+    bool backward = targetIndex <= block->Index;
+
+    if (inRegion && !backward) {
+        IAstNode* condition = GetBranchCond(AstBlockType::If, branch);
+        NewBlock(AstBlockType::If, condition, targetIndex);
+        return;
+    }
+    if (LoopTails.count(block) != 0) return;
+
+    AstAssignment* label = GetGotoTempAsg(targetIndex);
+    IAstNode* taken = GetBranchCond(AstBlockType::DoWhile, branch);
+    AstAssignment* setTemp = Arena().New<AstAssignment>(label->Destination(), taken);
+    AddNode(setTemp);
+    AstOperation* gotoNode = Arena().New<AstOperation>(branch->Inst, std::span<IAstNode* const>());
+    AddNode(gotoNode);
+    Gotos.push_back(GotoStatement{gotoNode, label, backward});
+}
+
+AstAssignment* StructuredProgramContext::GetGotoTempAsg(int32_t blockIndex) {
+    auto found = GotoTempAsgs.find(blockIndex);
+    if (found != GotoTempAsgs.end()) return found->second;
+    AstOperand* temp = NewTemp(AggregateType::Bool);
+    AstOperand* falseValue = NewConstant(0);
+    AstAssignment* label = Arena().New<AstAssignment>(temp, falseValue);
+    GotoTempAsgs.emplace(blockIndex, label);
+    return label;
+}
+
+void StructuredProgramContext::AddGotoTempReset(BasicBlock* block, AstAssignment* label) {
+    if (label->Parent() != nullptr) return;
+    AddNode(label);
+    // A jump into a block other than the entry may be met before any label
+    // ran, so the temp also starts false at function entry.
+    if (block->Index != 0) {
+        AstOperand* falseValue = NewConstant(0);
+        AstAssignment* reset = Arena().New<AstAssignment>(label->Destination(), falseValue);
+        CurrentFunction->MainBlock->AddFirst(reset);
+    }
+}
+
+void StructuredProgramContext::PushBlock(AstBlock* block) {
+    BlockStack.push_back(BlockStackEntry{CurrentBlock, CurrEndIndex, LoopEndIndex});
+    CurrentBlock = block;
+}
+
+void StructuredProgramContext::NewBlock(AstBlockType type, IAstNode* condition, int32_t endIndex) {
+    AstBlock* block = Arena().New<AstBlock>(type, condition);
+    AddNode(block);
+    PushBlock(block);
+    CurrEndIndex = endIndex;
+    if (type == AstBlockType::DoWhile) LoopEndIndex = endIndex;
+}
+
+IAstNode* StructuredProgramContext::GetBranchCond(AstBlockType type, Operation* branch) {
+    if (branch->Inst == Instruction::Branch) return NewConstant(type == AstBlockType::If ? 0 : -1);
+
+    IAstNode* condition = GetOperand(branch->GetSource(0));
+    bool invert = (branch->Inst == Instruction::BranchIfTrue && type == AstBlockType::If) ||
+                  (branch->Inst == Instruction::BranchIfFalse && type != AstBlockType::If);
+    return invert ? AstHelper::InverseCond(Arena(), condition) : condition;
+}
+
+AstOperand* StructuredProgramContext::NewTemp(AggregateType type) {
+    AstOperand* temp = Arena().New<AstOperand>(OperandType::LocalVariable, 0);
+    temp->VarType = type;
+    CurrentFunction->Locals.Add(temp);
+    return temp;
+}
+
+AstOperand* StructuredProgramContext::NewConstant(int32_t value) {
+    return Arena().New<AstOperand>(OperandType::Constant, value);
+}
+
+IAstNode* StructuredProgramContext::GetOperandOrCbLoad(Operand* operand) {
+    if (operand == nullptr || operand->Type != OperandType::ConstantBuffer) return GetOperand(operand);
+
+    int32_t slot = operand->GetCbufSlot();
+    int32_t wordOffset = operand->GetCbufOffset();
+    int32_t binding = ResourceManager.GetConstantBufferBinding(slot);
+    ResourceManager.SetUsedConstantBufferBinding(binding);
+
+    AstOperand* bindingOperand = NewConstant(binding);
+    AstOperand* fieldOperand = NewConstant(0);
+    AstOperand* vectorOperand = NewConstant(wordOffset >> 2);
+    AstOperand* elementOperand = NewConstant(wordOffset & 3);
+    IAstNode* sources[] = {bindingOperand, fieldOperand, vectorOperand, elementOperand};
+    return Arena().New<AstOperation>(Instruction::Load, StorageKind::ConstantBuffer, false,
+                                     std::span<IAstNode* const>(sources), 4);
+}
+
+AstOperand* StructuredProgramContext::GetOperand(Operand* operand) {
+    if (operand == nullptr) return nullptr;
+    if (operand->Type != OperandType::LocalVariable) return Arena().New<AstOperand>(*operand);
+
+    auto found = LocalsMap.find(operand);
+    if (found != LocalsMap.end()) return found->second;
+    AstOperand* local = Arena().New<AstOperand>(*operand);
+    LocalsMap.emplace(operand, local);
+    CurrentFunction->Locals.Add(local);
+    return local;
+}
+
+} // namespace Zerivox::Graphics::Shader::StructuredIr

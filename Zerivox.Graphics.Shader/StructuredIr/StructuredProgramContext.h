@@ -1,0 +1,96 @@
+#pragma once
+// State of one structuring run. Blocks are entered in index order; AST blocks
+// open when a forward branch or a back edge is met and close when the block
+// index reaches their end. Branches that fit neither shape become pending
+// gotos (see GotoElimination).
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "Zerivox.Graphics.Shader/StructuredIr/AstAssignment.h"
+#include "Zerivox.Graphics.Shader/StructuredIr/AstBlock.h"
+#include "Zerivox.Graphics.Shader/StructuredIr/AstOperand.h"
+#include "Zerivox.Graphics.Shader/StructuredIr/GotoStatement.h"
+#include "Zerivox.Graphics.Shader/StructuredIr/StructuredProgramInfo.h"
+#include "Zerivox.Graphics.Shader/Translation/AggregateType.h"
+
+namespace Zerivox::Graphics::Shader::IntermediateRepresentation {
+class BasicBlock;
+class Operand;
+class Operation;
+}
+
+namespace Zerivox::Graphics::Shader::Translation {
+class AttributeUsage;
+class ShaderDefinitions;
+class ResourceManager;
+}
+
+namespace Zerivox::Graphics::Shader::StructuredIr {
+
+class StructuredProgramContext {
+public:
+    StructuredProgramContext(const Translation::AttributeUsage& attributeUsage,
+                             const Translation::ShaderDefinitions& definitions,
+                             Translation::ResourceManager& resourceManager, bool debugMode);
+
+    StructuredProgramContext(const StructuredProgramContext&) = delete;
+    StructuredProgramContext& operator=(const StructuredProgramContext&) = delete;
+
+    void EnterFunction(int32_t blocksCount, std::string name, Translation::AggregateType returnType,
+                       std::vector<Translation::AggregateType> inArguments,
+                       std::vector<Translation::AggregateType> outArguments);
+    void LeaveFunction();
+
+    void EnterBlock(IntermediateRepresentation::BasicBlock* block);
+    void LookForIfStatements(IntermediateRepresentation::BasicBlock* block,
+                             IntermediateRepresentation::Operation* branch);
+
+    AstAssignment* GetGotoTempAsg(int32_t blockIndex);
+    void AddGotoTempReset(IntermediateRepresentation::BasicBlock* block, AstAssignment* label);
+    void NewBlock(AstBlockType type, IAstNode* condition, int32_t endIndex);
+    IAstNode* GetBranchCond(AstBlockType type, IntermediateRepresentation::Operation* branch);
+
+    AstOperand* NewTemp(Translation::AggregateType type);
+    // Constant-buffer operands become loads (assigning the buffer's binding
+    // on first use); anything else as GetOperand.
+    IAstNode* GetOperandOrCbLoad(IntermediateRepresentation::Operand* operand);
+    // The one AST operand of an IR local; a fresh one for any other operand;
+    // nullptr for nullptr.
+    AstOperand* GetOperand(IntermediateRepresentation::Operand* operand);
+
+    void AddNode(IAstNode* node) { CurrentBlock->Add(node); }
+    AstArena& Arena() { return Info->Arena; }
+    AstOperand* NewConstant(int32_t value);
+
+    struct BlockStackEntry {
+        AstBlock* Block;
+        int32_t EndIndex;
+        int32_t LoopEndIndex;
+    };
+
+    std::unordered_set<IntermediateRepresentation::BasicBlock*> LoopTails;
+    std::vector<BlockStackEntry> BlockStack;
+    std::unordered_map<IntermediateRepresentation::Operand*, AstOperand*> LocalsMap;
+    std::unordered_map<int32_t, AstAssignment*> GotoTempAsgs;
+    std::vector<GotoStatement> Gotos;
+
+    AstBlock* CurrentBlock = nullptr;
+    std::unique_ptr<StructuredFunction> CurrentFunction;
+    std::unique_ptr<StructuredProgramInfo> Info;
+    const Translation::ShaderDefinitions& Definitions;
+    Translation::ResourceManager& ResourceManager;
+
+    int32_t CurrEndIndex = 0;
+    int32_t LoopEndIndex = 0;
+    bool DebugMode;
+
+private:
+    void LookForDoWhileStatements(IntermediateRepresentation::BasicBlock* block);
+    void PushBlock(AstBlock* block);
+};
+
+} // namespace Zerivox::Graphics::Shader::StructuredIr

@@ -1,0 +1,172 @@
+#include "Zerivox.Graphics.Shader/Translation/ControlFlowGraph.h"
+
+#include <unordered_map>
+#include <utility>
+
+#include "Zerivox.Common/Exceptions.h"
+
+namespace Zerivox::Graphics::Shader::Translation {
+
+using namespace IntermediateRepresentation;
+using Common::InvalidOperationException;
+
+ControlFlowGraph::ControlFlowGraph(std::vector<BasicBlock*> blocks) : Blocks(std::move(blocks)) {
+    PostOrderMap.assign(Blocks.size(), 0);
+    if (Blocks.empty()) return;
+
+    for (std::size_t i = 0; i < Blocks.size(); i++) {
+        if (Blocks[i]->Index != static_cast<int>(i)) {
+            throw InvalidOperationException("Block at position " + std::to_string(i) + " has index " +
+                                            std::to_string(Blocks[i]->Index) + ".");
+        }
+    }
+
+    auto indexOf = [&](const BasicBlock* block) -> std::size_t {
+        auto index = static_cast<std::size_t>(block->Index);
+        if (block->Index < 0 || index >= Blocks.size() || Blocks[index] != block) {
+            throw InvalidOperationException("A successor edge leaves the function's blocks.");
+        }
+        return index;
+    };
+
+    // Explicit stack: guest functions can have thousands of blocks in a chain.
+    std::vector<bool> visited(Blocks.size(), false);
+    std::vector<BasicBlock*> stack;
+    visited[0] = true;
+    stack.push_back(Blocks[0]);
+    while (!stack.empty()) {
+        BasicBlock* block = stack.back();
+        stack.pop_back();
+        BasicBlock* next = block->Next();
+        BasicBlock* branch = block->Branch();
+        if (next != nullptr && !visited[indexOf(next)]) {
+            visited[indexOf(next)] = true;
+            stack.push_back(block);
+            stack.push_back(next);
+        } else if (branch != nullptr && !visited[indexOf(branch)]) {
+            visited[indexOf(branch)] = true;
+            stack.push_back(block);
+            stack.push_back(branch);
+        } else {
+            PostOrderMap[indexOf(block)] = static_cast<int>(PostOrderBlocks.size());
+            PostOrderBlocks.push_back(block);
+        }
+    }
+}
+
+bool ControlFlowGraph::EndsWithUnconditionalInst(const INode* node) {
+    if (node == nullptr) return false;
+    const Operation* op = node->AsOperation();
+    if (op == nullptr) return false;
+    return op->Inst == Instruction::Branch || op->Inst == Instruction::Discard || op->Inst == Instruction::Return;
+}
+
+namespace {
+
+bool IsBranch(Instruction inst) {
+    return inst == Instruction::Branch || inst == Instruction::BranchIfFalse || inst == Instruction::BranchIfTrue;
+}
+
+}  // namespace
+
+ControlFlowGraph ControlFlowGraph::Create(IrArena& arena, std::span<Operation* const> operations) {
+    struct LabelBlock {
+        BasicBlock* Block;
+        bool Placed;
+    };
+    std::unordered_map<const Operand*, LabelBlock> labels;  // lookup only, never iterated
+    std::vector<BasicBlock*> blocks;
+    BasicBlock* current = nullptr;
+    bool needsNewBlock = true;
+
+    auto linkFallThrough = [&](BasicBlock* block) {
+        if (current != nullptr && !EndsWithUnconditionalInst(current->GetLastOp())) current->set_Next(block);
+        current = block;
+    };
+    auto newBlock = [&]() {
+        BasicBlock* block = arena.NewBlock();
+        block->Index = static_cast<int>(blocks.size());
+        blocks.push_back(block);
+        linkFallThrough(block);
+        return block;
+    };
+
+    for (Operation* op : operations) {
+        if (op->Inst == Instruction::MarkLabel) {
+            Operand* label = op->Dest();
+            if (label == nullptr) throw InvalidOperationException("MarkLabel without a label.");
+            auto it = labels.find(label);
+            if (it != labels.end()) {
+                if (it->second.Placed) throw InvalidOperationException("A label is marked twice.");
+                it->second.Placed = true;
+                BasicBlock* block = it->second.Block;
+                block->Index = static_cast<int>(blocks.size());
+                blocks.push_back(block);
+                linkFallThrough(block);
+            } else {
+                BasicBlock* block = newBlock();
+                labels.emplace(label, LabelBlock{block, true});
+            }
+        } else {
+            if (needsNewBlock) newBlock();
+            current->Operations.AddLast(op);
+        }
+
+        needsNewBlock = IsBranch(op->Inst);
+        if (needsNewBlock) {
+            Operand* label = op->Dest();
+            if (label == nullptr) throw InvalidOperationException("Branch without a target label.");
+            auto it = labels.find(label);
+            BasicBlock* target;
+            if (it != labels.end()) {
+                target = it->second.Block;
+            } else {
+                target = arena.NewBlock();
+                labels.emplace(label, LabelBlock{target, false});
+            }
+            current->set_Branch(target);
+        }
+    }
+
+    // A target that is never marked would be a block outside the function.
+    for (const auto& [label, entry] : labels) {
+        if (!entry.Placed && !entry.Block->Predecessors.empty()) {
+            throw InvalidOperationException("A branch targets a label that is never marked.");
+        }
+    }
+
+    // Drop blocks without predecessors until none is left; removing one can
+    // orphan its successors. The entry always stays.
+    bool removed = true;
+    while (removed && !blocks.empty()) {
+        removed = false;
+        std::size_t write = 1;
+        for (std::size_t read = 1; read < blocks.size(); read++) {
+            BasicBlock* block = blocks[read];
+            if (!block->Predecessors.empty()) {
+                block->Index = static_cast<int>(write);
+                blocks[write++] = block;
+            } else {
+                block->set_Next(nullptr);
+                block->set_Branch(nullptr);
+                removed = true;
+            }
+        }
+        blocks.resize(write);
+    }
+
+    // An entry block that is a branch target (the function starts with a
+    // loop) gets a new empty entry in front: the entry must run exactly once,
+    // or its incoming argument copies would rerun every iteration and the
+    // values carried around the loop would read as undefined at its head.
+    if (!blocks.empty() && !blocks[0]->Predecessors.empty()) {
+        BasicBlock* entry = arena.NewBlock();
+        entry->set_Next(blocks[0]);
+        blocks.insert(blocks.begin(), entry);
+        for (std::size_t i = 0; i < blocks.size(); i++) blocks[i]->Index = static_cast<int>(i);
+    }
+
+    return ControlFlowGraph(std::move(blocks));
+}
+
+} // namespace Zerivox::Graphics::Shader::Translation

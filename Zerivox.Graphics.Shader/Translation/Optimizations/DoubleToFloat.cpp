@@ -1,0 +1,59 @@
+#include "Zerivox.Graphics.Shader/Translation/Optimizations/DoubleToFloat.h"
+
+#include "Zerivox.Graphics.Shader/IntermediateRepresentation/IrArena.h"
+#include "Zerivox.Graphics.Shader/IntermediateRepresentation/NodeList.h"
+#include "Zerivox.Graphics.Shader/IntermediateRepresentation/OperandHelper.h"
+#include "Zerivox.Graphics.Shader/Translation/HelperFunctionManager.h"
+#include "Zerivox.Graphics.Shader/Translation/Optimizations/Utils.h"
+
+namespace Zerivox::Graphics::Shader::Translation::Optimizations {
+
+using namespace IntermediateRepresentation;
+
+void DoubleToFloat::RunPass(HelperFunctionManager& hfm, BasicBlock* block) {
+    INode* node = block->Operations.First();
+    while (node != nullptr) {
+        if (node->AsOperation() != nullptr)
+            node = InsertSoftFloat64(hfm, node);
+        node = node->ListNext();
+    }
+}
+
+INode* DoubleToFloat::InsertSoftFloat64(HelperFunctionManager& hfm, INode* node) {
+    Operation* operation = node->AsOperation();
+    IrArena& arena = operation->Arena();
+    NodeList* list = operation->List();
+
+    if (operation->Inst == Instruction::PackDouble2x32) {
+        int32_t functionId = hfm.GetOrCreateFunctionId(HelperFunctionName::ConvertDoubleToFloat);
+        Operand* dest = operation->Dest();
+        operation->set_Dest(nullptr);
+
+        Operand* id = OperandHelper::MakeConstant(arena, functionId);
+        Operation* call =
+            arena.NewOperation(Instruction::Call, dest, {id, operation->GetSource(0), operation->GetSource(1)});
+        list->AddBefore(operation, call);
+        Utils::DeleteNode(operation);
+        return call;
+    }
+
+    if (operation->Inst == Instruction::UnpackDouble2x32) {
+        int32_t functionId = hfm.GetOrCreateFunctionId(HelperFunctionName::ConvertFloatToDouble);
+        Operand* dest = operation->Dest();
+        Operand* lowLocal = operation->Index == 0 ? dest : OperandHelper::MakeLocal(arena);
+        Operand* highLocal = operation->Index == 1 ? dest : OperandHelper::MakeLocal(arena);
+        operation->set_Dest(nullptr);
+
+        Operand* id = OperandHelper::MakeConstant(arena, functionId);
+        Operation* call =
+            arena.NewOperation(Instruction::Call, nullptr, {id, operation->GetSource(0), lowLocal, highLocal});
+        list->AddBefore(operation, call);
+        Utils::DeleteNode(operation);
+        return call;
+    }
+
+    operation->TurnDoubleIntoFloat();
+    return node;
+}
+
+} // namespace Zerivox::Graphics::Shader::Translation::Optimizations

@@ -1,0 +1,301 @@
+#include "Zerivox.Graphics.Shader/Translation/Optimizations/Optimizer.h"
+
+#include <bit>
+#include <vector>
+
+#include "Zerivox.Graphics.Shader/IGpuAccessor.h"
+#include "Zerivox.Graphics.Shader/IntermediateRepresentation/IoVariable.h"
+#include "Zerivox.Graphics.Shader/IntermediateRepresentation/NodeList.h"
+#include "Zerivox.Graphics.Shader/Translation/Optimizations/BindlessElimination.h"
+#include "Zerivox.Graphics.Shader/Translation/Optimizations/BindlessToArray.h"
+#include "Zerivox.Graphics.Shader/Translation/Optimizations/BranchElimination.h"
+#include "Zerivox.Graphics.Shader/Translation/Optimizations/ConstantFolding.h"
+#include "Zerivox.Graphics.Shader/Translation/Optimizations/DoubleToFloat.h"
+#include "Zerivox.Graphics.Shader/Translation/Optimizations/GlobalToStorage.h"
+#include "Zerivox.Graphics.Shader/Translation/Optimizations/Simplification.h"
+#include "Zerivox.Graphics.Shader/Translation/Optimizations/Utils.h"
+#include "Zerivox.Graphics.Shader/Translation/Optimizations/XmadOptimizer.h"
+#include "Zerivox.Graphics.Shader/Translation/Transforms/TransformContext.h"
+
+namespace Zerivox::Graphics::Shader::Translation::Optimizations {
+
+using namespace IntermediateRepresentation;
+
+void Optimizer::RunPass(Transforms::TransformContext& context) {
+    for (BasicBlock* block : context.Blocks) {
+        XmadOptimizer::RunPass(block);
+    }
+
+    RunOptimizationPasses(context.Blocks, context.ResourceManager);
+
+    GlobalToStorage::RunPass(context.Hfm, context.Blocks, context.ResourceManager, context.GpuAccessor,
+                             context.TargetLanguage);
+
+    bool hostSupportsShaderFloat64 = context.GpuAccessor.QueryHostSupportsShaderFloat64();
+
+    for (BasicBlock* block : context.Blocks) {
+        if (context.GraphicsApi != TargetGraphicsApi::OpenGL) {
+            BindlessToArray::RunPass(*block, context.ResourceManager, context.GpuAccessor);
+        } else {
+            BindlessToArray::RunPassOgl(*block, context.ResourceManager);
+        }
+
+        BindlessElimination::RunPass(*block, context.ResourceManager, context.GpuAccessor);
+
+        if (context.Stage == ShaderStage::Fragment) {
+            EliminateMultiplyByFragmentCoordW(block);
+        }
+
+        if (!hostSupportsShaderFloat64) {
+            DoubleToFloat::RunPass(context.Hfm, block);
+        }
+    }
+
+    RunOptimizationPasses(context.Blocks, context.ResourceManager);
+}
+
+void Optimizer::RunOptimizationPasses(std::span<BasicBlock* const> blocks, ResourceManager& resourceManager) {
+    bool modified;
+    do {
+        modified = false;
+
+        for (BasicBlock* block : blocks) {
+            INode* node = block->Operations.First();
+            while (node != nullptr) {
+                INode* nextNode = node->ListNext();
+                bool isUnused = IsDead(node);
+
+                if (Operation* operation = node->AsOperation(); operation != nullptr) {
+                    if (!isUnused) {
+                        ConstantFolding::RunPass(resourceManager, operation);
+                        Simplification::RunPass(operation);
+
+                        if (DestIsLocalVar(operation)) {
+                            if (operation->Inst == Instruction::Copy) {
+                                PropagateCopy(operation);
+                                RemoveNode(block, operation);
+                                modified = true;
+                            } else if ((operation->Inst == Instruction::PackHalf2x16 && PropagatePack(operation)) ||
+                                       (operation->Inst == Instruction::ShuffleXor && MatchDdxOrDdy(operation))) {
+                                if (DestHasNoUses(operation))
+                                    RemoveNode(block, operation);
+                                modified = true;
+                            }
+                        }
+                    }
+                } else if (PhiNode* phi = node->AsPhi(); phi != nullptr && !isUnused) {
+                    isUnused = PropagatePhi(phi);
+                }
+
+                if (isUnused) {
+                    RemoveNode(block, node);
+                    modified = true;
+                }
+
+                node = nextNode;
+            }
+
+            if (BranchElimination::RunPass(block)) {
+                RemoveNode(block, block->GetLastOp());
+                modified = true;
+            }
+        }
+    } while (modified);
+}
+
+void Optimizer::RemoveNode(BasicBlock* block, INode* node) {
+    block->Operations.Remove(node);
+
+    // Breadth-first over definitions that die with it. Most removals free
+    // nothing or a short chain, so the queue lives on the stack until it
+    // outgrows its inline part.
+    constexpr std::size_t InlineCapacity = 16;
+    INode* inlineQueue[InlineCapacity];
+    std::vector<INode*> spill;
+    std::size_t count = 0;
+    auto push = [&](INode* item) {
+        if (count < InlineCapacity) {
+            inlineQueue[count] = item;
+        } else {
+            spill.push_back(item);
+        }
+        count++;
+    };
+    auto at = [&](std::size_t i) { return i < InlineCapacity ? inlineQueue[i] : spill[i - InlineCapacity]; };
+
+    push(node);
+    for (std::size_t head = 0; head < count; head++) {
+        INode* current = at(head);
+        int sourcesCount = current->SourcesCount();
+        for (int i = 0; i < sourcesCount; i++) {
+            Operand* source = current->GetSource(i);
+            if (source == nullptr || source->Type != OperandType::LocalVariable)
+                continue;
+            if (!source->Uses.Remove(current) || !source->Uses.empty())
+                continue;
+            INode* definition = source->Definition;
+            // A definition with another destination still read must keep
+            // reading its sources, or a live node would read removed values.
+            // Each destination loses its last reader once, so a definition
+            // is queued at most once.
+            if (definition != nullptr && IsDead(definition))
+                push(definition);
+        }
+    }
+}
+
+namespace {
+
+// Every source slot that reads `from` reads `to` instead. Walking the use set
+// while rewriting is safe: a rewrite only withdraws entries from this set.
+void ReplaceUses(Operand* from, Operand* to) {
+    if (from == to)
+        return;
+    for (INode* reader : from->Uses) {
+        int count = reader->SourcesCount();
+        for (int i = 0; i < count; i++) {
+            if (reader->GetSource(i) == from)
+                reader->SetSource(i, to);
+        }
+    }
+}
+
+} // namespace
+
+void Optimizer::PropagateCopy(Operation* copy) { ReplaceUses(copy->Dest(), copy->GetSource(0)); }
+
+bool Optimizer::PropagatePhi(PhiNode* phi) {
+    if (phi->SourcesCount() == 0 || !Utils::AreAllSourcesTheSameOperand(phi))
+        return false;
+    ReplaceUses(phi->Dest, phi->GetSource(0));
+    return true;
+}
+
+bool Optimizer::PropagatePack(Operation* packOp) {
+    Operand* dest = packOp->Dest();
+    Operand* low = packOp->GetSource(0);
+    Operand* high = packOp->GetSource(1);
+    bool changed = false;
+    // TurnInto withdraws the reader from dest's set only: safe while walking it.
+    for (INode* reader : dest->Uses) {
+        Operation* op = reader->AsOperation();
+        if (op == nullptr || op->Inst != Instruction::UnpackHalf2x16 || op->SourcesCount() < 1 ||
+            op->GetSource(0) != dest) {
+            continue;
+        }
+        op->TurnInto(Instruction::Copy, op->Index == 1 ? high : low);
+        changed = true;
+    }
+    return changed;
+}
+
+bool Optimizer::MatchDdxOrDdy(Operation* operation) {
+    // The quad exchange stays within groups of four lanes: clamp 3, segment mask 0x1C.
+    constexpr int32_t QuadShuffleMask = 0x1C03;
+    constexpr int32_t DdxSwizzle = 0x99;
+    constexpr int32_t DdySwizzle = 0xA5;
+
+    Operand* value = operation->GetSource(0);
+    Operand* laneMask = operation->GetSource(1);
+    Operand* shuffleMask = operation->GetSource(2);
+    if (laneMask->Type != OperandType::Constant || (laneMask->Value != 1 && laneMask->Value != 2))
+        return false;
+    if (shuffleMask->Type != OperandType::Constant || shuffleMask->Value != QuadShuffleMask)
+        return false;
+
+    bool isDdx = laneMask->Value == 1;
+    int32_t expectedSwizzle = isDdx ? DdxSwizzle : DdySwizzle;
+    Operand* dest = operation->Dest();
+    bool changed = false;
+    for (INode* reader : dest->Uses) {
+        Operation* op = reader->AsOperation();
+        if (op == nullptr || op->Inst != Instruction::SwizzleAdd || op->SourcesCount() != 3)
+            continue;
+        Operand* swizzle = op->GetSource(2);
+        if (op->GetSource(0) != dest || op->GetSource(1) != value || swizzle->Type != OperandType::Constant ||
+            swizzle->Value != expectedSwizzle) {
+            continue;
+        }
+        op->TurnInto(isDdx ? Instruction::Ddx : Instruction::Ddy, value);
+        changed = true;
+    }
+    return changed;
+}
+
+void Optimizer::EliminateMultiplyByFragmentCoordW(BasicBlock* block) {
+    for (INode* node : block->Operations) {
+        if (Operation* op = node->AsOperation(); op != nullptr)
+            EliminateMultiplyByFragmentCoordW(op);
+    }
+}
+
+void Optimizer::EliminateMultiplyByFragmentCoordW(Operation* operation) {
+    constexpr Instruction FMul = Instruction::FP32 | Instruction::Multiply;
+    constexpr Instruction FDiv = Instruction::FP32 | Instruction::Divide;
+
+    auto definedBy = [](const Operand* operand) -> Operation* {
+        return operand != nullptr && operand->Definition != nullptr ? operand->Definition->AsOperation() : nullptr;
+    };
+    auto isFragCoordW = [](const Operand* operand) {
+        return operand != nullptr && Utils::IsInputLoad(operand->Definition, IoVariable::FragmentCoord, 3);
+    };
+
+    if (operation->Inst != FMul || operation->SourcesCount() != 2)
+        return;
+
+    Operation* mulOp = definedBy(operation->GetSource(0));
+    Operation* divOp = definedBy(operation->GetSource(1));
+    if (mulOp == nullptr || mulOp->Inst != FMul || mulOp->SourcesCount() != 2)
+        return;
+    if (divOp == nullptr || divOp->Inst != FDiv || divOp->SourcesCount() != 2)
+        return;
+
+    Operand* input = mulOp->GetSource(0);
+    if (input == nullptr || !Utils::IsInputLoad(input->Definition) || !isFragCoordW(mulOp->GetSource(1)))
+        return;
+
+    const Operand* one = divOp->GetSource(0);
+    if (one == nullptr || one->Type != OperandType::Constant || std::bit_cast<float>(one->Value) != 1.0f)
+        return;
+    if (!isFragCoordW(divOp->GetSource(1)))
+        return;
+
+    operation->TurnInto(Instruction::Copy, input);
+}
+
+bool Optimizer::HasSideEffects(const INode* node) {
+    const Operation* op = node->AsOperation();
+    if (op == nullptr)
+        return false;
+    uint32_t code = InstIndex(op->Inst);
+    return (code >= InstIndex(Instruction::AtomicAdd) && code <= InstIndex(Instruction::AtomicXor)) ||
+           code == InstIndex(Instruction::Call) || code == InstIndex(Instruction::ImageAtomic);
+}
+
+bool Optimizer::DestIsLocalVar(const INode* node) {
+    int count = node->DestsCount();
+    if (count == 0)
+        return false;
+    for (int i = 0; i < count; i++) {
+        const Operand* dest = node->GetDest(i);
+        if (dest != nullptr && dest->Type != OperandType::LocalVariable)
+            return false;
+    }
+    return true;
+}
+
+bool Optimizer::DestHasNoUses(const INode* node) {
+    int count = node->DestsCount();
+    for (int i = 0; i < count; i++) {
+        const Operand* dest = node->GetDest(i);
+        if (dest != nullptr && !dest->Uses.empty())
+            return false;
+    }
+    return true;
+}
+
+bool Optimizer::IsDead(const INode* node) {
+    return !HasSideEffects(node) && DestIsLocalVar(node) && DestHasNoUses(node);
+}
+
+} // namespace Zerivox::Graphics::Shader::Translation::Optimizations

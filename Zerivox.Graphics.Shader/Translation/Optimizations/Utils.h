@@ -1,0 +1,44 @@
+#pragma once
+#include "Zerivox.Graphics.Shader/IntermediateRepresentation/BasicBlock.h"
+#include "Zerivox.Graphics.Shader/IntermediateRepresentation/INode.h"
+#include "Zerivox.Graphics.Shader/IntermediateRepresentation/IoVariable.h"
+#include "Zerivox.Graphics.Shader/IntermediateRepresentation/Operand.h"
+#include "Zerivox.Graphics.Shader/IntermediateRepresentation/Operation.h"
+
+namespace Zerivox::Graphics::Shader::Translation::Optimizations {
+
+// Pattern tests and IR edits shared by the optimisation and transform passes.
+struct Utils {
+    using BasicBlock = IntermediateRepresentation::BasicBlock;
+    using INode = IntermediateRepresentation::INode;
+    using Operand = IntermediateRepresentation::Operand;
+    using Operation = IntermediateRepresentation::Operation;
+
+    // An Operation whose Inst is exactly Load from the Input storage.
+    static bool IsInputLoad(const INode* node);
+    // The same, with exactly two constant sources naming the variable and component.
+    static bool IsInputLoad(const INode* node, IntermediateRepresentation::IoVariable ioVariable, int component);
+
+    // Equal Type and Value, and either one object or both constants (or both
+    // constant-buffer words). Two distinct locals are never the same.
+    static bool IsSameOperand(const Operand* x, const Operand* y);
+    static bool AreAllSourcesEqual(const Operation* x, const Operation* y);
+    static bool AreAllSourcesTheSameOperand(const INode* node);
+
+    // The conditional branch that falls through into block, if any.
+    static Operation* FindBranchSource(const BasicBlock* block);
+    static bool IsSameCondition(const Operand* x, const Operand* y);
+    // Both blocks are entered by falling through a conditional branch of the
+    // same kind on the same condition.
+    static bool BlockConditionsMatch(const BasicBlock* x, const BasicBlock* y);
+
+    // Traces a value that reaches block through phis back to the operand that
+    // holds there; the value itself when that cannot be decided.
+    static Operand* FindLastOperation(Operand* value, const BasicBlock* block, bool recurse = true);
+
+    // Unlinks the node from its list, drops its sources (withdrawing their
+    // uses) and its destinations. Does not cascade to definitions.
+    static void DeleteNode(Operation* operation);
+};
+
+} // namespace Zerivox::Graphics::Shader::Translation::Optimizations

@@ -1,0 +1,79 @@
+#include "Zerivox.Graphics.Shader/Translation/ResourceReservations.h"
+
+#include "Zerivox.Common/Exceptions.h"
+#include "Zerivox.Graphics.Shader/IGpuAccessor.h"
+
+namespace Zerivox::Graphics::Shader::Translation {
+
+using IntermediateRepresentation::IoVariable;
+using IntermediateRepresentation::StorageKind;
+using StructuredIr::IoDefinition;
+
+ResourceReservations::ResourceReservations(bool isTransformFeedbackEmulated, bool vertexAsCompute) {
+    // Binding 0 is the support buffer.
+    ReservedConstantBuffers = 1;
+    ReservedStorageBuffers = 0;
+    ReservedTextures = 0;
+    ReservedImages = 0;
+
+    if (isTransformFeedbackEmulated) {
+        TfeBufferBaseBinding = ReservedStorageBuffers;
+        ReservedStorageBuffers += TfeBuffersCount;
+    }
+
+    if (vertexAsCompute) {
+        VertexInfoConstantBufferBinding = ReservedConstantBuffers++;
+        VertexOutputStorageBufferBinding = ReservedStorageBuffers++;
+        GeometryVertexOutputStorageBufferBinding = ReservedStorageBuffers++;
+        GeometryIndexOutputStorageBufferBinding = ReservedStorageBuffers++;
+        IndexBufferTextureBinding = ReservedTextures++;
+        TopologyRemapBufferTextureBinding = ReservedTextures++;
+        VertexBufferTextureBaseBinding = ReservedTextures;
+        ReservedTextures += MaxVertexBufferTextures;
+    }
+}
+
+int32_t ResourceReservations::FillIoOffsetMap(IGpuAccessor& gpuAccessor, StorageKind storageKind,
+                                              const IoUsage& ioUsage) {
+    int32_t offset = 0;
+    auto add = [&](IoVariable variable, int32_t location, int32_t component) {
+        if (!IoOffsetMap.TryAdd(IoDefinition(storageKind, variable, location, component), offset)) {
+            throw Common::ArgumentException("An item with the same key has already been added. Key: " +
+                                            IoDefinition(storageKind, variable, location, component).ToString());
+        }
+        offset++;
+    };
+
+    for (int32_t c = 0; c < 4; c++) {
+        add(IoVariable::Position, 0, c);
+    }
+    add(IoVariable::PointSize, 0, 0);
+    for (int32_t c = 0; c < 8; c++) {
+        if ((ioUsage.ClipDistancesWritten & (1u << c)) != 0) {
+            add(IoVariable::ClipDistance, 0, c);
+        }
+    }
+    if (ioUsage.get_UsesRtLayer()) {
+        add(IoVariable::Layer, 0, 0);
+    }
+    if (ioUsage.get_UsesViewportIndex() && gpuAccessor.QueryHostSupportsViewportIndexInVertexStages()) {
+        add(IoVariable::ViewportIndex, 0, 0);
+    }
+    if (ioUsage.get_UsesViewportMask() && gpuAccessor.QueryHostSupportsViewportMask()) {
+        add(IoVariable::ViewportMask, 0, 0);
+    }
+    for (int32_t location = 0; location < 32; location++) {
+        if ((ioUsage.UserDefinedMap & (1u << location)) != 0) {
+            for (int32_t c = 0; c < 4; c++) {
+                add(IoVariable::UserDefined, location, c);
+            }
+        }
+    }
+    return offset;
+}
+
+bool ResourceReservations::IsVectorOrArrayVariable(IoVariable variable) {
+    return variable == IoVariable::ClipDistance || variable == IoVariable::Position;
+}
+
+} // namespace Zerivox::Graphics::Shader::Translation

@@ -1,0 +1,56 @@
+#pragma once
+#include <cstdint>
+
+#include "Zerivox.Common/OrderedMap.h"
+#include "Zerivox.Graphics.Shader/IntermediateRepresentation/IoVariable.h"
+#include "Zerivox.Graphics.Shader/IntermediateRepresentation/StorageKind.h"
+#include "Zerivox.Graphics.Shader/StructuredIr/IoDefinition.h"
+#include "Zerivox.Graphics.Shader/Translation/IoUsage.h"
+
+namespace Zerivox::Graphics::Shader {
+class IGpuAccessor;
+}
+
+namespace Zerivox::Graphics::Shader::Translation {
+
+// Binding numbers set aside for the emulation paths (transform feedback done
+// in the shader; vertex and geometry stages run as compute), and the word
+// offsets at which such stages pass their inputs and outputs.
+class ResourceReservations {
+  public:
+    static constexpr int32_t TfeBuffersCount = 4;
+    static constexpr int32_t MaxVertexBufferTextures = 32;
+
+    ResourceReservations(bool isTransformFeedbackEmulated, bool vertexAsCompute);
+
+    int32_t ReservedConstantBuffers = 0;
+    int32_t ReservedStorageBuffers = 0;
+    int32_t ReservedTextures = 0;
+    int32_t ReservedImages = 0;
+
+    int32_t TfeBufferBaseBinding = 0;
+    int32_t VertexInfoConstantBufferBinding = 0;
+    int32_t VertexOutputStorageBufferBinding = 0;
+    int32_t GeometryVertexOutputStorageBufferBinding = 0;
+    int32_t GeometryIndexOutputStorageBufferBinding = 0;
+    int32_t IndexBufferTextureBinding = 0;
+    int32_t TopologyRemapBufferTextureBinding = 0;
+    int32_t VertexBufferTextureBaseBinding = 0;
+
+    // Word offset of every input or output a stage run as compute passes
+    // through memory; filled by FillIoOffsetMap.
+    Common::OrderedMap<StructuredIr::IoDefinition, int32_t> IoOffsetMap;
+    int32_t InputSizePerInvocation = 0;
+    int32_t OutputSizePerInvocation = 0;
+
+    // Lays out the variables of `ioUsage` for one storage kind (Input or
+    // Output) and returns the number of words per invocation. Filling the
+    // same kind twice is an error.
+    int32_t FillIoOffsetMap(IGpuAccessor& gpuAccessor, IntermediateRepresentation::StorageKind storageKind,
+                            const IoUsage& ioUsage);
+
+    // Variables whose map entries are per component.
+    static bool IsVectorOrArrayVariable(IntermediateRepresentation::IoVariable variable);
+};
+
+} // namespace Zerivox::Graphics::Shader::Translation

@@ -1,0 +1,393 @@
+#include "Zerivox.Graphics.Shader/Translation/Translator.h"
+
+#include <algorithm>
+#include <bitset>
+#include <charconv>
+#include <limits>
+#include <string>
+
+#include "Zerivox.Common/Exceptions.h"
+#include "Zerivox.Graphics.Shader/Decoders/DecodedProgram.h"
+#include "Zerivox.Graphics.Shader/Decoders/Decoder.h"
+#include "Zerivox.Graphics.Shader/IGpuAccessor.h"
+#include "Zerivox.Graphics.Shader/IntermediateRepresentation/IrArena.h"
+#include "Zerivox.Graphics.Shader/IntermediateRepresentation/OperandHelper.h"
+#include "Zerivox.Graphics.Shader/Translation/AttributeUsage.h"
+#include "Zerivox.Graphics.Shader/Translation/EmitterContext.h"
+#include "Zerivox.Graphics.Shader/Translation/EmitterContextInsts.h"
+#include "Zerivox.Graphics.Shader/Translation/FunctionMatch.h"
+#include "Zerivox.Graphics.Shader/Translation/ShaderHeader.h"
+
+namespace Zerivox::Graphics::Shader::Translation {
+
+namespace {
+
+constexpr uint64_t HeaderSize = ShaderHeader::SizeInBytes;
+
+} // namespace
+
+TranslatorContext Translator::DecodeShader(uint64_t address, IGpuAccessor& gpuAccessor,
+                                           const TranslationOptions& options) {
+    std::unique_ptr<ShaderDefinitions> definitions;
+    int32_t localMemorySize;
+    bool isCompute = HasFlag(options.Flags, TranslationFlags::Compute);
+
+    if (isCompute) {
+        definitions = CreateComputeDefinitions(gpuAccessor);
+        localMemorySize = gpuAccessor.QueryComputeLocalMemorySize();
+    } else {
+        ShaderHeader header(gpuAccessor, address);
+        definitions = CreateGraphicsDefinitions(gpuAccessor, header);
+        localMemorySize = GetLocalMemorySize(header);
+    }
+
+    TranslatorContext context(std::move(definitions), gpuAccessor, address, localMemorySize, options);
+
+    uint64_t codeAddress = isCompute ? address : address + HeaderSize;
+    context._program = std::make_unique<Decoders::DecodedProgram>(
+        Decoders::Decoder::Decode(*context._definitions, gpuAccessor, codeAddress));
+
+    uint64_t size = 0;
+    for (Decoders::DecodedFunction* function : *context._program) {
+        for (const Decoders::Block* block : function->Blocks()) {
+            size = std::max(size, block->EndAddress);
+        }
+    }
+    if (!isCompute) {
+        size += HeaderSize;
+    }
+    if (size > static_cast<uint64_t>(std::numeric_limits<int32_t>::max())) {
+        throw Common::OverflowException("The shader code is too large (" + std::to_string(size) + " bytes).");
+    }
+    context._size = static_cast<int32_t>(size);
+    return context;
+}
+
+std::unique_ptr<ShaderDefinitions> Translator::CreateComputeDefinitions(IGpuAccessor& gpuAccessor) {
+    int32_t x = gpuAccessor.QueryWorkgroupSizeX();
+    int32_t y = gpuAccessor.QueryWorkgroupSizeY();
+    int32_t z = gpuAccessor.QueryWorkgroupSizeZ();
+    return std::make_unique<ShaderDefinitions>(ShaderStage::Compute, x, y, z);
+}
+
+std::unique_ptr<ShaderDefinitions> Translator::CreateGraphicsDefinitions(IGpuAccessor& gpuAccessor,
+                                                                         const ShaderHeader& header) {
+    uint64_t vecMap = 0;
+    std::optional<TransformFeedbackOutputArray> outputs = GetTransformFeedbackOutputs(gpuAccessor, vecMap);
+    GpuGraphicsState graphicsState = gpuAccessor.QueryGraphicsState();
+    bool scaledVertexFormatsSupported = gpuAccessor.QueryHostSupportsScaledVertexFormats();
+
+    // Stages past Fragment have no meaning anywhere downstream (stage masks,
+    // name prefixes, built-in tables); refuse them here rather than let them
+    // index those tables.
+    if (header.Stage > ShaderStage::Fragment) {
+        throw Common::ArgumentException("Invalid shader stage " + std::to_string(static_cast<int>(header.Stage)) +
+                                        " in the program header.");
+    }
+
+    bool geometryPassthrough = header.Stage == ShaderStage::Geometry && header.GeometryPassthrough;
+    return std::make_unique<ShaderDefinitions>(
+        header.Stage, graphicsState, geometryPassthrough, header.ThreadsPerInputPrimitive, header.OutputTopology,
+        header.MaxOutputVertexCount, header.ImapTypes, header.FragmentOutputMap, header.WritesSampleMask,
+        header.WritesDepth, scaledVertexFormatsSupported, vecMap, std::move(outputs));
+}
+
+std::optional<TransformFeedbackOutputArray> Translator::GetTransformFeedbackOutputs(IGpuAccessor& gpuAccessor,
+                                                                                    uint64_t& vecMap) {
+    vecMap = 0;
+    if (!gpuAccessor.QueryTransformFeedbackEnabled()) {
+        return std::nullopt;
+    }
+
+    TransformFeedbackOutputArray outputs{};
+    for (int32_t buffer = 0; buffer < 4; buffer++) {
+        std::span<const uint8_t> words = gpuAccessor.QueryTransformFeedbackVaryingLocations(buffer);
+        int32_t stride = gpuAccessor.QueryTransformFeedbackBufferStride(buffer);
+        if (words.size() > static_cast<std::size_t>(std::numeric_limits<int32_t>::max() / 4)) {
+            throw Common::OverflowException("Transform feedback buffer " + std::to_string(buffer) +
+                                            " has too many varying locations.");
+        }
+        for (std::size_t j = 0; j < words.size(); j++) {
+            uint8_t word = words[j];
+            if (word >= ShaderDefinitions::TransformFeedbackOutputCount) {
+                continue;
+            }
+            outputs[word] = TransformFeedbackOutput(buffer, static_cast<int32_t>(j) * 4, stride);
+            vecMap |= 1ull << (word / 4);
+        }
+    }
+    return outputs;
+}
+
+int32_t Translator::GetLocalMemorySize(const ShaderHeader& header) {
+    return header.LocalMemoryLowSize + header.LocalMemoryHighSize + header.CallStackSize / 32;
+}
+
+std::vector<Translator::FunctionCode> Translator::EmitShader(TranslatorContext& translatorContext,
+                                                             ResourceManager& resourceManager,
+                                                             Decoders::DecodedProgram& program, bool asCompute,
+                                                             bool initializeOutputs,
+                                                             int32_t& initializationOperations) {
+    initializationOperations = 0;
+
+    // Recognised guest helpers (fragment interlock) change type and are
+    // not emitted below.
+    FunctionMatch::RunPass(program);
+
+    std::vector<Decoders::DecodedFunction*> emitted;
+    for (Decoders::DecodedFunction* function : program) {
+        if (function->Type == Decoders::FunctionType::User) {
+            emitted.push_back(function);
+        }
+    }
+    std::stable_sort(
+        emitted.begin(), emitted.end(),
+        [](const Decoders::DecodedFunction* a, const Decoders::DecodedFunction* b) { return a->Address < b->Address; });
+    for (Decoders::DecodedFunction* function : emitted) {
+        function->Id = static_cast<int32_t>(program.FunctionsById.size());
+        program.FunctionsById.push_back(function);
+    }
+
+    std::vector<FunctionCode> codes;
+    codes.reserve(program.FunctionsById.size());
+    for (std::size_t index = 0; index < program.FunctionsById.size(); index++) {
+        Decoders::DecodedFunction* function = program.FunctionsById[index];
+        EmitterContext context(translatorContext, resourceManager, program, asCompute, index != 0);
+
+        if (initializeOutputs && index == 0) {
+            EmitOutputsInitialization(context, program.AttributeUsage, translatorContext.GpuAccessor(),
+                                      translatorContext.Definitions().Stage);
+            initializationOperations = static_cast<int32_t>(context.Operations.size());
+        }
+
+        for (Decoders::Block* block : function->Blocks()) {
+            context.CurrBlock = block;
+            context.EnterBlock(block->Address);
+            EmitOps(context, block);
+        }
+        codes.push_back(std::move(context.Operations));
+    }
+    return codes;
+}
+
+namespace {
+
+using EmitterContextInsts::Load;
+using EmitterContextInsts::Store;
+using IntermediateRepresentation::IoVariable;
+using IntermediateRepresentation::Operand;
+using IntermediateRepresentation::StorageKind;
+using IntermediateRepresentation::OperandHelper::MakeConstant;
+using IntermediateRepresentation::OperandHelper::MakeFloatConstant;
+
+constexpr float OutputDefault(int32_t component) { return component == 3 ? 1.0f : 0.0f; }
+
+} // namespace
+
+void Translator::EmitOutputsInitialization(EmitterContext& context, const AttributeUsage& attributeUsage,
+                                           IGpuAccessor& gpuAccessor, ShaderStage stage) {
+    if (stage == ShaderStage::Compute) {
+        return;
+    }
+    IntermediateRepresentation::IrArena& arena = context.Arena();
+
+    if (stage == ShaderStage::Fragment) {
+        // The second blend source must be defined even where the shader
+        // never writes it.
+        if (gpuAccessor.QueryGraphicsState().DualSourceBlend) {
+            for (int32_t c = 0; c < 4; c++) {
+                Operand* location = MakeConstant(arena, 1);
+                Operand* component = MakeConstant(arena, c);
+                Operand* zero = MakeFloatConstant(arena, 0.0f);
+                Store(context, StorageKind::Output, IoVariable::FragmentOutputColor, nullptr, location, component,
+                      zero);
+            }
+        }
+        return;
+    }
+
+    if (stage == ShaderStage::Vertex) {
+        InitializeVertexOutputs(context);
+    }
+
+    std::bitset<128> mask = attributeUsage.NextStageInputComponents;
+    if (!attributeUsage.NextStageInputComponentsKnown) {
+        for (int32_t attribute = 0; attribute < 32; attribute++) {
+            if ((attributeUsage.UsedOutputAttributes & (1u << attribute)) != 0) {
+                for (int32_t c = 0; c < 4; c++) {
+                    mask.set(static_cast<std::size_t>(attribute * 4 + c));
+                }
+            }
+        }
+    }
+    for (std::size_t bit = 0; bit < mask.size(); bit++) {
+        if (!mask.test(bit)) {
+            continue;
+        }
+        auto attribute = static_cast<int32_t>(bit / 4);
+        auto component = static_cast<int32_t>(bit % 4);
+        // Passed-through attributes are copied from the input, not defaulted.
+        if ((attributeUsage.PassthroughAttributes & (1u << attribute)) != 0) {
+            continue;
+        }
+        InitializeOutputComponent(context, attribute, component, false);
+    }
+
+    if (attributeUsage.NextStageInputsPerPatch.has_value()) {
+        std::vector<int32_t> locations(attributeUsage.NextStageInputsPerPatch->begin(),
+                                       attributeUsage.NextStageInputsPerPatch->end());
+        std::stable_sort(locations.begin(), locations.end());
+        for (int32_t location : locations) {
+            for (int32_t c = 0; c < 4; c++) {
+                InitializeOutputComponent(context, location, c, true);
+            }
+        }
+    }
+
+    if (attributeUsage.NextStageInputsKnown) {
+        for (int32_t i = 0; i < 15; i++) {
+            int32_t index = attributeUsage.GetFreeUserAttribute(true, i);
+            if (index < 0) {
+                break;
+            }
+            for (int32_t c = 0; c < 4; c++) {
+                InitializeOutputComponent(context, index, c, false);
+            }
+        }
+    }
+}
+
+void Translator::InitializeVertexOutputs(EmitterContext& context) {
+    IntermediateRepresentation::IrArena& arena = context.Arena();
+    for (int32_t c = 0; c < 4; c++) {
+        Operand* component = MakeConstant(arena, c);
+        Operand* value = MakeFloatConstant(arena, OutputDefault(c));
+        Store(context, StorageKind::Output, IoVariable::Position, nullptr, component, value);
+    }
+    if (context.Program != nullptr && context.Program->ClipDistancesWritten != 0) {
+        for (int32_t i = 0; i < 8; i++) {
+            Operand* element = MakeConstant(arena, i);
+            Operand* zero = MakeFloatConstant(arena, 0.0f);
+            Store(context, StorageKind::Output, IoVariable::ClipDistance, nullptr, element, zero);
+        }
+    }
+}
+
+void Translator::InitializeOutputComponent(EmitterContext& context, int32_t location, int32_t component,
+                                           bool isPerPatch) {
+    IntermediateRepresentation::IrArena& arena = context.Arena();
+    StorageKind storageKind = isPerPatch ? StorageKind::OutputPerPatch : StorageKind::Output;
+
+    // Tessellation control outputs are per invocation.
+    Operand* invocationId = nullptr;
+    if (context.Definitions().Stage == ShaderStage::TessellationControl && !isPerPatch) {
+        invocationId = Load(context, StorageKind::Input, static_cast<int>(IoVariable::InvocationId));
+    }
+
+    Operand* value = MakeFloatConstant(arena, OutputDefault(component));
+    if (context.Definitions().IndexedOutputAttributes) {
+        Operand* element = MakeConstant(arena, location * 4 + component);
+        Store(context, storageKind, IoVariable::UserDefined, invocationId, element, value);
+    } else {
+        Operand* locationOperand = MakeConstant(arena, location);
+        Operand* componentOperand = MakeConstant(arena, component);
+        // A per-location attribute names its location before the vertex index.
+        if (invocationId != nullptr) {
+            Store(context, storageKind, IoVariable::UserDefined, locationOperand, invocationId, componentOperand,
+                  value);
+        } else {
+            Store(context, storageKind, IoVariable::UserDefined, locationOperand, componentOperand, value);
+        }
+    }
+}
+
+namespace {
+
+std::string Hex(uint64_t value, int digits) {
+    char buffer[32];
+    auto result = std::to_chars(buffer, buffer + sizeof(buffer), value, 16);
+    std::string text(buffer, result.ptr);
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'f')
+            c = static_cast<char>(c - 'a' + 'A');
+    }
+    if (static_cast<int>(text.size()) < digits) {
+        text.insert(0, static_cast<std::size_t>(digits) - text.size(), '0');
+    }
+    return text;
+}
+
+} // namespace
+
+void Translator::EmitOps(EmitterContext& context, Decoders::Block* block) {
+    const bool debugMode = HasFlag(context.TranslatorContext->Options().Flags, TranslationFlags::DebugMode);
+    IntermediateRepresentation::IrArena& arena = context.Arena();
+    const std::vector<Decoders::InstOp>& ops = block->Ops;
+
+    for (std::size_t index = 0; index < ops.size(); index++) {
+        const Decoders::InstOp& op = ops[index];
+
+        if (debugMode) {
+            std::string name;
+            if (op.Emitter != nullptr) {
+                name = Decoders::ToString(op.Name);
+            } else {
+                name = "???";
+                context.GpuAccessor().Log("Invalid instruction at 0x" + Hex(op.Address, 6) + " (0x" +
+                                          Hex(op.RawOpCode, 16) + ").");
+            }
+            std::string text = "0x" + Hex(op.Address, 6) + ": 0x" + Hex(op.RawOpCode, 16) + " " + name;
+            context.Add(arena.NewComment(std::move(text)));
+        }
+
+        const bool hasPredicate = !Decoders::HasFlag(op.Props, Decoders::InstProps::NoPred);
+        const auto predicate = static_cast<int>((op.RawOpCode >> 16) & 7);
+        const bool predicateInverted = ((op.RawOpCode >> 19) & 1) != 0;
+
+        // @!PT: the instruction never runs.
+        if (hasPredicate && predicate == Decoders::Register::PredicateTrueIndex && predicateInverted) {
+            continue;
+        }
+
+        bool skipPredicateCheck;
+        if (Decoders::Decoder::IsPopBranch(op.Name)) {
+            // With several sync targets the pop's own test needs the guard
+            // outside; with one, the emitter folds it into its branch.
+            skipPredicateCheck = block->SyncTargets.Count() <= 1;
+        } else if (op.Name == Decoders::InstName::Bra) {
+            skipPredicateCheck = true;
+        } else {
+            skipPredicateCheck = !hasPredicate;
+        }
+        skipPredicateCheck |= predicate == Decoders::Register::PredicateTrueIndex;
+
+        Operand* skipLabel = nullptr;
+        if (!skipPredicateCheck) {
+            Operand* target;
+            if (index == ops.size() - 1 && block->HasNext()) {
+                target = context.EnsureBlockLabel(block->Successors.at(0)->Address).Label;
+            } else {
+                skipLabel = IntermediateRepresentation::OperandHelper::MakeLabel(arena);
+                target = skipLabel;
+            }
+            Operand* condition = IntermediateRepresentation::OperandHelper::Register(
+                arena, Decoders::Register(predicate, Decoders::RegisterType::Predicate));
+            if (predicateInverted) {
+                EmitterContextInsts::BranchIfTrue(context, target, condition);
+            } else {
+                EmitterContextInsts::BranchIfFalse(context, target, condition);
+            }
+        }
+
+        context.CurrOp = op;
+        if (op.Emitter != nullptr) {
+            op.Emitter(context);
+        }
+
+        if (skipLabel != nullptr) {
+            context.MarkLabel(skipLabel);
+        }
+    }
+}
+
+} // namespace Zerivox::Graphics::Shader::Translation

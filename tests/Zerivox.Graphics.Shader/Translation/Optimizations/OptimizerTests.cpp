@@ -1,0 +1,352 @@
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <chrono>
+
+#include "Zerivox.Common/Exceptions.h"
+#include "Zerivox.Graphics.Shader/IntermediateRepresentation/Function.h"
+#include "Zerivox.Graphics.Shader/IntermediateRepresentation/IoVariable.h"
+#include "Zerivox.Graphics.Shader/IntermediateRepresentation/IrVerifier.h"
+#include "Zerivox.Graphics.Shader/Translation/FakeGpuAccessor.h"
+#include "Zerivox.Graphics.Shader/Translation/HelperFunctionManager.h"
+#include "Zerivox.Graphics.Shader/Translation/Optimizations/BranchElimination.h"
+#include "Zerivox.Graphics.Shader/Translation/Optimizations/IrBuilder.h"
+#include "Zerivox.Graphics.Shader/Translation/Optimizations/Optimizer.h"
+#include "Zerivox.Graphics.Shader/Translation/ResourceManager.h"
+#include "Zerivox.Graphics.Shader/Translation/ShaderDefinitions.h"
+#include "Zerivox.Graphics.Shader/Translation/Transforms/TransformContext.h"
+
+namespace Zerivox::Graphics::Shader::Translation::Optimizations {
+namespace {
+
+namespace IR = IntermediateRepresentation;
+using IR::Instruction;
+using IR::IoVariable;
+using IR::OperandType;
+using IR::StorageKind;
+
+bool InBlock(const IR::BasicBlock* block, const IR::INode* node) {
+    for (const IR::INode* n : block->Operations) {
+        if (n == node)
+            return true;
+    }
+    return false;
+}
+
+class OptimizerTest : public ::testing::Test {
+  protected:
+    Testing::FakeGpuAccessor Gpu;
+    ResourceReservations Reservations{false, false};
+    ResourceManager Resources{ShaderStage::Fragment, Gpu, Reservations};
+    Testing::IrBuilder B;
+
+    IR::Operand* Input(IoVariable var, int component) {
+        return B.Op(Instruction::Load, StorageKind::Input, {B.Const(static_cast<int32_t>(var)), B.Const(component)})
+            ->Dest();
+    }
+    IR::Operation* Output(IR::Operand* value) {
+        return B.Void(Instruction::Store, StorageKind::Output,
+                      {B.Const(static_cast<int32_t>(IoVariable::UserDefined)), B.Const(0), B.Const(0), value});
+    }
+    void Optimize() {
+        Optimizer::RunOptimizationPasses(B.Blocks, Resources);
+        IR::IrVerifier::Verify(B.Blocks);
+    }
+};
+
+TEST_F(OptimizerTest, DeadNodesGoButSideEffectsAndStoresStay) {
+    IR::Operand* x = Input(IoVariable::UserDefined, 0);
+    IR::Operation* deadChainA = B.Op(Instruction::Multiply, {x, x});
+    IR::Operation* deadChainB = B.Op(Instruction::Add, {deadChainA->Dest(), x});
+    IR::Operation* atomic =
+        B.Op(Instruction::AtomicAdd, StorageKind::StorageBuffer, {B.Const(1), B.Const(0), x, B.Const(1)});
+    IR::Operation* call = B.Op(Instruction::Call, {B.Const(3), x});
+    IR::Operation* store = Output(x);
+    IR::Operation* barrier = B.Void(Instruction::Barrier, StorageKind::None, {});
+
+    Optimize();
+
+    EXPECT_FALSE(InBlock(B.Current, deadChainA));
+    EXPECT_FALSE(InBlock(B.Current, deadChainB));
+    for (IR::Operation* kept : {atomic, call, store, barrier}) {
+        EXPECT_TRUE(InBlock(B.Current, kept)) << IR::InstructionName(kept->Inst);
+    }
+    // The removed readers no longer count as uses of x.
+    EXPECT_FALSE(x->Uses.Contains(deadChainA));
+    EXPECT_TRUE(x->Uses.Contains(store));
+}
+
+// A node with two destinations stays while one of them is read: it must keep
+// its own sources, or they would be removed from under it.
+TEST_F(OptimizerTest, RemoveNodeKeepsDefinitionWithAnotherLiveDestination) {
+    IR::Operand* x = Input(IoVariable::UserDefined, 0);
+    IR::Operation* xLoad = x->Definition->AsOperation();
+    IR::Operand* value = B.Local();
+    IR::Operand* inRange = B.Local();
+    IR::Operation* shuffle =
+        B.Arena.NewOperation(Instruction::ShuffleUp, 0, {value, inRange}, {x, B.Const(1), B.Const(0x1F)});
+    B.Current->Operations.AddLast(shuffle);
+    IR::Operation* valueReader = B.Op(Instruction::Add, {value, B.Const(1)});
+    Output(inRange);
+
+    Optimizer::RemoveNode(B.Current, valueReader);
+    EXPECT_TRUE(x->Uses.Contains(shuffle));
+
+    Optimize();
+    EXPECT_TRUE(InBlock(B.Current, shuffle));
+    EXPECT_TRUE(InBlock(B.Current, xLoad));
+    EXPECT_TRUE(x->Uses.Contains(shuffle));
+}
+
+TEST_F(OptimizerTest, CopiesAndPhisPropagate) {
+    IR::BasicBlock* entry = B.Current;
+    IR::Operation* copy = B.Op(Instruction::Copy, {B.Const(7)});
+    IR::Operation* reader = Output(copy->Dest());
+
+    IR::BasicBlock* merge = B.NewBlock();
+    IR::Operand* same = B.Local();
+    IR::PhiNode* samePhi = B.Arena.NewPhi(same);
+    samePhi->AddSource(entry, B.Const(5));
+    samePhi->AddSource(merge, B.Const(5));
+    merge->Operations.AddLast(samePhi);
+    IR::Operand* mixed = B.Local();
+    IR::PhiNode* mixedPhi = B.Arena.NewPhi(mixed);
+    mixedPhi->AddSource(entry, B.Local());
+    mixedPhi->AddSource(merge, B.Local());
+    merge->Operations.AddLast(mixedPhi);
+    IR::Operation* sameReader = Output(same);
+    Output(mixed);
+
+    Optimize();
+
+    EXPECT_FALSE(InBlock(entry, copy));
+    EXPECT_EQ(reader->GetSource(3)->Type, OperandType::Constant);
+    EXPECT_EQ(reader->GetSource(3)->Value, 7);
+    EXPECT_FALSE(InBlock(merge, samePhi));
+    EXPECT_EQ(sameReader->GetSource(3)->Value, 5);
+    EXPECT_TRUE(InBlock(merge, mixedPhi));
+}
+
+TEST_F(OptimizerTest, FoldingChainsCollapseInOneFunction) {
+    // ((2 + 3) * 4) - x stays a subtraction of a constant 20.
+    IR::Operand* x = Input(IoVariable::UserDefined, 0);
+    IR::Operand* sum = B.Val(Instruction::Add, {B.Const(2), B.Const(3)});
+    IR::Operand* product = B.Val(Instruction::Multiply, {sum, B.Const(4)});
+    IR::Operation* difference = B.Op(Instruction::Subtract, {product, x});
+    Output(difference->Dest());
+
+    Optimize();
+
+    EXPECT_EQ(difference->GetSource(0)->Type, OperandType::Constant);
+    EXPECT_EQ(difference->GetSource(0)->Value, 20);
+    EXPECT_EQ(B.Current->Operations.Count(), 3); // input load, subtract, store
+}
+
+TEST_F(OptimizerTest, PackThenUnpackBecomesCopyOfTheHalf) {
+    IR::Operand* low = Input(IoVariable::UserDefined, 0);
+    IR::Operand* high = Input(IoVariable::UserDefined, 1);
+    IR::Operation* pack = B.Op(Instruction::PackHalf2x16, {low, high});
+    IR::Operation* unpackHigh = B.Op(Instruction::UnpackHalf2x16, {pack->Dest()});
+    unpackHigh->Index = 1;
+    IR::Operation* unpackLow = B.Op(Instruction::UnpackHalf2x16, {pack->Dest()});
+    IR::Operation* storeHigh = Output(unpackHigh->Dest());
+    IR::Operation* storeLow = Output(unpackLow->Dest());
+
+    Optimize();
+
+    EXPECT_EQ(storeHigh->GetSource(3), high);
+    EXPECT_EQ(storeLow->GetSource(3), low);
+    EXPECT_FALSE(InBlock(B.Current, pack));
+}
+
+TEST_F(OptimizerTest, QuadShuffleAndAddBecomesDerivative) {
+    struct Case {
+        int32_t LaneMask;
+        int32_t ShuffleMask;
+        int32_t Swizzle;
+        bool SameValue;
+        Instruction Expected;
+    };
+    const Case cases[] = {
+        {1, 0x1C03, 0x99, true, Instruction::Ddx},         {2, 0x1C03, 0xA5, true, Instruction::Ddy},
+        {1, 0x1C03, 0xA5, true, Instruction::SwizzleAdd},  {1, 0x1C1F, 0x99, true, Instruction::SwizzleAdd},
+        {1, 0x1C03, 0x99, false, Instruction::SwizzleAdd}, {3, 0x1C03, 0x99, true, Instruction::SwizzleAdd},
+    };
+    for (const Case& c : cases) {
+        Testing::IrBuilder b;
+        IR::Operand* x = b.Val(Instruction::Load, {b.Const(0)});
+        IR::Operand* shuffled = b.Local();
+        IR::Operation* shuffle = b.Arena.NewOperation(Instruction::ShuffleXor, 0, {shuffled, b.Local()},
+                                                      {x, b.Const(c.LaneMask), b.Const(c.ShuffleMask)});
+        b.Current->Operations.AddLast(shuffle);
+        IR::Operand* second = c.SameValue ? x : b.Local();
+        IR::Operation* add = b.Op(Instruction::FP32 | Instruction::SwizzleAdd, {shuffled, second, b.Const(c.Swizzle)});
+        // The emitters build SwizzleAdd without a type flag.
+        add->Inst = Instruction::SwizzleAdd;
+        b.Void(Instruction::Store, StorageKind::Output, {add->Dest()});
+
+        Optimizer::RunOptimizationPasses(b.Blocks, Resources);
+        IR::IrVerifier::Verify(b.Blocks);
+
+        EXPECT_EQ(add->Inst, c.Expected) << c.LaneMask << " " << c.ShuffleMask << " " << c.Swizzle;
+        if (c.Expected != Instruction::SwizzleAdd) {
+            EXPECT_EQ(add->GetSource(0), x);
+            EXPECT_FALSE(InBlock(b.Current, shuffle));
+        }
+    }
+}
+
+TEST_F(OptimizerTest, MultiplyByFragmentCoordWIsUndone) {
+    struct Case {
+        bool WFirstInInner;
+        bool OneSecondInDivide;
+        bool Folds;
+    };
+    const Case cases[] = {{false, false, true}, {true, false, false}, {false, true, false}};
+    for (const Case& c : cases) {
+        Testing::IrBuilder b;
+        auto input = [&](IoVariable var, int comp) {
+            return b.Op(Instruction::Load, StorageKind::Input, {b.Const(static_cast<int32_t>(var)), b.Const(comp)})
+                ->Dest();
+        };
+        IR::Operand* attr = input(IoVariable::UserDefined, 0);
+        IR::Operand* w = input(IoVariable::FragmentCoord, 3);
+        IR::Operand* w2 = input(IoVariable::FragmentCoord, 3);
+        constexpr Instruction FMul = Instruction::FP32 | Instruction::Multiply;
+        constexpr Instruction FDiv = Instruction::FP32 | Instruction::Divide;
+        IR::Operand* inner = c.WFirstInInner ? b.Val(FMul, {w, attr}) : b.Val(FMul, {attr, w});
+        IR::Operand* one = b.FConst(1.0f);
+        IR::Operand* rcp = c.OneSecondInDivide ? b.Val(FDiv, {w2, one}) : b.Val(FDiv, {one, w2});
+        IR::Operation* outer = b.Op(FMul, {inner, rcp});
+
+        Optimizer::EliminateMultiplyByFragmentCoordW(b.Current);
+
+        if (c.Folds) {
+            EXPECT_EQ(outer->Inst, Instruction::Copy);
+            EXPECT_EQ(outer->GetSource(0), attr);
+        } else {
+            EXPECT_EQ(outer->Inst, FMul);
+        }
+    }
+}
+
+TEST_F(OptimizerTest, RedundantConditionalBranchIsRemoved) {
+    IR::Operand* target = B.Label();
+    IR::BasicBlock* head = B.Current;
+    IR::Operand* cond = Input(IoVariable::UserDefined, 0);
+    IR::Operation* branchIf = B.Arena.NewOperation(Instruction::BranchIfTrue, target, {cond});
+    head->Operations.AddLast(branchIf);
+    IR::BasicBlock* empty = B.NewBlock();
+    IR::BasicBlock* jump = B.NewBlock();
+    jump->Operations.AddLast(B.Arena.NewOperation(Instruction::Branch, target, {}));
+    IR::BasicBlock* tail = B.NewBlock();
+    Output(B.Const(1));
+
+    head->set_Next(empty);
+    head->set_Branch(tail);
+    empty->set_Next(jump);
+    jump->set_Branch(tail);
+
+    Optimize();
+
+    EXPECT_EQ(head->Branch(), nullptr);
+    EXPECT_FALSE(InBlock(head, branchIf));
+    ASSERT_EQ(tail->Predecessors.size(), 1u);
+    EXPECT_EQ(tail->Predecessors[0], jump);
+    // The removed branch no longer reads its condition, which is now dead.
+    EXPECT_TRUE(head->Operations.empty());
+}
+
+TEST_F(OptimizerTest, EmptyBlockWithBranchTargetFails) {
+    IR::Operand* target = B.Label();
+    IR::BasicBlock* head = B.Current;
+    head->Operations.AddLast(B.Arena.NewOperation(Instruction::BranchIfTrue, target, {B.Local()}));
+    IR::BasicBlock* bogus = B.NewBlock();
+    IR::BasicBlock* tail = B.NewBlock();
+    head->set_Next(bogus);
+    head->set_Branch(tail);
+    bogus->set_Branch(tail);
+
+    try {
+        BranchElimination::Next(head);
+        FAIL();
+    } catch (const Common::InvalidOperationException& e) {
+        EXPECT_STREQ(e.what(), "Found a bogus empty block that \"ends with a branch\".");
+    }
+}
+
+// Users translate shaders of many thousand operations: a round of the
+// clean-up loop must stay linear, whatever chains of copies and dead values
+// the emitters leave.
+TEST_F(OptimizerTest, CleanUpIsLinearOnLongChains) {
+    constexpr int Length = 100000;
+    IR::Operand* value = Input(IoVariable::UserDefined, 0);
+    for (int i = 0; i < Length; i++) {
+        value = B.Val(Instruction::Add, {value, B.Const(0)});
+    }
+    IR::Operand* dead = value;
+    for (int i = 0; i < Length; i++) {
+        dead = B.Val(Instruction::Multiply, {dead, value});
+    }
+    IR::Operation* store = Output(value);
+
+    auto start = std::chrono::steady_clock::now();
+    Optimize();
+    auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+
+    EXPECT_EQ(B.Current->Operations.Count(), 2);
+    EXPECT_EQ(store->GetSource(3)->Definition->AsOperation()->Inst, Instruction::Load);
+    EXPECT_LT(seconds, 20.0);
+}
+
+// The whole pass: the fragment-coordinate rewrite only in fragment shaders,
+// double lowering only when the host lacks 64-bit floats, and the final
+// clean-up removes what the rewrites left dead.
+TEST_F(OptimizerTest, RunPassGatesStageAndFloat64Rewrites) {
+    struct Case {
+        ShaderStage Stage;
+        bool Float64;
+    };
+    for (const Case& c : {Case{ShaderStage::Fragment, false}, Case{ShaderStage::Vertex, true}}) {
+        Testing::IrBuilder b;
+        auto input = [&](IoVariable var, int comp) {
+            return b.Op(Instruction::Load, StorageKind::Input, {b.Const(static_cast<int32_t>(var)), b.Const(comp)})
+                ->Dest();
+        };
+        constexpr Instruction FMul = Instruction::FP32 | Instruction::Multiply;
+        IR::Operand* attr = input(IoVariable::UserDefined, 0);
+        IR::Operand* inner = b.Val(FMul, {attr, input(IoVariable::FragmentCoord, 3)});
+        IR::Operand* one = b.FConst(1.0f);
+        IR::Operand* rcp = b.Val(Instruction::FP32 | Instruction::Divide, {one, input(IoVariable::FragmentCoord, 3)});
+        IR::Operand* product = b.Val(FMul, {inner, rcp});
+        IR::Operand* dbl = b.Val(Instruction::PackDouble2x32, {product, product});
+        IR::Operation* store =
+            b.Void(Instruction::Store, StorageKind::Output, {b.Const(0), b.Const(0), b.Const(0), dbl});
+
+        std::vector<IR::Function*> functions{nullptr};
+        HelperFunctionManager hfm(b.Arena, functions, c.Stage);
+        ShaderDefinitions definitions(ShaderStage::Compute, 1, 1, 1);
+        FeatureFlags features = FeatureFlags::None;
+        Gpu.Float64 = c.Float64;
+        Transforms::TransformContext context{
+            hfm,    b.Blocks, definitions, Resources, Gpu, features, TargetGraphicsApi::Vulkan, TargetLanguage::Spirv,
+            c.Stage};
+        Optimizer::RunPass(context);
+        IR::IrVerifier::Verify(b.Blocks);
+
+        IR::Operation* producer = store->GetSource(3)->Definition->AsOperation();
+        if (c.Stage == ShaderStage::Fragment) {
+            ASSERT_EQ(producer->Inst, Instruction::Call);
+            EXPECT_EQ(producer->GetSource(1), attr);
+            // input load, call, store: the multiplies and divides are gone.
+            EXPECT_EQ(b.Current->Operations.Count(), 3);
+        } else {
+            EXPECT_EQ(producer->Inst, Instruction::PackDouble2x32);
+            EXPECT_EQ(producer->GetSource(0), product);
+            EXPECT_EQ(functions.size(), 1u);
+        }
+    }
+}
+
+} // namespace
+} // namespace Zerivox::Graphics::Shader::Translation::Optimizations

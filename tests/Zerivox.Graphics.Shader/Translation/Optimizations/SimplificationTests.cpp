@@ -1,0 +1,136 @@
+#include <gtest/gtest.h>
+
+#include "Zerivox.Graphics.Shader/Translation/Optimizations/IrBuilder.h"
+#include "Zerivox.Graphics.Shader/Translation/Optimizations/Simplification.h"
+
+namespace Zerivox::Graphics::Shader::Translation::Optimizations {
+namespace {
+
+namespace IR = IntermediateRepresentation;
+using IR::Instruction;
+using IR::OperandType;
+
+// x op k and k op x, with the expected outcome: copy of x, a constant, or unchanged.
+TEST(SimplificationTest, NeutralAndAbsorbingOperands) {
+    enum class Expect { CopyX, Const, Same };
+    struct Case {
+        const char* Name;
+        Instruction Inst;
+        bool ConstantFirst;
+        int32_t K;
+        Expect Outcome;
+        int32_t Value = 0;
+    };
+    const Case cases[] = {
+        {"x & -1", Instruction::BitwiseAnd, false, -1, Expect::CopyX},
+        {"-1 & x", Instruction::BitwiseAnd, true, -1, Expect::CopyX},
+        {"x & 0", Instruction::BitwiseAnd, false, 0, Expect::Const, 0},
+        {"x | 0", Instruction::BitwiseOr, false, 0, Expect::CopyX},
+        {"0 | x", Instruction::BitwiseOr, true, 0, Expect::CopyX},
+        {"x | -1", Instruction::BitwiseOr, false, -1, Expect::Const, -1},
+        {"x ^ 0", Instruction::BitwiseExclusiveOr, false, 0, Expect::CopyX},
+        {"0 + x", Instruction::Add, true, 0, Expect::CopyX},
+        {"x + 0", Instruction::Add, false, 0, Expect::CopyX},
+        {"x * 1", Instruction::Multiply, false, 1, Expect::CopyX},
+        {"1 * x", Instruction::Multiply, true, 1, Expect::CopyX},
+        {"x / 1", Instruction::Divide, false, 1, Expect::CopyX},
+        {"x << 0", Instruction::ShiftLeft, false, 0, Expect::CopyX},
+        {"x >> 0", Instruction::ShiftRightS32, false, 0, Expect::CopyX},
+        {"x >>> 0", Instruction::ShiftRightU32, false, 0, Expect::CopyX},
+        {"x - 0", Instruction::Subtract, false, 0, Expect::CopyX},
+        {"0 - x", Instruction::Subtract, true, 0, Expect::Same},
+        {"1 / x", Instruction::Divide, true, 1, Expect::Same},
+        {"x * 0", Instruction::Multiply, false, 0, Expect::Same},
+        {"float x + 0", Instruction::FP32 | Instruction::Add, false, 0, Expect::Same},
+    };
+    for (const Case& c : cases) {
+        Testing::IrBuilder b;
+        IR::Operand* x = b.Local();
+        IR::Operand* k = b.Const(c.K);
+        IR::Operation* op = c.ConstantFirst ? b.Op(c.Inst, {k, x}) : b.Op(c.Inst, {x, k});
+        Simplification::RunPass(op);
+        switch (c.Outcome) {
+        case Expect::CopyX:
+            EXPECT_EQ(op->Inst, Instruction::Copy) << c.Name;
+            EXPECT_EQ(op->GetSource(0), x) << c.Name;
+            EXPECT_FALSE(k->Uses.Contains(op)) << c.Name;
+            break;
+        case Expect::Const:
+            EXPECT_EQ(op->Inst, Instruction::Copy) << c.Name;
+            EXPECT_EQ(op->GetSource(0)->Type, OperandType::Constant) << c.Name;
+            EXPECT_EQ(op->GetSource(0)->Value, c.Value) << c.Name;
+            EXPECT_FALSE(x->Uses.Contains(op)) << c.Name;
+            break;
+        case Expect::Same:
+            EXPECT_EQ(op->Inst, c.Inst) << c.Name;
+            EXPECT_EQ(op->SourcesCount(), 2) << c.Name;
+            break;
+        }
+    }
+}
+
+TEST(SimplificationTest, CompareNotEqualZeroOfComparisonIsTheComparison) {
+    Testing::IrBuilder b;
+    IR::Operand* cmp = b.Val(Instruction::FP32 | Instruction::CompareLess, {b.Local(), b.Local()});
+    IR::Operation* ne = b.Op(Instruction::CompareNotEqual, {b.Const(0), cmp});
+    IR::Operation* neOne = b.Op(Instruction::CompareNotEqual, {cmp, b.Const(1)});
+    IR::Operand* notCmp = b.Val(Instruction::BitwiseAnd, {b.Local(), b.Local()});
+    IR::Operation* neOther = b.Op(Instruction::CompareNotEqual, {notCmp, b.Const(0)});
+
+    Simplification::RunPass(ne);
+    Simplification::RunPass(neOne);
+    Simplification::RunPass(neOther);
+
+    EXPECT_EQ(ne->Inst, Instruction::Copy);
+    EXPECT_EQ(ne->GetSource(0), cmp);
+    EXPECT_EQ(neOne->Inst, Instruction::CompareNotEqual);
+    EXPECT_EQ(neOther->Inst, Instruction::CompareNotEqual);
+}
+
+TEST(SimplificationTest, SelectOnConstantCondition) {
+    Testing::IrBuilder b;
+    IR::Operand* t = b.Local();
+    IR::Operand* f = b.Local();
+    IR::Operation* five = b.Op(Instruction::ConditionalSelect, {b.Const(5), t, f});
+    IR::Operation* zero = b.Op(Instruction::ConditionalSelect, {b.Const(0), t, f});
+    IR::Operation* dynamic = b.Op(Instruction::ConditionalSelect, {b.Local(), t, f});
+
+    Simplification::RunPass(five);
+    Simplification::RunPass(zero);
+    Simplification::RunPass(dynamic);
+
+    EXPECT_EQ(five->GetSource(0), t);
+    EXPECT_EQ(zero->GetSource(0), f);
+    EXPECT_EQ(dynamic->Inst, Instruction::ConditionalSelect);
+}
+
+TEST(SimplificationTest, XorSwapBecomesCopies) {
+    for (bool extraReader : {false, true}) {
+        Testing::IrBuilder b;
+        IR::Operand* a = b.Local();
+        IR::Operand* bb = b.Local();
+        IR::Operation* xOp = b.Op(Instruction::BitwiseExclusiveOr, {a, bb});
+        IR::Operation* yOp = b.Op(Instruction::BitwiseExclusiveOr, {xOp->Dest(), bb});
+        IR::Operation* op = b.Op(Instruction::BitwiseExclusiveOr, {xOp->Dest(), yOp->Dest()});
+        if (extraReader)
+            b.Op(Instruction::Add, {xOp->Dest(), b.Const(1)});
+
+        Simplification::RunPass(op);
+
+        if (extraReader) {
+            // x must keep a ^ b for its third reader.
+            EXPECT_EQ(xOp->Inst, Instruction::BitwiseExclusiveOr);
+            EXPECT_EQ(op->Inst, Instruction::BitwiseExclusiveOr);
+        } else {
+            EXPECT_EQ(xOp->Inst, Instruction::Copy);
+            EXPECT_EQ(xOp->GetSource(0), bb);
+            EXPECT_EQ(yOp->Inst, Instruction::Copy);
+            EXPECT_EQ(yOp->GetSource(0), a);
+            EXPECT_EQ(op->Inst, Instruction::Copy);
+            EXPECT_EQ(op->GetSource(0), xOp->Dest());
+        }
+    }
+}
+
+} // namespace
+} // namespace Zerivox::Graphics::Shader::Translation::Optimizations

@@ -357,6 +357,10 @@ int32_t FenkVanterAccessor::QueryHostSubgroupSize() {
     int32_t size = GetInt(_job, "subgroup").value_or(32);
     if (size < 1)
         throw ArgumentException("\"subgroup\" must be at least 1.");
+    // Ballots and votes are built from at most four 32-bit ballot words and
+    // lane groups found by shifting: other widths would be silently cut.
+    if (size > 128 || (size & (size - 1)) != 0)
+        throw ArgumentException("\"subgroup\" must be a power of two no greater than 128.");
     return size;
 }
 

@@ -8,24 +8,24 @@
 
 namespace Zerivox::Graphics::Shader::Decoders {
 
-#define ZV_INTARITH_AB_FIELDS    \
-    ZV_INST_GUARD_FIELDS         \
-    ZV_INST_FIELD(Rd, int, 0, 8) \
+#define ZV_INTARITH_AB_FIELDS                                                                                          \
+    ZV_INST_GUARD_FIELDS                                                                                               \
+    ZV_INST_FIELD(Rd, int, 0, 8)                                                                                       \
     ZV_INST_FIELD(Ra, int, 8, 8)
 #define ZV_INTARITH_RB ZV_INST_FIELD(Rb, int, 20, 8)
 #define ZV_INTARITH_RC ZV_INST_FIELD(Rc, int, 39, 8)
 #define ZV_INTARITH_IMM20 ZV_INST_FIELD2(Imm20, int, 20, 19, 56, 1) // not sign-extended here
 #define ZV_INTARITH_IMM32 ZV_INST_FIELD(Imm32, int, 20, 32)
-#define ZV_INTARITH_CBUF                   \
-    ZV_INST_FIELD(CbufOffset, int, 20, 14) \
+#define ZV_INTARITH_CBUF                                                                                               \
+    ZV_INST_FIELD(CbufOffset, int, 20, 14)                                                                             \
     ZV_INST_FIELD(CbufSlot, int, 34, 5)
 
 // IADD: AvgMode 2 negates A, 1 negates B.
-#define ZV_IADD_FIELDS                \
-    ZV_INTARITH_AB_FIELDS             \
-    ZV_INST_BIT(X, 43)                \
-    ZV_INST_BIT(WriteCC, 47)          \
-    ZV_INST_FIELD(AvgMode, int, 48, 2) \
+#define ZV_IADD_FIELDS                                                                                                 \
+    ZV_INTARITH_AB_FIELDS                                                                                              \
+    ZV_INST_BIT(X, 43)                                                                                                 \
+    ZV_INST_BIT(WriteCC, 47)                                                                                           \
+    ZV_INST_FIELD(AvgMode, int, 48, 2)                                                                                 \
     ZV_INST_BIT(Sat, 50)
 
 struct InstIaddR {
@@ -55,11 +55,11 @@ struct InstIadd32i {
 
 // IADD3: per-operand negation; the register form also selects halves and
 // shifts the partial sum A + B.
-#define ZV_IADD3_FIELDS    \
-    ZV_INTARITH_AB_FIELDS  \
-    ZV_INTARITH_RC         \
-    ZV_INST_BIT(NegC, 49)  \
-    ZV_INST_BIT(NegB, 50)  \
+#define ZV_IADD3_FIELDS                                                                                                \
+    ZV_INTARITH_AB_FIELDS                                                                                              \
+    ZV_INTARITH_RC                                                                                                     \
+    ZV_INST_BIT(NegC, 49)                                                                                              \
+    ZV_INST_BIT(NegB, 50)                                                                                              \
     ZV_INST_BIT(NegA, 51)
 
 struct InstIadd3R {
@@ -83,11 +83,11 @@ struct InstIadd3C {
 };
 
 // IMAD: AvgMode 2 negates B (the product), 1 negates C.
-#define ZV_IMAD_FIELDS                 \
-    ZV_INTARITH_AB_FIELDS              \
-    ZV_INST_BIT(ASigned, 48)           \
-    ZV_INST_FIELD(AvgMode, int, 51, 2) \
-    ZV_INST_BIT(BSigned, 53)           \
+#define ZV_IMAD_FIELDS                                                                                                 \
+    ZV_INTARITH_AB_FIELDS                                                                                              \
+    ZV_INST_BIT(ASigned, 48)                                                                                           \
+    ZV_INST_FIELD(AvgMode, int, 51, 2)                                                                                 \
+    ZV_INST_BIT(BSigned, 53)                                                                                           \
     ZV_INST_BIT(Hilo, 54)
 
 struct InstImadR {
@@ -124,10 +124,10 @@ struct InstImad32i {
     ZV_INST_BIT(BSigned, 57)
 };
 
-#define ZV_IMUL_FIELDS       \
-    ZV_INTARITH_AB_FIELDS    \
-    ZV_INST_BIT(Hilo, 39)    \
-    ZV_INST_BIT(ASigned, 40) \
+#define ZV_IMUL_FIELDS                                                                                                 \
+    ZV_INTARITH_AB_FIELDS                                                                                              \
+    ZV_INST_BIT(Hilo, 39)                                                                                              \
+    ZV_INST_BIT(ASigned, 40)                                                                                           \
     ZV_INST_BIT(BSigned, 41)
 
 struct InstImulR {
@@ -156,10 +156,10 @@ struct InstImul32i {
 
 // ISCADD: A is shifted left by Shift before the addition; AvgMode 2 negates
 // the shifted A, 1 negates B.
-#define ZV_ISCADD_FIELDS              \
-    ZV_INTARITH_AB_FIELDS             \
-    ZV_INST_FIELD(Shift, int, 39, 5)  \
-    ZV_INST_BIT(WriteCC, 47)          \
+#define ZV_ISCADD_FIELDS                                                                                               \
+    ZV_INTARITH_AB_FIELDS                                                                                              \
+    ZV_INST_FIELD(Shift, int, 39, 5)                                                                                   \
+    ZV_INST_BIT(WriteCC, 47)                                                                                           \
     ZV_INST_FIELD(AvgMode, int, 48, 2)
 
 struct InstIscaddR {
@@ -185,9 +185,9 @@ struct InstIscadd32i {
     ZV_INST_FIELD(Shift, int, 53, 5)
 };
 
-#define ZV_LEA_FIELDS                \
-    ZV_INTARITH_AB_FIELDS            \
-    ZV_INST_FIELD(Shift, int, 39, 5) \
+#define ZV_LEA_FIELDS                                                                                                  \
+    ZV_INTARITH_AB_FIELDS                                                                                              \
+    ZV_INST_FIELD(Shift, int, 39, 5)                                                                                   \
     ZV_INST_BIT(NegA, 45)
 
 struct InstLeaR {
@@ -226,12 +226,12 @@ struct InstLeaHiC {
 
 // XMAD: 16 x 16-bit multiply-add. Cop is three bits wide in the register and
 // immediate forms and two bits wide in the constant-buffer forms.
-#define ZV_XMAD_FIELDS               \
-    ZV_INTARITH_AB_FIELDS            \
-    ZV_INTARITH_RC                   \
-    ZV_INST_BIT(WriteCC, 47)         \
-    ZV_INST_BIT(ASigned, 48)         \
-    ZV_INST_BIT(BSigned, 49)         \
+#define ZV_XMAD_FIELDS                                                                                                 \
+    ZV_INTARITH_AB_FIELDS                                                                                              \
+    ZV_INTARITH_RC                                                                                                     \
+    ZV_INST_BIT(WriteCC, 47)                                                                                           \
+    ZV_INST_BIT(ASigned, 48)                                                                                           \
+    ZV_INST_BIT(BSigned, 49)                                                                                           \
     ZV_INST_BIT(HiloA, 53)
 
 struct InstXmadR {

@@ -4,24 +4,24 @@
 
 namespace Zerivox::Graphics::Shader::Decoders {
 
-#define ZV_LOGIC_AB_FIELDS       \
-    ZV_INST_GUARD_FIELDS         \
-    ZV_INST_FIELD(Rd, int, 0, 8) \
+#define ZV_LOGIC_AB_FIELDS                                                                                             \
+    ZV_INST_GUARD_FIELDS                                                                                               \
+    ZV_INST_FIELD(Rd, int, 0, 8)                                                                                       \
     ZV_INST_FIELD(Ra, int, 8, 8)
-#define ZV_LOGIC_CBUF                      \
-    ZV_INST_FIELD(CbufOffset, int, 20, 14) \
+#define ZV_LOGIC_CBUF                                                                                                  \
+    ZV_INST_FIELD(CbufOffset, int, 20, 14)                                                                             \
     ZV_INST_FIELD(CbufSlot, int, 34, 5)
 
 // LOP: LogicOp And 0, Or 1, Xor 2, PassB 3; PredicateOp 0 false, 1 true,
 // 2 result zero, 3 result non-zero.
-#define ZV_LOP_FIELDS                      \
-    ZV_LOGIC_AB_FIELDS                     \
-    ZV_INST_BIT(NegA, 39)                  \
-    ZV_INST_BIT(NegB, 40)                  \
-    ZV_INST_FIELD(LogicOp, int, 41, 2)     \
-    ZV_INST_BIT(X, 43)                     \
-    ZV_INST_FIELD(PredicateOp, int, 44, 2) \
-    ZV_INST_BIT(WriteCC, 47)               \
+#define ZV_LOP_FIELDS                                                                                                  \
+    ZV_LOGIC_AB_FIELDS                                                                                                 \
+    ZV_INST_BIT(NegA, 39)                                                                                              \
+    ZV_INST_BIT(NegB, 40)                                                                                              \
+    ZV_INST_FIELD(LogicOp, int, 41, 2)                                                                                 \
+    ZV_INST_BIT(X, 43)                                                                                                 \
+    ZV_INST_FIELD(PredicateOp, int, 44, 2)                                                                             \
+    ZV_INST_BIT(WriteCC, 47)                                                                                           \
     ZV_INST_FIELD(DestPred, int, 48, 3)
 
 struct InstLopR {

@@ -11,8 +11,8 @@ namespace Zerivox::Graphics::Shader::Decoders {
 #define ZV_MOVE_RA ZV_INST_FIELD(Ra, int, 8, 8)
 #define ZV_MOVE_RB ZV_INST_FIELD(Rb, int, 20, 8)
 #define ZV_MOVE_IMM20 ZV_INST_FIELD2(Imm20, int, 20, 19, 56, 1) // not sign-extended here
-#define ZV_MOVE_CBUF                       \
-    ZV_INST_FIELD(CbufOffset, int, 20, 14) \
+#define ZV_MOVE_CBUF                                                                                                   \
+    ZV_INST_FIELD(CbufOffset, int, 20, 14)                                                                             \
     ZV_INST_FIELD(CbufSlot, int, 34, 5)
 
 struct InstMovR {
@@ -40,11 +40,11 @@ struct InstMov32i {
     ZV_INST_FIELD(Imm32, int, 20, 32)
 };
 
-#define ZV_SEL_FIELDS                  \
-    ZV_INST_GUARD_FIELDS               \
-    ZV_MOVE_RD                         \
-    ZV_MOVE_RA                         \
-    ZV_INST_FIELD(SrcPred, int, 39, 3) \
+#define ZV_SEL_FIELDS                                                                                                  \
+    ZV_INST_GUARD_FIELDS                                                                                               \
+    ZV_MOVE_RD                                                                                                         \
+    ZV_MOVE_RA                                                                                                         \
+    ZV_INST_FIELD(SrcPred, int, 39, 3)                                                                                 \
     ZV_INST_BIT(SrcPredInv, 42)
 
 struct InstSelR {
@@ -65,10 +65,10 @@ struct InstSelC {
 
 // R2P and P2R: Ccpr moves the four condition-code flags instead of P0-P6;
 // ByteSel is the register byte that holds the bits.
-#define ZV_PREDXFER_FIELDS              \
-    ZV_INST_GUARD_FIELDS                \
-    ZV_MOVE_RA                          \
-    ZV_INST_BIT(Ccpr, 40)               \
+#define ZV_PREDXFER_FIELDS                                                                                             \
+    ZV_INST_GUARD_FIELDS                                                                                               \
+    ZV_MOVE_RA                                                                                                         \
+    ZV_INST_BIT(Ccpr, 40)                                                                                              \
     ZV_INST_FIELD(ByteSel, int, 41, 2)
 
 struct InstR2pR {
@@ -105,15 +105,15 @@ struct InstP2rC {
     ZV_MOVE_CBUF
 };
 
-#define ZV_PSET_COMMON_FIELDS                          \
-    ZV_INST_GUARD_FIELDS                               \
-    ZV_INST_FIELD(Src2Pred, int, 12, 3)                \
-    ZV_INST_BIT(Src2PredInv, 15)                       \
-    ZV_INST_FIELD(BoolOpAB, Decoders::BoolOp, 24, 2)   \
-    ZV_INST_FIELD(Src1Pred, int, 29, 3)                \
-    ZV_INST_BIT(Src1PredInv, 32)                       \
-    ZV_INST_FIELD(SrcPred, int, 39, 3)                 \
-    ZV_INST_BIT(SrcPredInv, 42)                        \
+#define ZV_PSET_COMMON_FIELDS                                                                                          \
+    ZV_INST_GUARD_FIELDS                                                                                               \
+    ZV_INST_FIELD(Src2Pred, int, 12, 3)                                                                                \
+    ZV_INST_BIT(Src2PredInv, 15)                                                                                       \
+    ZV_INST_FIELD(BoolOpAB, Decoders::BoolOp, 24, 2)                                                                   \
+    ZV_INST_FIELD(Src1Pred, int, 29, 3)                                                                                \
+    ZV_INST_BIT(Src1PredInv, 32)                                                                                       \
+    ZV_INST_FIELD(SrcPred, int, 39, 3)                                                                                 \
+    ZV_INST_BIT(SrcPredInv, 42)                                                                                        \
     ZV_INST_FIELD(BoolOp, Decoders::BoolOp, 45, 2)
 
 struct InstPset {
@@ -136,10 +136,10 @@ struct InstS2r {
     ZV_INST_FIELD(SReg, int, 20, 8)
 };
 
-#define ZV_RRO_FIELDS         \
-    ZV_INST_GUARD_FIELDS      \
-    ZV_MOVE_RD                \
-    ZV_INST_BIT(NegB, 45)     \
+#define ZV_RRO_FIELDS                                                                                                  \
+    ZV_INST_GUARD_FIELDS                                                                                               \
+    ZV_MOVE_RD                                                                                                         \
+    ZV_INST_BIT(NegB, 45)                                                                                              \
     ZV_INST_BIT(AbsB, 49)
 
 struct InstRroR {

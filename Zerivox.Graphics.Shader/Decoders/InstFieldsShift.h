@@ -58,7 +58,9 @@ struct InstShrC {
 
 // SHF: funnel shift of (C:A). MaxShift 0 and 1 shift a 32-bit funnel, 2 a
 // 64-bit one, 3 a 64-bit one whose high word shifts right arithmetically; M
-// takes the shift count modulo the width instead of clamping it.
+// takes the shift count modulo the width instead of clamping it. Hi makes a
+// right shift give the high word of the shifted pair (the low word of a
+// 64-bit right shift needs the plain form, its high word this one).
 #define ZV_SHF_FIELDS                   \
     ZV_INST_GUARD_FIELDS                \
     ZV_INST_FIELD(Rd, int, 0, 8)        \
@@ -66,6 +68,7 @@ struct InstShrC {
     ZV_INST_FIELD(MaxShift, int, 37, 2) \
     ZV_INST_FIELD(Rc, int, 39, 8)       \
     ZV_INST_BIT(WriteCC, 47)            \
+    ZV_INST_BIT(Hi, 48)                 \
     ZV_INST_BIT(M, 50)
 
 struct InstShfLR {

@@ -297,6 +297,7 @@ constexpr Encoding Encodings[] = {
     {"1110101001110x", InstName::SuatomB, &InstEmit::SuatomB,
      InstProps::Rd | InstProps::Ra | InstProps::Rb | InstProps::Rc},
     {"11101010x0xxxx", InstName::Suatom, &InstEmit::Suatom, InstProps::Rd | InstProps::Ra | InstProps::Rb},
+    {"1110101001111x", InstName::Suatom, &InstEmit::SuatomD, InstProps::Rd | InstProps::Ra | InstProps::Rb},
     {"1110101110xxxx", InstName::SuatomB2, &InstEmit::SuatomB2,
      InstProps::Rd | InstProps::Ra | InstProps::Rb | InstProps::Rc},
     {"1110101011010x", InstName::SuatomCasB, &InstEmit::SuatomCasB,

@@ -253,6 +253,7 @@ void Stp(Translation::EmitterContext& context);
 void Sts(Translation::EmitterContext& context);
 void SuatomB(Translation::EmitterContext& context);
 void Suatom(Translation::EmitterContext& context);
+void SuatomD(Translation::EmitterContext& context);
 void SuatomB2(Translation::EmitterContext& context);
 void SuatomCasB(Translation::EmitterContext& context);
 void SuatomCas(Translation::EmitterContext& context);

@@ -93,7 +93,8 @@ void SetAddFlags(EmitterContext& context, Operand* result, Operand* a, Operand* 
 
 // Flags of result = srcA + srcB (+ the carry flag when extended).
 void SetIaddFlags(EmitterContext& context, Operand* result, Operand* srcA, Operand* srcB, bool setCC, bool extended) {
-    if (!setCC) return;
+    if (!setCC)
+        return;
     SetAddFlags(context, result, srcA, srcB, extended ? CarryIn::Flag : CarryIn::None, extended);
 }
 
@@ -103,7 +104,8 @@ void SetIaddFlags(EmitterContext& context, Operand* result, Operand* srcA, Opera
 // like an addition that never carries; and a subtrahend of 0x80000000
 // overflows when other is not negative.
 void SetIsubFlags(EmitterContext& context, Operand* result, Operand* other, Operand* subtrahend, bool setCC) {
-    if (!setCC) return;
+    if (!setCC)
+        return;
     Operand* inverted = Ins::BitwiseNot(context, subtrahend);
     SetAddFlags(context, result, other, inverted, CarryIn::One, false);
 }
@@ -115,8 +117,7 @@ Operand* AddCarryFlag(EmitterContext& context, Operand* sum) {
     return Ins::IAdd(context, sum, carryBit);
 }
 
-void EmitIadd(EmitterContext& context, Operand* srcA, Operand* srcB, int rd, int avgMode, bool extended,
-              bool writeCC) {
+void EmitIadd(EmitterContext& context, Operand* srcA, Operand* srcB, int rd, int avgMode, bool extended, bool writeCC) {
     const bool negateA = avgMode == 2;
     const bool negateB = avgMode == 1;
     Operand* a = srcA;
@@ -125,14 +126,19 @@ void EmitIadd(EmitterContext& context, Operand* srcA, Operand* srcB, int rd, int
         // The incoming carry stands in for the +1 of the two's complement, so
         // the extended form adds the bitwise NOT: that is what makes an
         // IADD.CC / IADD.X pair subtract or negate a 64-bit value.
-        if (negateA) a = Ins::BitwiseNot(context, a);
-        if (negateB) b = Ins::BitwiseNot(context, b);
+        if (negateA)
+            a = Ins::BitwiseNot(context, a);
+        if (negateB)
+            b = Ins::BitwiseNot(context, b);
     } else {
-        if (negateA) a = Ins::INegate(context, a);
-        if (negateB) b = Ins::INegate(context, b);
+        if (negateA)
+            a = Ins::INegate(context, a);
+        if (negateB)
+            b = Ins::INegate(context, b);
     }
     Operand* sum = Ins::IAdd(context, a, b);
-    if (extended) sum = AddCarryFlag(context, sum);
+    if (extended)
+        sum = AddCarryFlag(context, sum);
     if (!extended && negateA) {
         SetIsubFlags(context, sum, srcB, srcA, writeCC);
     } else if (!extended && negateB) {
@@ -165,11 +171,14 @@ Operand* Iadd3Extend(EmitterContext& context, Operand* operand, HalfSelect selec
 void EmitIadd3(EmitterContext& context, int lrs, Operand* srcA, Operand* srcB, Operand* srcC, HalfSelect selectA,
                HalfSelect selectB, HalfSelect selectC, int rd, bool negateA, bool negateB, bool negateC) {
     Operand* a = Iadd3Extend(context, srcA, selectA);
-    if (negateA) a = Ins::INegate(context, a);
+    if (negateA)
+        a = Ins::INegate(context, a);
     Operand* b = Iadd3Extend(context, srcB, selectB);
-    if (negateB) b = Ins::INegate(context, b);
+    if (negateB)
+        b = Ins::INegate(context, b);
     Operand* c = Iadd3Extend(context, srcC, selectC);
-    if (negateC) c = Ins::INegate(context, c);
+    if (negateC)
+        c = Ins::INegate(context, c);
 
     Operand* sum = Ins::IAdd(context, a, b);
     if (lrs == 1) {
@@ -185,7 +194,8 @@ void EmitIadd3(EmitterContext& context, int lrs, Operand* srcA, Operand* srcB, O
 
 // High word of the 64-bit product of a and b with the given signedness.
 Operand* MultiplyHigh(EmitterContext& context, Operand* a, Operand* b, bool signedA, bool signedB) {
-    if (signedA && signedB) return Ins::MultiplyHighS32(context, a, b);
+    if (signedA && signedB)
+        return Ins::MultiplyHighS32(context, a, b);
     Operand* product = Ins::MultiplyHighU32(context, a, b);
     if (signedA != signedB) {
         // A negative signed factor s contributes s + 2^32 to the unsigned
@@ -200,16 +210,18 @@ Operand* MultiplyHigh(EmitterContext& context, Operand* a, Operand* b, bool sign
     return product;
 }
 
-void EmitImad(EmitterContext& context, Operand* srcA, Operand* srcB, Operand* srcC, int rd, int avgMode,
-              bool signedA, bool signedB, bool high) {
+void EmitImad(EmitterContext& context, Operand* srcA, Operand* srcB, Operand* srcC, int rd, int avgMode, bool signedA,
+              bool signedB, bool high) {
     const bool negateProduct = avgMode == 2;
     Operand* b = srcB;
     Operand* c = srcC;
     // The low word of -(A*B) is A*(-B); its high word is not (negating B
     // does not negate an unsigned or mixed-sign product, nor the product by
     // 0x80000000), so the high form negates the 64-bit product instead.
-    if (negateProduct && !high) b = Ins::INegate(context, b);
-    if (avgMode == 1) c = Ins::INegate(context, c);
+    if (negateProduct && !high)
+        b = Ins::INegate(context, b);
+    if (avgMode == 1)
+        c = Ins::INegate(context, c);
 
     Operand* product;
     if (!high) {
@@ -223,18 +235,20 @@ void EmitImad(EmitterContext& context, Operand* srcA, Operand* srcB, Operand* sr
     }
 
     Operand* result = product;
-    if (!IsConstantZero(c)) result = Ins::IAdd(context, product, c);
+    if (!IsConstantZero(c))
+        result = Ins::IAdd(context, product, c);
     WriteRd(context, rd, result);
 }
 
-void EmitIscadd(EmitterContext& context, Operand* srcA, Operand* srcB, int rd, int shift, int avgMode,
-                bool writeCC) {
+void EmitIscadd(EmitterContext& context, Operand* srcA, Operand* srcB, int rd, int shift, int avgMode, bool writeCC) {
     Operand* shiftOperand = Const(context, shift);
     Operand* shifted = Ins::ShiftLeft(context, srcA, shiftOperand);
     Operand* a = shifted;
     Operand* b = srcB;
-    if (avgMode == 2) a = Ins::INegate(context, a);
-    if (avgMode == 1) b = Ins::INegate(context, b);
+    if (avgMode == 2)
+        a = Ins::INegate(context, a);
+    if (avgMode == 1)
+        b = Ins::INegate(context, b);
     Operand* sum = Ins::IAdd(context, a, b);
     if (avgMode == 2) {
         SetIsubFlags(context, sum, srcB, shifted, writeCC);
@@ -249,15 +263,15 @@ void EmitIscadd(EmitterContext& context, Operand* srcA, Operand* srcB, int rd, i
 void EmitLea(EmitterContext& context, Operand* srcA, Operand* srcB, int rd, bool negateA, int shift) {
     Operand* shiftOperand = Const(context, shift);
     Operand* shifted = Ins::ShiftLeft(context, srcA, shiftOperand);
-    if (negateA) shifted = Ins::INegate(context, shifted);
+    if (negateA)
+        shifted = Ins::INegate(context, shifted);
     Operand* result = Ins::IAdd(context, shifted, srcB);
     WriteRd(context, rd, result);
 }
 
 // B plus the high word of (C:A) << shift, the 64-bit value negated first
 // when negateA.
-void EmitLeaHi(EmitterContext& context, Operand* srcA, Operand* srcB, Operand* srcC, int rd, bool negateA,
-               int shift) {
+void EmitLeaHi(EmitterContext& context, Operand* srcA, Operand* srcB, Operand* srcC, int rd, bool negateA, int shift) {
     Operand* shiftOperand = Const(context, shift);
     Operand* low = Ins::ShiftLeft(context, srcA, shiftOperand);
     Operand* spill;
@@ -304,9 +318,8 @@ void LogInvalidXmadMode(EmitterContext& context, int mode) {
     context.GpuAccessor().Log("Invalid XMAD mode \"" + std::to_string(mode) + "\".");
 }
 
-void EmitXmad(EmitterContext& context, XmadCop mode, Operand* srcA, Operand* srcB, Operand* srcC, int rd,
-              bool signedA, bool signedB, bool highA, bool highB, bool productShiftLeft, bool merge, bool extended,
-              bool writeCC) {
+void EmitXmad(EmitterContext& context, XmadCop mode, Operand* srcA, Operand* srcB, Operand* srcC, int rd, bool signedA,
+              bool signedB, bool highA, bool highB, bool productShiftLeft, bool merge, bool extended, bool writeCC) {
     Operand* a = Extend16To32(context, srcA, highA, signedA);
     Operand* b = Extend16To32(context, srcB, highB, signedB);
 
@@ -353,7 +366,8 @@ void EmitXmad(EmitterContext& context, XmadCop mode, Operand* srcA, Operand* src
     }
 
     Operand* sum = Ins::IAdd(context, product, c);
-    if (extended) sum = AddCarryFlag(context, sum);
+    if (extended)
+        sum = AddCarryFlag(context, sum);
     SetIaddFlags(context, sum, product, c, writeCC, extended);
 
     if (merge) {
@@ -366,9 +380,8 @@ void EmitXmad(EmitterContext& context, XmadCop mode, Operand* srcA, Operand* src
     WriteRd(context, rd, sum);
 }
 
-void EmitXmad(EmitterContext& context, XmadCop2 mode, Operand* srcA, Operand* srcB, Operand* srcC, int rd,
-              bool signedA, bool signedB, bool highA, bool highB, bool productShiftLeft, bool merge, bool extended,
-              bool writeCC) {
+void EmitXmad(EmitterContext& context, XmadCop2 mode, Operand* srcA, Operand* srcB, Operand* srcC, int rd, bool signedA,
+              bool signedB, bool highA, bool highB, bool productShiftLeft, bool merge, bool extended, bool writeCC) {
     switch (mode) {
     case XmadCop2::Cfull:
     case XmadCop2::Clo:

@@ -47,8 +47,7 @@ std::string UnexpectedCondition(IComp cond) {
     return "Unexpected condition \"" + std::to_string(static_cast<int>(cond)) + "\".";
 }
 
-void EmitIcmp(EmitterContext& context, IComp cond, Operand* srcA, Operand* srcB, Operand* srcC, int rd,
-              bool isSigned) {
+void EmitIcmp(EmitterContext& context, IComp cond, Operand* srcA, Operand* srcB, Operand* srcC, int rd, bool isSigned) {
     Operand* zero = Const(context, 0);
     Operand* holds = GetIntComparison(context, cond, srcC, zero, isSigned);
     Operand* result = Ins::ConditionalSelect(context, holds, srcA, srcB);

@@ -31,7 +31,8 @@ void WriteRd(EmitterContext& context, int rd, Operand* value) {
 // The predicate output of LOP and LOP3: 0 false, 1 true, 2 result is zero,
 // 3 result is non-zero.
 void EmitLopPredWrite(EmitterContext& context, Operand* result, int predicateOp, int destPred) {
-    if (destPred == PT) return;
+    if (destPred == PT)
+        return;
     Operand* value;
     switch (predicateOp & 3) {
     case 0:
@@ -55,8 +56,8 @@ void EmitLopPredWrite(EmitterContext& context, Operand* result, int predicateOp,
     Ins::Copy(context, dest, value);
 }
 
-void EmitLop(EmitterContext& context, int logicOp, int predicateOp, Operand* srcA, Operand* srcB, int rd,
-             int destPred, bool invertA, bool invertB, bool extended, bool writeCC) {
+void EmitLop(EmitterContext& context, int logicOp, int predicateOp, Operand* srcA, Operand* srcB, int rd, int destPred,
+             bool invertA, bool invertB, bool extended, bool writeCC) {
     Operand* a = invertA ? Ins::BitwiseNot(context, srcA) : srcA;
     Operand* b = invertB ? Ins::BitwiseNot(context, srcB) : srcB;
     Operand* result;
@@ -82,8 +83,8 @@ void EmitLop(EmitterContext& context, int logicOp, int predicateOp, Operand* src
 
 void EmitLop3(EmitterContext& context, Operand* a, Operand* b, Operand* c, int table, int predicateOp, int destPred,
               int rd, bool extended, bool writeCC) {
-    Operand* result = Lop3Expression::GetFromTruthTable(context, a, b, c,
-                                                        static_cast<Lop3Expression::TruthTable>(table & 0xFF));
+    Operand* result =
+        Lop3Expression::GetFromTruthTable(context, a, b, c, static_cast<Lop3Expression::TruthTable>(table & 0xFF));
     EmitLopPredWrite(context, result, predicateOp, destPred);
     WriteRd(context, rd, result);
     InstEmitAluHelper::SetZnFlags(context, result, writeCC, extended);

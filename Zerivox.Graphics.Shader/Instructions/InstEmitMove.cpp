@@ -107,7 +107,8 @@ Operand* EmitLoadSubgroupLaneId(EmitterContext& context) {
 // The 32-bit word of a subgroup mask that holds the current lane.
 Operand* EmitLoadSubgroupMask(EmitterContext& context, IoVariable mask) {
     const int32_t size = context.GpuAccessor().QueryHostSubgroupSize();
-    if (size <= 32) return LoadInput(context, mask, 0);
+    if (size <= 32)
+        return LoadInput(context, mask, 0);
     Operand* lane = LoadInput(context, IoVariable::SubgroupLaneId);
     if (size == 64) {
         Operand* upperBit = Const(context, 32);
@@ -137,7 +138,8 @@ Operand* ReadSpecialRegister(EmitterContext& context, int sreg) {
     case 18:
         return OH::MakeFloatConstant(context.Arena(), 1.0f);
     case 19:
-        if (context.Definitions().Stage == ShaderStage::Fragment) return LoadInput(context, IoVariable::ThreadKill);
+        if (context.Definitions().Stage == ShaderStage::Fragment)
+            return LoadInput(context, IoVariable::ThreadKill);
         return Const(context, 0);
     case 29: {
         // Vertices per input primitive, in bits 16 and up.
@@ -202,8 +204,10 @@ void EmitSel(EmitterContext& context, Operand* a, Operand* b, int rd, int srcPre
 void EmitRro(EmitterContext& context, Operand* value, int rd, bool absB, bool negB) {
     // The range reduction itself is not performed: MUFU takes the plain
     // value.
-    if (absB) value = Ins::FPAbsolute(context, value, Instruction::FP32);
-    if (negB) value = Ins::FPNegate(context, value, Instruction::FP32);
+    if (absB)
+        value = Ins::FPAbsolute(context, value, Instruction::FP32);
+    if (negB)
+        value = Ins::FPNegate(context, value, Instruction::FP32);
     WriteRd(context, rd, value);
 }
 
@@ -213,8 +217,7 @@ struct PsetSources {
     Operand* Q;
 };
 
-template <typename T>
-PsetSources ReadPsetSources(EmitterContext& context, const T& op) {
+template <typename T> PsetSources ReadPsetSources(EmitterContext& context, const T& op) {
     Operand* p = InstEmitHelper::GetPredicate(context, op.Src2Pred(), op.Src2PredInv());
     Operand* q = InstEmitHelper::GetPredicate(context, op.Src1Pred(), op.Src1PredInv());
     return {p, q};

@@ -22,8 +22,10 @@ namespace Ins = Translation::EmitterContextInsts;
 void Mufu(EmitterContext& context) {
     const auto op = context.GetOp<Decoders::InstMufu>();
     Operand* a = InstEmitHelper::ReadRegister(context, op.Ra());
-    if (op.AbsA()) a = Ins::FPAbsolute(context, a, Instruction::FP32);
-    if (op.NegA()) a = Ins::FPNegate(context, a, Instruction::FP32);
+    if (op.AbsA())
+        a = Ins::FPAbsolute(context, a, Instruction::FP32);
+    if (op.NegA())
+        a = Ins::FPNegate(context, a, Instruction::FP32);
 
     Operand* value;
     switch (op.MufuOp()) {
@@ -68,13 +70,13 @@ void Mufu(EmitterContext& context) {
         value = Ins::FPSquareRoot(context, a);
         break;
     default:
-        context.GpuAccessor().Log("Invalid MUFU operation \"" + std::to_string(static_cast<int>(op.MufuOp())) +
-                                  "\".");
+        context.GpuAccessor().Log("Invalid MUFU operation \"" + std::to_string(static_cast<int>(op.MufuOp())) + "\".");
         value = a;
         break;
     }
 
-    if (op.Sat()) value = Ins::FPSaturate(context, value, Instruction::FP32);
+    if (op.Sat())
+        value = Ins::FPSaturate(context, value, Instruction::FP32);
     Operand* dest = InstEmitHelper::GetDest(context, op.Rd());
     Ins::Copy(context, dest, value);
 }

@@ -74,8 +74,8 @@ void EmitShf(EmitterContext& context, int maxShift, Operand* low, Operand* shift
             Operand* beyond = Ins::ICompareGreaterOrEqualUnsigned(context, s, thirtyTwo2);
             Operand* thirtyTwo3 = Const(context, 32);
             Operand* excess = Ins::ISubtract(context, s, thirtyTwo3);
-            Operand* shiftedHigh = maxShift == 3 ? Ins::ShiftRightS32(context, high, excess)
-                                                 : Ins::ShiftRightU32(context, high, excess);
+            Operand* shiftedHigh =
+                maxShift == 3 ? Ins::ShiftRightS32(context, high, excess) : Ins::ShiftRightU32(context, high, excess);
             res = Ins::ConditionalSelect(context, beyond, shiftedHigh, res);
         }
     }
@@ -95,7 +95,44 @@ void EmitShf(EmitterContext& context, int maxShift, Operand* low, Operand* shift
     }
 
     WriteRd(context, rd, res);
-    if (writeCC) InstEmitAluHelper::SetZnFlags(context, res, true, false);
+    if (writeCC)
+        InstEmitAluHelper::SetZnFlags(context, res, true, false);
+}
+
+// High word of (C:A) >> s: C shifted right, logically or (MaxShift 3)
+// arithmetically; counts of 32 and beyond in the wide forms leave only the
+// fill, as does a clamped count past the width.
+void EmitShfRightHigh(EmitterContext& context, int maxShift, Operand* high, Operand* shift, int rd, bool mask,
+                      bool writeCC) {
+    const bool wide = maxShift >= 2;
+    const bool arithmetic = maxShift == 3;
+    Operand* s = shift;
+    if (mask) {
+        Operand* m = Const(context, wide ? 63 : 31);
+        s = Ins::BitwiseAnd(context, s, m);
+    }
+    auto fill = [&]() -> Operand* {
+        if (!arithmetic)
+            return Const(context, 0);
+        Operand* thirtyOne = Const(context, 31);
+        return Ins::ShiftRightS32(context, high, thirtyOne);
+    };
+    Operand* res = arithmetic ? Ins::ShiftRightS32(context, high, s) : Ins::ShiftRightU32(context, high, s);
+    if (wide) {
+        Operand* thirtyTwo = Const(context, 32);
+        Operand* beyond = Ins::ICompareGreaterOrEqualUnsigned(context, s, thirtyTwo);
+        Operand* filled = fill();
+        res = Ins::ConditionalSelect(context, beyond, filled, res);
+    }
+    if (!mask) {
+        Operand* limit = Const(context, wide ? 64 : 32);
+        Operand* inRange = Ins::ICompareLessUnsigned(context, s, limit);
+        Operand* filled = fill();
+        res = Ins::ConditionalSelect(context, inRange, res, filled);
+    }
+    WriteRd(context, rd, res);
+    if (writeCC)
+        InstEmitAluHelper::SetZnFlags(context, res, true, false);
 }
 
 void EmitShl(EmitterContext& context, Operand* value, Operand* shift, int rd, bool mask) {
@@ -153,6 +190,8 @@ void ShfRR(EmitterContext& context) {
     Operand* a = ReadRegister(context, op.Ra());
     Operand* s = ReadRegister(context, op.Rb());
     Operand* c = ReadRegister(context, op.Rc());
+    if (op.Hi())
+        return EmitShfRightHigh(context, op.MaxShift(), c, s, op.Rd(), op.M(), op.WriteCC());
     EmitShf(context, op.MaxShift(), a, s, c, op.Rd(), op.M(), false, op.WriteCC());
 }
 
@@ -169,6 +208,8 @@ void ShfRI(EmitterContext& context) {
     Operand* a = ReadRegister(context, op.Ra());
     Operand* s = Const(context, op.Imm6());
     Operand* c = ReadRegister(context, op.Rc());
+    if (op.Hi())
+        return EmitShfRightHigh(context, op.MaxShift(), c, s, op.Rd(), op.M(), op.WriteCC());
     EmitShf(context, op.MaxShift(), a, s, c, op.Rd(), op.M(), false, op.WriteCC());
 }
 

@@ -31,7 +31,8 @@ TruthTable PermuteTable(TruthTable table, int p7, int p6, int p5, int p4, int p3
     const int positions[8] = {p0, p1, p2, p3, p4, p5, p6, p7};
     unsigned result = 0;
     for (int k = 0; k < 8; k++) {
-        if ((table >> k) & 1u) result |= 1u << (positions[k] & 7);
+        if ((table >> k) & 1u)
+            result |= 1u << (positions[k] & 7);
     }
     return static_cast<TruthTable>(result);
 }
@@ -152,8 +153,10 @@ Operand* GetFromTruthTable(EmitterContext& context, Operand* a, Operand* b, Oper
             z = o.Not(z);
             t = PermuteTable(t, 6, 7, 4, 5, 2, 3, 0, 1);
         }
-        if (Operand* expr = GetExpr(t, context, x, y, z)) return expr;
-        if (Operand* expr = GetExpr(static_cast<TruthTable>(~t), context, x, y, z)) return o.Not(expr);
+        if (Operand* expr = GetExpr(t, context, x, y, z))
+            return expr;
+        if (Operand* expr = GetExpr(static_cast<TruthTable>(~t), context, x, y, z))
+            return o.Not(expr);
     }
     // Unreachable: every table matches by variant 56. Fall back to the
     // constant so a broken table list cannot leave the result unset.

@@ -5,6 +5,7 @@
 #include "Zerivox.Common/Exceptions.h"
 #include "Zerivox.Graphics.Shader/AttributeType.h"
 #include "Zerivox.Graphics.Shader/InputTopology.h"
+#include "Zerivox.Graphics.Shader/Instructions/AttributeMap.h"
 
 namespace Zerivox::Graphics::Shader::Translation {
 
@@ -134,11 +135,33 @@ int32_t ShaderDefinitions::GetGeometryOutputIndexBufferStridePerInstance() const
 }
 
 void ShaderDefinitions::PopulateTransformFeedbackDefinitions(uint64_t transformFeedbackVecMap) {
-    if (!TransformFeedbackOutputs.has_value() || transformFeedbackVecMap == 0) {
+    if (!TransformFeedbackOutputs.has_value()) {
         return;
     }
-    throw Common::NotImplementedException(
-        "Transform feedback outputs cannot be mapped yet: the attribute map is missing.");
+    const TransformFeedbackOutputArray& outputs = *TransformFeedbackOutputs;
+    for (int32_t vector = 0; vector < TransformFeedbackOutputCount / 4; vector++) {
+        if ((transformFeedbackVecMap & (1ull << vector)) == 0) {
+            continue;
+        }
+        for (int32_t c = 0; c < 4; c++) {
+            const int32_t word = vector * 4 + c;
+            const TransformFeedbackOutput& output = outputs[static_cast<std::size_t>(word)];
+            if (!output.Valid) {
+                continue;
+            }
+            int32_t location = 0;
+            IoVariable variable = Instructions::AttributeMap::GetIoVariable(*this, word * 4, location);
+            // A user attribute captured as a run of words is keyed once, by
+            // its first word; words captured on their own are keyed per
+            // component.
+            int32_t component = 0;
+            if (variable == IoVariable::UserDefined && HasTransformFeedbackOutputs(true) &&
+                GetTransformFeedbackOutputComponents(location, c) == 1) {
+                component = c;
+            }
+            TransformFeedbackVariables.TryAdd(TransformFeedbackVariable(variable, location, component), output);
+        }
+    }
 }
 
 } // namespace Zerivox::Graphics::Shader::Translation

@@ -224,6 +224,8 @@ TEST(FenkVanterAccessor, MalformedMembersFailTheQuery) {
         {R"({"sbuf_align":-16})", [](FenkVanterAccessor& a) { a.QueryHostStorageBufferOffsetAlignment(); },
          "ArgumentException"},
         {R"({"subgroup":0})", [](FenkVanterAccessor& a) { a.QueryHostSubgroupSize(); }, "ArgumentException"},
+        {R"({"subgroup":48})", [](FenkVanterAccessor& a) { a.QueryHostSubgroupSize(); }, "ArgumentException"},
+        {R"({"subgroup":256})", [](FenkVanterAccessor& a) { a.QueryHostSubgroupSize(); }, "ArgumentException"},
         {R"({"local":[64,0,1]})", [](FenkVanterAccessor& a) { a.QueryWorkgroupSizeY(); }, "ArgumentException"},
         {R"({"local":[-1]})", [](FenkVanterAccessor& a) { a.QueryWorkgroupSizeX(); }, "ArgumentException"},
         {R"({"shared":-1})", [](FenkVanterAccessor& a) { a.QueryComputeSharedMemorySize(); }, "ArgumentException"},

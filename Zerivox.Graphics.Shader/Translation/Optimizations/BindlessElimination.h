@@ -13,7 +13,7 @@ class ResourceManager;
 namespace Zerivox::Graphics::Shader::Translation::Optimizations {
 
 // Resolves or removes every bindless texture operation left in a block.
-// (Placeholder until the texture passes land: changes nothing.)
+// Afterwards no operation of the block carries the Bindless flag.
 struct BindlessElimination {
     static void RunPass(IntermediateRepresentation::BasicBlock& block, ResourceManager& resourceManager,
                         IGpuAccessor& gpuAccessor);

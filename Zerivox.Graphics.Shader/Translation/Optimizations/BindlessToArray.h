@@ -14,7 +14,7 @@ namespace Zerivox::Graphics::Shader::Translation::Optimizations {
 
 // Turns bindless texture operations whose handle is read from a constant
 // buffer at a dynamic index into accesses of an array of textures.
-// (Placeholder until the texture passes land: changes nothing.)
+// RunPassOgl is the variant for OpenGL hosts (handles in constant buffer 2).
 struct BindlessToArray {
     static void RunPass(IntermediateRepresentation::BasicBlock& block, ResourceManager& resourceManager,
                         IGpuAccessor& gpuAccessor);

@@ -5,7 +5,7 @@
 namespace Zerivox::Graphics::Shader::Translation::Transforms {
 
 // Adapts texture and image operations to the host.
-// (Placeholder until the texture transforms land: always enabled, changes nothing.)
+// Always enabled; RunPass returns the node after which the walk continues.
 struct TexturePass {
     static bool IsEnabled(IGpuAccessor& gpuAccessor, ShaderStage stage, Translation::TargetLanguage targetLanguage,
                           FeatureFlags usedFeatures);

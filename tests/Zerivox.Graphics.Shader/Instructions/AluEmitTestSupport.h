@@ -77,7 +77,8 @@ class EmitHarness {
     std::string Emit(uint64_t word) {
         const std::size_t before = Context->Operations.size();
         const Decoders::InstOp op = Decoders::InstTable::GetOp(0x8, word);
-        if (op.Emitter == nullptr) throw std::logic_error("word matches no emitter");
+        if (op.Emitter == nullptr)
+            throw std::logic_error("word matches no emitter");
         Context->CurrOp = op;
         op.Emitter(*Context);
         std::span<Operation* const> all(Context->Operations);
@@ -127,12 +128,14 @@ class AluMachine {
     void SetCC(int index, bool value) { Flags[index] = {value ? 0xFFFFFFFFu : 0u, false}; }
 
     void Run(std::span<Operation* const> operations) {
-        for (const Operation* op : operations) Execute(*op);
+        for (const Operation* op : operations)
+            Execute(*op);
     }
 
   private:
     static uint32_t Check(const Value& value, const std::string& name) {
-        if (value.Poison) throw std::logic_error(name + " holds an undefined value");
+        if (value.Poison)
+            throw std::logic_error(name + " holds an undefined value");
         return value.Bits;
     }
 
@@ -148,7 +151,8 @@ class AluMachine {
             return RegisterSlot(operand);
         case OperandType::LocalVariable: {
             auto it = _locals.find(operand);
-            if (it == _locals.end()) throw std::logic_error("read of an unassigned local");
+            if (it == _locals.end())
+                throw std::logic_error("read of an unassigned local");
             return it->second;
         }
         default:
@@ -169,7 +173,8 @@ class AluMachine {
     }
 
     void Set(const Operand* operand, Value value) {
-        if (operand == nullptr) return;
+        if (operand == nullptr)
+            return;
         if (operand->Type == OperandType::Register) {
             RegisterSlot(operand) = value;
         } else {
@@ -254,13 +259,15 @@ class AluMachine {
         }
         case Instruction::BitfieldExtractS32: {
             const uint32_t offset = u(1), bits = u(2);
-            if (offset + bits > 32 || bits == 0) throw std::logic_error("bit-field extract out of range");
+            if (offset + bits > 32 || bits == 0)
+                throw std::logic_error("bit-field extract out of range");
             const uint32_t field = (u(0) >> offset) << (32 - bits);
             r = static_cast<uint32_t>(S(field) >> (32 - bits));
             break;
         }
         case Instruction::BitfieldReverse:
-            for (int i = 0; i < 32; i++) r |= ((u(0) >> i) & 1u) << (31 - i);
+            for (int i = 0; i < 32; i++)
+                r |= ((u(0) >> i) & 1u) << (31 - i);
             break;
         case Instruction::CompareEqual:
             r = B(fp ? F(u(0)) == F(u(1)) : u(0) == u(1));
@@ -321,10 +328,13 @@ class AluMachine {
 inline AluMachine RunWords(const std::vector<uint64_t>& words, const std::vector<uint32_t>& regs,
                            const std::vector<bool>& flags = {}) {
     EmitHarness harness;
-    for (uint64_t word : words) harness.Emit(word);
+    for (uint64_t word : words)
+        harness.Emit(word);
     AluMachine machine;
-    for (std::size_t i = 0; i < regs.size(); i++) machine.SetR(static_cast<int>(i), regs[i]);
-    for (std::size_t i = 0; i < flags.size(); i++) machine.SetCC(static_cast<int>(i), flags[i]);
+    for (std::size_t i = 0; i < regs.size(); i++)
+        machine.SetR(static_cast<int>(i), regs[i]);
+    for (std::size_t i = 0; i < flags.size(); i++)
+        machine.SetCC(static_cast<int>(i), flags[i]);
     machine.Run(harness.Emitted());
     return machine;
 }

@@ -18,11 +18,12 @@ namespace {
 // when run on zeroed registers (a host shift by 32 would not).
 TEST(InstEmitCorpusWords, IntegerAndMoveWordsEmitCleanly) {
     std::ifstream in(SharedDir() / "isa" / "corpus_words.tsv");
-    if (!in) GTEST_SKIP() << "shared corpus data not present";
+    if (!in)
+        GTEST_SKIP() << "shared corpus data not present";
     const std::set<std::string> families = {
-        "Iadd", "Iadd32i", "Iadd3", "Imad", "Imad32i", "Imul", "Imul32i", "Iscadd", "Iscadd32i", "Lea", "LeaHi",
-        "Xmad", "Icmp", "Iset", "Isetp", "Imnmx", "Lop", "Lop32i", "Lop3", "Mov", "Mov32i", "Sel", "R2p", "P2r",
-        "Pset", "Psetp", "Mufu", "Rro", "Nop", "Shf", "Shl", "Shr"};
+        "Iadd", "Iadd32i", "Iadd3", "Imad",  "Imad32i", "Imul", "Imul32i", "Iscadd", "Iscadd32i", "Lea",    "LeaHi",
+        "Xmad", "Icmp",    "Iset",  "Isetp", "Imnmx",   "Lop",  "Lop32i",  "Lop3",   "Mov",       "Mov32i", "Sel",
+        "R2p",  "P2r",     "Pset",  "Psetp", "Mufu",    "Rro",  "Nop",     "Shf",    "Shl",       "Shr"};
     std::string line;
     std::getline(in, line); // header
     int checked = 0;
@@ -40,21 +41,27 @@ TEST(InstEmitCorpusWords, IntegerAndMoveWordsEmitCleanly) {
         bool mine = false;
         for (const std::string& family : families) {
             for (const char* suffix : {"", "R", "I", "C", "Rc", "LR", "RR", "LI", "RI"}) {
-                if (name == family + suffix) mine = true;
+                if (name == family + suffix)
+                    mine = true;
             }
         }
-        if (!mine || op.Emitter == nullptr) continue;
+        if (!mine || op.Emitter == nullptr)
+            continue;
         EmitHarness harness;
         harness.Emit(word);
         EXPECT_TRUE(harness.Log().empty()) << wordHex << " " << form << ": " << harness.Log().front();
         checked++;
-        if (name == "Mufu") continue; // transcendental results are not interpreted
+        if (name == "Mufu")
+            continue; // transcendental results are not interpreted
         AluMachine machine;
         machine.OnInput = [](int, int) { return 0u; };
         machine.Run(harness.Emitted());
-        for (int r = 0; r < 255; r++) EXPECT_NO_THROW(machine.R(r)) << wordHex << " " << form;
-        for (int p = 0; p < 7; p++) EXPECT_NO_THROW(machine.P(p)) << wordHex << " " << form;
-        for (int f = 0; f < 4; f++) EXPECT_NO_THROW(machine.CC(f)) << wordHex << " " << form;
+        for (int r = 0; r < 255; r++)
+            EXPECT_NO_THROW(machine.R(r)) << wordHex << " " << form;
+        for (int p = 0; p < 7; p++)
+            EXPECT_NO_THROW(machine.P(p)) << wordHex << " " << form;
+        for (int f = 0; f < 4; f++)
+            EXPECT_NO_THROW(machine.CC(f)) << wordHex << " " << form;
     }
     EXPECT_GT(checked, 0);
 }

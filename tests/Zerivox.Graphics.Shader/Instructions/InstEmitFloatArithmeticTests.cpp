@@ -27,10 +27,16 @@ constexpr const char* FmulR = "0101110001101x";
 constexpr const char* FmulI = "0011100x01101x";
 constexpr const char* Fmul32i = "00011110xxxxxx";
 constexpr const char* Hadd2R = "0101110100010x";
+constexpr const char* Hadd2I = "0111101x0xxxxx";
 constexpr const char* Hadd2C = "0111101x1xxxxx";
 constexpr const char* Hadd232i = "0010110xxxxxxx";
 constexpr const char* Hmul2I = "0111100x0xxxxx";
 constexpr const char* Hmul2C = "0111100x1xxxxx";
+constexpr const char* Hmul2R = "0101110100001x";
+constexpr const char* Hmul232i = "0010101xxxxxxx";
+constexpr const char* Hfma2I = "01110xxx0xxxxx";
+constexpr const char* Hfma2C = "01110xxx1xxxxx";
+constexpr const char* Hfma2Rc = "01100xxx1xxxxx";
 constexpr const char* Hfma2R = "0101110100000x";
 constexpr const char* Hfma232i = "0010100xxxxxxx";
 } // namespace P
@@ -230,6 +236,94 @@ TEST(InstEmitFloatArithmetic, HalfPrecisionForms) {
          "%5 = FusedMultiplyAdd.FP32 %1, 1073741824, %3\n"
          "%6 = PackHalf2x16 %4, %5\n"
          "R5 = Copy %6\n"},
+    });
+}
+
+// The remaining half-float forms: where each one keeps its swizzles,
+// modifiers and saturate bit.
+TEST(InstEmitFloatArithmetic, HalfPrecisionOperandFields) {
+    ExpectIr({
+        {"HADD2 I: F32 swizzle uses R2 whole in both lanes, abs at 44, saturate at 52",
+         Inst(P::Hadd2I).Rd(1).Ra(2).Bits(47, 2, 1).Bit(44).Bits(20, 10, 0x0F0).Bits(30, 9, 0x100).Bit(52),
+         "%0 = Absolute.FP32 R2\n"
+         "%1 = Absolute.FP32 R2\n"
+         "%2 = Add.FP32 %0, 1065353216\n"
+         "%3 = Clamp.FP32 %2, 0, 1065353216\n"
+         "%4 = Add.FP32 %1, 1073741824\n"
+         "%5 = Clamp.FP32 %4, 0, 1065353216\n"
+         "%6 = PackHalf2x16 %3, %5\n"
+         "R1 = Copy %6\n"},
+        {"HMUL2 R: bit 43 does not negate A; B swizzle and abs at 28 and 30",
+         Inst(P::Hmul2R).Rd(1).Ra(2).Rb(3).Bit(44).Bit(43).Bits(28, 2, 3).Bit(30),
+         "%0 = UnpackHalf2x16 R2\n"
+         "%1 = UnpackHalf2x16#1 R2\n"
+         "%2 = Absolute.FP32 %0\n"
+         "%3 = Absolute.FP32 %1\n"
+         "%4 = UnpackHalf2x16#1 R3\n"
+         "%5 = UnpackHalf2x16#1 R3\n"
+         "%6 = Absolute.FP32 %4\n"
+         "%7 = Absolute.FP32 %5\n"
+         "%8 = Multiply.FP32 %2, %6\n"
+         "%9 = Multiply.FP32 %3, %7\n"
+         "%10 = PackHalf2x16 %8, %9\n"
+         "R1 = Copy %10\n"},
+        {"HMUL232I: A swizzle at 53-54, saturate at 52",
+         Inst(P::Hmul232i).Rd(1).Ra(2).Bits(20, 32, 0x3C003C00).Bits(53, 2, 2).Bit(52),
+         "%0 = UnpackHalf2x16 R2\n"
+         "%1 = UnpackHalf2x16 R2\n"
+         "%2 = Multiply.FP32 %0, 1065353216\n"
+         "%3 = Clamp.FP32 %2, 0, 1065353216\n"
+         "%4 = Multiply.FP32 %1, 1065353216\n"
+         "%5 = Clamp.FP32 %4, 0, 1065353216\n"
+         "%6 = PackHalf2x16 %3, %5\n"
+         "R1 = Copy %6\n"},
+        {"HFMA2 I: C swizzle at 53-54, C negate at 51, saturate at 52",
+         Inst(P::Hfma2I)
+             .Rd(1)
+             .Ra(2)
+             .Bits(39, 8, 4)
+             .Bits(20, 10, 0x0F0)
+             .Bits(30, 9, 0x0F0)
+             .Bits(53, 2, 3)
+             .Bit(51)
+             .Bit(52),
+         "%0 = UnpackHalf2x16 R2\n"
+         "%1 = UnpackHalf2x16#1 R2\n"
+         "%2 = UnpackHalf2x16#1 R4\n"
+         "%3 = UnpackHalf2x16#1 R4\n"
+         "%4 = Negate.FP32 %2\n"
+         "%5 = Negate.FP32 %3\n"
+         "%6 = FusedMultiplyAdd.FP32 %0, 1065353216, %4\n"
+         "%7 = Clamp.FP32 %6, 0, 1065353216\n"
+         "%8 = FusedMultiplyAdd.FP32 %1, 1065353216, %5\n"
+         "%9 = Clamp.FP32 %8, 0, 1065353216\n"
+         "%10 = PackHalf2x16 %7, %9\n"
+         "R1 = Copy %10\n"},
+        {"HFMA2 C: bit 56 negates the constant operand B", Cbuf(P::Hfma2C, 1, 2).Rd(1).Ra(2).Bits(39, 8, 4).Bit(56),
+         "%0 = UnpackHalf2x16 R2\n"
+         "%1 = UnpackHalf2x16#1 R2\n"
+         "%2 = Negate.FP32 cb1[2]\n"
+         "%3 = Negate.FP32 cb1[2]\n"
+         "%4 = UnpackHalf2x16 R4\n"
+         "%5 = UnpackHalf2x16#1 R4\n"
+         "%6 = FusedMultiplyAdd.FP32 %0, %2, %4\n"
+         "%7 = FusedMultiplyAdd.FP32 %1, %3, %5\n"
+         "%8 = PackHalf2x16 %6, %7\n"
+         "R1 = Copy %8\n"},
+        {"HFMA2 Rc: B from Rc with its swizzle at 53-54 and negate at 56; constant addend negated by 51",
+         Cbuf(P::Hfma2Rc, 1, 2).Rd(1).Ra(2).Bits(39, 8, 4).Bits(53, 2, 2).Bit(56).Bit(51),
+         "%0 = UnpackHalf2x16 R2\n"
+         "%1 = UnpackHalf2x16#1 R2\n"
+         "%2 = UnpackHalf2x16 R4\n"
+         "%3 = UnpackHalf2x16 R4\n"
+         "%4 = Negate.FP32 %2\n"
+         "%5 = Negate.FP32 %3\n"
+         "%6 = Negate.FP32 cb1[2]\n"
+         "%7 = Negate.FP32 cb1[2]\n"
+         "%8 = FusedMultiplyAdd.FP32 %0, %4, %6\n"
+         "%9 = FusedMultiplyAdd.FP32 %1, %5, %7\n"
+         "%10 = PackHalf2x16 %8, %9\n"
+         "R1 = Copy %10\n"},
     });
 }
 

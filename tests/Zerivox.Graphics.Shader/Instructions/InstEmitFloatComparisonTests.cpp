@@ -22,6 +22,8 @@ constexpr const char* FcmpR = "010110111010xx";
 constexpr const char* FcmpRc = "010100111010xx";
 constexpr const char* Hset2R = "0101110100011x";
 constexpr const char* Hset2I = "0111110x0xxxxx";
+constexpr const char* Hset2C = "0111110x1xxxxx";
+constexpr const char* Hsetp2I = "0111111x0xxxxx";
 constexpr const char* Hsetp2R = "0101110100100x";
 constexpr const char* Hsetp2C = "0111111x1xxxxx";
 } // namespace P
@@ -179,6 +181,41 @@ TEST(InstEmitFloatComparison, HalfPrecisionForms) {
          "%7 = ShiftLeft %5, 16\n"
          "%8 = BitwiseOr %6, %7\n"
          "R1 = Copy %8\n"},
+        {"HSET2 C: constant word for both lanes negated by bit 56; Bval at 53, comparison at 49-52",
+         Cbuf(Inst(P::Hset2C), 1, 3).Rd(1).Ra(2).Bits(49, 4, Ge).Bits(39, 3, 7).Bit(56).Bit(53),
+         "%0 = UnpackHalf2x16 R2\n"
+         "%1 = UnpackHalf2x16#1 R2\n"
+         "%2 = Negate.FP32 cb1[3]\n"
+         "%3 = Negate.FP32 cb1[3]\n"
+         "%4 = CompareGreaterOrEqual.FP32 %0, %2\n"
+         "%5 = CompareGreaterOrEqual.FP32 %1, %3\n"
+         "%6 = BitwiseAnd %4, -1\n"
+         "%7 = BitwiseAnd %5, -1\n"
+         "%8 = ConditionalSelect %6, 1065353216, 0\n"
+         "%9 = ConditionalSelect %7, 1065353216, 0\n"
+         "%10 = PackHalf2x16 %8, %9\n"
+         "R1 = Copy %10\n"},
+        {"HSETP2 I with HAnd at 53, Or with P3",
+         Inst(P::Hsetp2I)
+             .Ra(2)
+             .Bits(20, 10, 0x0F0)
+             .Bits(30, 9, 0x0F0)
+             .Bits(49, 4, Eq)
+             .Bit(53)
+             .Bits(45, 2, Or)
+             .Bits(39, 3, 3)
+             .Bits(3, 3, 1)
+             .Bits(0, 3, 2),
+         "%0 = UnpackHalf2x16 R2\n"
+         "%1 = UnpackHalf2x16#1 R2\n"
+         "%2 = CompareEqual.FP32 %0, 1065353216\n"
+         "%3 = CompareEqual.FP32 %1, 1065353216\n"
+         "%4 = BitwiseAnd %2, %3\n"
+         "%5 = BitwiseNot %4\n"
+         "%6 = BitwiseOr %4, P3\n"
+         "P1 = Copy %6\n"
+         "%7 = BitwiseOr %5, P3\n"
+         "P2 = Copy %7\n"},
         {"HSETP2 R without HAnd: Pd holds lane 0, Pdn lane 1",
          Inst(P::Hsetp2R).Ra(2).Rb(3).Bits(35, 4, Lt).Bits(39, 3, 7).Bits(3, 3, 1).Bits(0, 3, 2),
          "%0 = UnpackHalf2x16 R2\n"

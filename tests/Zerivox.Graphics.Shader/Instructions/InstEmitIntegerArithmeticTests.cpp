@@ -69,13 +69,15 @@ TEST(InstEmitIntegerArithmetic, EmittedShapes) {
          "%0 = Add R2, R3\n%1 = BitwiseAnd CC.C, 1\n%2 = Add %0, %1\nR1 = Copy %2\n"},
         {"IADD immediate sign-extended", Inst(P::IaddI).Rd(1).Ra(2).Imm20(0xFFFFF), "%0 = Add R2, -1\nR1 = Copy %0\n"},
         {"IADD constant buffer", Cbuf(Inst(P::IaddC).Rd(1).Ra(2), 3, 5).Word, "%0 = Add R2, cb3[5]\nR1 = Copy %0\n"},
-        {"IADD32I modifiers above the immediate: AvgMode 1", Inst(P::Iadd32i).Rd(1).Ra(2).Bits(20, 32, 7).Bits(55, 2, 1),
-         "%0 = Negate 7\n%1 = Add R2, %0\nR1 = Copy %1\n"},
-        {"IMAD with C = RZ adds nothing", Imad(1, 2, 3, RZ, 0, false, false, false), "%0 = Multiply R2, R3\nR1 = Copy %0\n"},
+        {"IADD32I modifiers above the immediate: AvgMode 1",
+         Inst(P::Iadd32i).Rd(1).Ra(2).Bits(20, 32, 7).Bits(55, 2, 1), "%0 = Negate 7\n%1 = Add R2, %0\nR1 = Copy %1\n"},
+        {"IMAD with C = RZ adds nothing", Imad(1, 2, 3, RZ, 0, false, false, false),
+         "%0 = Multiply R2, R3\nR1 = Copy %0\n"},
         {"IMAD negated C = RZ still adds", Imad(1, 2, 3, RZ, 1, false, false, false),
          "%0 = Negate 0\n%1 = Multiply R2, R3\n%2 = Add %1, %0\nR1 = Copy %2\n"},
         {"IMUL.HI mixed signs", Inst(P::ImulR).Rd(1).Ra(2).Rb(3).Bit(39).Bit(40),
-         "%0 = MultiplyHighU32 R2, R3\n%1 = ShiftRightS32 R2, 31\n%2 = Multiply R3, %1\n%3 = Add %0, %2\nR1 = Copy %3\n"},
+         "%0 = MultiplyHighU32 R2, R3\n%1 = ShiftRightS32 R2, 31\n%2 = Multiply R3, %1\n%3 = Add %0, %2\nR1 = Copy "
+         "%3\n"},
         {"IMAD32I reads Rd as the addend", Inst(P::Imad32i).Rd(4).Ra(2).Bits(20, 32, 3),
          "%0 = Multiply R2, 3\n%1 = Add %0, R4\nR4 = Copy %1\n"},
         {"ISCADD32I", Inst(P::Iscadd32i).Rd(1).Ra(2).Bits(20, 32, 16).Bits(53, 5, 4),
@@ -90,7 +92,8 @@ TEST(InstEmitIntegerArithmetic, EmittedShapes) {
          "%0 = ShiftRightU32 R2, 16\n%1 = BitwiseAnd R3, 65535\n%2 = Multiply %0, %1\n%3 = Add %2, R4\n"
          "%4 = BitwiseAnd %3, 65535\n%5 = ShiftLeft R3, 16\n%6 = BitwiseOr %4, %5\nR1 = Copy %6\n"},
         {"XMAD immediate is 16 bits zero-extended", Inst(P::XmadI).Rd(1).Ra(2).Bits(20, 16, 0xFFFF).Bits(39, 8, 4),
-         "%0 = BitwiseAnd R2, 65535\n%1 = BitwiseAnd 65535, 65535\n%2 = Multiply %0, %1\n%3 = Add %2, R4\nR1 = Copy %3\n"},
+         "%0 = BitwiseAnd R2, 65535\n%1 = BitwiseAnd 65535, 65535\n%2 = Multiply %0, %1\n%3 = Add %2, R4\nR1 = Copy "
+         "%3\n"},
     };
     for (const Case& c : cases) {
         EmitHarness harness;
@@ -143,7 +146,8 @@ TEST(InstEmitIntegerArithmetic, IaddResultsAndFlags) {
         AluMachine m = RunWords({c.Word}, {c.A, c.B}, {true, false, c.CarryIn, false});
         EXPECT_EQ(m.R(1), c.Result) << c.Name;
         const bool cc = (c.Word >> 47) & 1;
-        if (!cc) continue;
+        if (!cc)
+            continue;
         EXPECT_EQ(m.CC(0) != 0, c.Z) << c.Name;
         EXPECT_EQ(m.CC(1) != 0, c.N) << c.Name;
         EXPECT_EQ(m.CC(2) != 0, c.C) << c.Name;
@@ -167,13 +171,13 @@ TEST(InstEmitIntegerArithmetic, SixtyFourBitSubtractionAndNegation) {
         for (uint64_t b : values) {
             // R5:R4 = R1:R0 - R3:R2
             AluMachine sub = RunWords({Iadd(4, 0, 2, 1, false, true), Iadd(5, 1, 3, 1, true, false)},
-                                 {uint32_t(a), uint32_t(a >> 32), uint32_t(b), uint32_t(b >> 32)});
+                                      {uint32_t(a), uint32_t(a >> 32), uint32_t(b), uint32_t(b >> 32)});
             const uint64_t got = (uint64_t{sub.R(5)} << 32) | sub.R(4);
             EXPECT_EQ(got, a - b) << std::hex << a << " - " << b;
         }
         // R7:R6 = -(R1:R0), as RZ - x.
-        AluMachine neg =
-            RunWords({Iadd(6, RZ, 0, 1, false, true), Iadd(7, RZ, 1, 1, true, false)}, {uint32_t(a), uint32_t(a >> 32)});
+        AluMachine neg = RunWords({Iadd(6, RZ, 0, 1, false, true), Iadd(7, RZ, 1, 1, true, false)},
+                                  {uint32_t(a), uint32_t(a >> 32)});
         EXPECT_EQ((uint64_t{neg.R(7)} << 32) | neg.R(6), 0 - a) << std::hex << "-" << a;
     }
 }
@@ -219,11 +223,11 @@ TEST(InstEmitIntegerArithmetic, ShiftedAddsAndLea) {
         uint32_t A, B, C, Result;
     };
     const LeaHiCase cases[] = {
-        {0, false, 0xDEADBEEF, 10, 7, 17},                      // B + C
-        {8, false, 0xAB000000, 1, 0x12, 1 + (0x1200 | 0xAB)},   // B + (C << 8 | A >> 24)
-        {0, true, 1, 10, 0, 9},                                 // B + high(-(0:1)) = B - 1
-        {0, true, 0, 10, 0, 10},                                // -(0:0) = 0
-        {4, true, 0x10000000, 0, 0, 0xFFFFFFFF},                // high(-(1 << 32)) after the shift
+        {0, false, 0xDEADBEEF, 10, 7, 17},                    // B + C
+        {8, false, 0xAB000000, 1, 0x12, 1 + (0x1200 | 0xAB)}, // B + (C << 8 | A >> 24)
+        {0, true, 1, 10, 0, 9},                               // B + high(-(0:1)) = B - 1
+        {0, true, 0, 10, 0, 10},                              // -(0:0) = 0
+        {4, true, 0x10000000, 0, 0, 0xFFFFFFFF},              // high(-(1 << 32)) after the shift
     };
     for (const LeaHiCase& c : cases) {
         Inst inst = Inst(P::LeaHiR).Rd(3).Ra(0).Rb(1).Bits(28, 5, static_cast<uint64_t>(c.Shift)).Bit(37, c.Neg);
@@ -240,8 +244,8 @@ TEST(InstEmitIntegerArithmetic, XmadSequences) {
         for (uint32_t b : values) {
             AluMachine m = RunWords(
                 {
-                    XmadR(2, 0, 1, RZ, {}),                                 // a.lo * b.lo
-                    XmadR(3, 0, 1, RZ, {.HiloB = true, .Mrg = true}),       // a.lo * b.hi, b.lo in the high half
+                    XmadR(2, 0, 1, RZ, {}),                           // a.lo * b.lo
+                    XmadR(3, 0, 1, RZ, {.HiloB = true, .Mrg = true}), // a.lo * b.hi, b.lo in the high half
                     XmadR(4, 0, 3, 2, {.Cop = 4, .HiloA = true, .HiloB = true, .Psl = true}),
                 },
                 {a, b});
@@ -251,7 +255,7 @@ TEST(InstEmitIntegerArithmetic, XmadSequences) {
 
     // XMAD.CC then XMAD.X: 0xFFFF * 0xFFFF + 0xFFFFFFFF carries into the next word.
     AluMachine x = RunWords({XmadR(2, 0, 0, 1, {.CC = true}), XmadR(3, RZ, RZ, RZ, {.X = true, .CC = true})},
-                       {0xFFFF, 0xFFFFFFFF}, {true, false, false, false});
+                            {0xFFFF, 0xFFFFFFFF}, {true, false, false, false});
     EXPECT_EQ(x.R(2), 0xFFFE0000u);
     EXPECT_EQ(x.R(3), 1u);
     EXPECT_EQ(x.CC(2), 0u); // 0 + 0 + 1 does not carry further

@@ -35,14 +35,22 @@ uint64_t Isetp(int pd, int pdn, int ra, int rb, int cond, bool isSigned, bool x 
 
 bool Holds(int cond, int64_t a, int64_t b) {
     switch (cond) {
-    case Lt: return a < b;
-    case Eq: return a == b;
-    case Le: return a <= b;
-    case Gt: return a > b;
-    case Ne: return a != b;
-    case Ge: return a >= b;
-    case T: return true;
-    default: return false;
+    case Lt:
+        return a < b;
+    case Eq:
+        return a == b;
+    case Le:
+        return a <= b;
+    case Gt:
+        return a > b;
+    case Ne:
+        return a != b;
+    case Ge:
+        return a >= b;
+    case T:
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -101,8 +109,15 @@ TEST(InstEmitIntegerComparison, SelectsMinMaxAndSets) {
 
     // ISET.BF writes 1.0 or 0.0; its flags compare that float with zero.
     auto iset = [](int cond, bool bval) {
-        return Inst(P::IsetR).Rd(2).Ra(0).Rb(1).Bits(49, 3, static_cast<uint64_t>(cond)).Bit(44, bval).Bit(47)
-            .Bits(39, 3, PT).Word;
+        return Inst(P::IsetR)
+            .Rd(2)
+            .Ra(0)
+            .Rb(1)
+            .Bits(49, 3, static_cast<uint64_t>(cond))
+            .Bit(44, bval)
+            .Bit(47)
+            .Bits(39, 3, PT)
+            .Word;
     };
     AluMachine one = RunWords({iset(Lt, true)}, {1, 2});
     EXPECT_EQ(one.R(2), 0x3F800000u);
@@ -135,7 +150,11 @@ TEST(InstEmitIntegerComparison, SixtyFourBitCompare) {
                     AluMachine m = RunWords({lowSub, Isetp(0, 1, 1, 3, cond, isSigned, true)},
                                             {uint32_t(a), uint32_t(a >> 32), uint32_t(b), uint32_t(b >> 32)});
                     const bool expected = isSigned ? Holds(cond, static_cast<int64_t>(a), static_cast<int64_t>(b))
-                                                   : Holds(cond, a < b ? -1 : a > b ? 1 : 0, 0);
+                                                   : Holds(cond,
+                                                           a < b   ? -1
+                                                           : a > b ? 1
+                                                                   : 0,
+                                                           0);
                     EXPECT_EQ(m.P(0), expected)
                         << std::hex << a << " vs " << b << " cond " << cond << " signed " << isSigned;
                     EXPECT_EQ(m.P(1), !expected);
@@ -147,8 +166,8 @@ TEST(InstEmitIntegerComparison, SixtyFourBitCompare) {
 
 TEST(InstEmitIntegerComparison, ImmediateIsSignExtended) {
     // ISETP.LT.S32 P0, R0, -1 (0xFFFFF).
-    const uint64_t word = Inst(P::IsetpI).Bits(0, 3, PT).Bits(3, 3, 0).Ra(0).Imm20(0xFFFFF).Bits(49, 3, Lt).Bit(48)
-                              .Bits(39, 3, PT);
+    const uint64_t word =
+        Inst(P::IsetpI).Bits(0, 3, PT).Bits(3, 3, 0).Ra(0).Imm20(0xFFFFF).Bits(49, 3, Lt).Bit(48).Bits(39, 3, PT);
     EXPECT_TRUE(RunWords({word}, {0xFFFFFFFE}).P(0));
     EXPECT_FALSE(RunWords({word}, {0}).P(0));
 }

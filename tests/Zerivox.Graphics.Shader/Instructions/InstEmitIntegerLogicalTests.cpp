@@ -56,9 +56,9 @@ TEST(InstEmitIntegerLogical, Lop3ExpressionShapes) {
         const char* Ir;
     };
     const Case cases[] = {
-        {0xF0, "R3 = Copy R0\n"},                                   // A, no operation
-        {0xCC, "R3 = Copy R1\n"},                                   // B (a and b exchanged)
-        {0x0F, "%0 = BitwiseNot R0\nR3 = Copy %0\n"},               // NOT A, as the complement of 0xF0
+        {0xF0, "R3 = Copy R0\n"},                     // A, no operation
+        {0xCC, "R3 = Copy R1\n"},                     // B (a and b exchanged)
+        {0x0F, "%0 = BitwiseNot R0\nR3 = Copy %0\n"}, // NOT A, as the complement of 0xF0
         {0x96, "%0 = BitwiseExclusiveOr R1, R2\n%1 = BitwiseExclusiveOr R0, %0\nR3 = Copy %1\n"},
         {0x69, "%0 = BitwiseExclusiveOr R1, R2\n%1 = BitwiseExclusiveOr R0, %0\n%2 = BitwiseNot %1\nR3 = Copy %2\n"},
     };

@@ -34,8 +34,7 @@ uint64_t S2r(int sreg) { return Inst(P::S2r).Rd(1).Bits(20, 8, static_cast<uint6
 TEST(InstEmitMove, MovesAndSelects) {
     // The MOV immediate is zero-extended; SEL sign-extends the same field.
     EXPECT_EQ(RunWords({Inst(P::MovI).Rd(1).Imm20(0xFFFFF).Word}, {}).R(1), 0x000FFFFFu);
-    EXPECT_EQ(RunWords({Inst(P::SelI).Rd(1).Ra(0).Imm20(0xFFFFF).Bits(39, 3, PT).Bit(42).Word}, {5}).R(1),
-              0xFFFFFFFFu);
+    EXPECT_EQ(RunWords({Inst(P::SelI).Rd(1).Ra(0).Imm20(0xFFFFF).Bits(39, 3, PT).Bit(42).Word}, {5}).R(1), 0xFFFFFFFFu);
     EXPECT_EQ(RunWords({Inst(P::Mov32i).Rd(1).Bits(20, 32, 0x89ABCDEF).Word}, {}).R(1), 0x89ABCDEFu);
 
     EmitHarness harness;
@@ -62,10 +61,12 @@ TEST(InstEmitMove, RegisterToPredicatesAndBack) {
     AluMachine m;
     m.SetR(0, 0x00050000); // bits 16 and 18
     m.SetR(1, 0x0000000B); // P0, P1, P3
-    for (int i = 0; i < 7; i++) m.SetP(i, i == 3);
+    for (int i = 0; i < 7; i++)
+        m.SetP(i, i == 3);
     m.Run(r2p.Emitted());
     const bool expected[7] = {true, false, false, false, false, false, false};
-    for (int i = 0; i < 7; i++) EXPECT_EQ(m.P(i), expected[i]) << "P" << i;
+    for (int i = 0; i < 7; i++)
+        EXPECT_EQ(m.P(i), expected[i]) << "P" << i;
 
     // R2P.CC writes only the four flags.
     EmitHarness ccpr;
@@ -73,7 +74,8 @@ TEST(InstEmitMove, RegisterToPredicatesAndBack) {
     AluMachine f;
     f.SetR(0, 0x5);
     f.SetR(1, 0xFF);
-    for (int i = 0; i < 7; i++) f.SetP(i, false);
+    for (int i = 0; i < 7; i++)
+        f.SetP(i, false);
     f.Run(ccpr.Emitted());
     EXPECT_NE(f.CC(0), 0u);
     EXPECT_EQ(f.CC(1), 0u);
@@ -87,7 +89,8 @@ TEST(InstEmitMove, RegisterToPredicatesAndBack) {
     p2r.Emit(Inst(P::P2rI).Rd(2).Ra(0).Imm20(3).Bits(41, 2, 1));
     AluMachine g;
     g.SetR(0, 0xFFFF02FF);
-    for (int i = 0; i < 7; i++) g.SetP(i, i == 0 || i == 2);
+    for (int i = 0; i < 7; i++)
+        g.SetP(i, i == 0 || i == 2);
     g.Run(p2r.Emitted());
     EXPECT_EQ(g.R(2), 0xFFFF01FFu);
 
@@ -115,7 +118,8 @@ TEST(InstEmitMove, PredicateLogic) {
         EmitHarness harness;
         harness.Emit(psetp(0, 1));
         AluMachine m;
-        for (int i = 0; i < 7; i++) m.SetP(i, false);
+        for (int i = 0; i < 7; i++)
+            m.SetP(i, false);
         m.SetP(2, p2);
         m.SetP(3, p3);
         m.SetP(4, p4);
@@ -128,7 +132,8 @@ TEST(InstEmitMove, PredicateLogic) {
     EmitHarness self;
     self.Emit(Inst(P::Psetp).Bits(3, 3, 0).Bits(0, 3, 1).Bits(12, 3, 0).Bits(29, 3, PT).Bits(39, 3, PT));
     AluMachine s;
-    for (int i = 0; i < 7; i++) s.SetP(i, false);
+    for (int i = 0; i < 7; i++)
+        s.SetP(i, false);
     s.SetP(0, true);
     s.Run(self.Emitted());
     EXPECT_TRUE(s.P(0));
@@ -186,12 +191,14 @@ TEST(InstEmitMove, SpecialRegisters) {
     // host the word is lane / 32.
     for (int size : {64, 128}) {
         for (uint32_t lane : {3u, 40u, 70u, 127u}) {
-            if (size == 64 && lane >= 64) continue;
+            if (size == 64 && lane >= 64)
+                continue;
             EmitHarness harness(ShaderStage::Compute, size);
             harness.Emit(S2r(57));
             AluMachine m;
             m.OnInput = [&](int variable, int component) -> uint32_t {
-                if (variable == static_cast<int>(IoVariable::SubgroupLaneId)) return lane;
+                if (variable == static_cast<int>(IoVariable::SubgroupLaneId))
+                    return lane;
                 EXPECT_EQ(variable, static_cast<int>(IoVariable::SubgroupLtMask));
                 return 0x100u + static_cast<uint32_t>(component);
             };

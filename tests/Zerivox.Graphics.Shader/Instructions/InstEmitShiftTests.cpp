@@ -24,12 +24,28 @@ constexpr std::string_view ShrR = "0101110000101x";
 // The funnel shift of (C:A) as the instruction defines it.
 uint32_t FunnelReference(bool left, int maxShift, bool mask, uint32_t a, uint32_t c, uint32_t s) {
     const bool wide = maxShift >= 2;
-    if (mask) s &= wide ? 63u : 31u;
-    if (s >= (wide ? 64u : 32u)) return 0;
+    if (mask)
+        s &= wide ? 63u : 31u;
+    if (s >= (wide ? 64u : 32u))
+        return 0;
     const uint64_t value = (uint64_t{c} << 32) | a;
-    if (left) return static_cast<uint32_t>((value << s) >> 32);
-    if (maxShift == 3) return static_cast<uint32_t>(static_cast<int64_t>(value) >> s);
+    if (left)
+        return static_cast<uint32_t>((value << s) >> 32);
+    if (maxShift == 3)
+        return static_cast<uint32_t>(static_cast<int64_t>(value) >> s);
     return static_cast<uint32_t>(value >> s);
+}
+
+// The high word of (C:A) >> s, which a compiler pairs with the plain form
+// for a 64-bit right shift.
+uint32_t FunnelHighReference(int maxShift, bool mask, uint32_t c, uint32_t s) {
+    const bool wide = maxShift >= 2;
+    if (mask)
+        s &= wide ? 63u : 31u;
+    const uint32_t fill = maxShift == 3 ? static_cast<uint32_t>(static_cast<int32_t>(c) >> 31) : 0u;
+    if (s >= (wide ? 64u : 32u) || (wide && s >= 32))
+        return fill;
+    return maxShift == 3 ? static_cast<uint32_t>(static_cast<int32_t>(c) >> s) : c >> s;
 }
 
 // Every result must be defined (no host shift by 32 or more may reach the
@@ -47,7 +63,8 @@ TEST(InstEmitShift, FunnelShiftsMatchTheReference) {
                     EXPECT_EQ(m.R(3), FunnelReference(left, maxShift, mask, a, c, s))
                         << (left ? "L" : "R") << " max " << maxShift << " mask " << mask << " s " << s;
 
-                    if (s >= 64) continue;
+                    if (s >= 64)
+                        continue;
                     Inst imm = Inst(left ? P::ShfLI : P::ShfRI).Rd(3).Ra(0).Bits(20, 6, s);
                     imm.Bits(37, 2, static_cast<uint64_t>(maxShift)).Bit(50, mask);
                     AluMachine mi = RunWords({Rc(imm, 2).Word}, {a, 0, c});
@@ -55,6 +72,37 @@ TEST(InstEmitShift, FunnelShiftsMatchTheReference) {
                         << "immediate " << (left ? "L" : "R") << " max " << maxShift << " mask " << mask << " s " << s;
                 }
             }
+        }
+    }
+}
+
+TEST(InstEmitShift, RightFunnelShiftHighWord) {
+    const uint32_t counts[] = {0, 1, 8, 31, 32, 33, 40, 63, 64, 100};
+    for (uint32_t c : {0xF1234567u, 0x71234567u}) {
+        for (int maxShift : {0, 2, 3}) {
+            for (bool mask : {false, true}) {
+                for (uint32_t s : counts) {
+                    Inst inst = Inst(P::ShfRR).Rd(3).Ra(0).Rb(1).Bit(48);
+                    inst.Bits(37, 2, static_cast<uint64_t>(maxShift)).Bit(50, mask);
+                    AluMachine m = RunWords({Rc(inst, 2).Word}, {0x89ABCDEF, s, c});
+                    EXPECT_EQ(m.R(3), FunnelHighReference(maxShift, mask, c, s))
+                        << std::hex << c << " max " << maxShift << " mask " << mask << " s " << s;
+                }
+            }
+        }
+    }
+
+    // A 64-bit logical and arithmetic right shift as compiled: the plain
+    // form gives the low word, the high form the high word.
+    const uint64_t value = 0x8123456789ABCDEFull;
+    for (int maxShift : {2, 3}) {
+        for (uint32_t s : {0u, 4u, 31u, 32u, 45u, 63u}) {
+            Inst low = Inst(P::ShfRR).Rd(4).Ra(0).Rb(2).Bits(37, 2, static_cast<uint64_t>(maxShift));
+            Inst high = Inst(P::ShfRR).Rd(5).Ra(255).Rb(2).Bits(37, 2, static_cast<uint64_t>(maxShift)).Bit(48);
+            AluMachine m = RunWords({Rc(low, 1).Word, Rc(high, 1).Word}, {uint32_t(value), uint32_t(value >> 32), s});
+            const uint64_t expected =
+                maxShift == 3 ? static_cast<uint64_t>(static_cast<int64_t>(value) >> s) : value >> s;
+            EXPECT_EQ((uint64_t{m.R(5)} << 32) | m.R(4), expected) << "max " << maxShift << " s " << s;
         }
     }
 }
@@ -95,7 +143,8 @@ TEST(InstEmitShift, ShlAndShrClampOrWrap) {
         {"SHR.M by 36 shifts by 4", shr(true, false, false), 0x80000000, 36, 0x08000000},
         {"SHR.BREV reverses first", shr(false, false, true), 0x00000001, 31, 1},
     };
-    for (const Case& c : cases) EXPECT_EQ(RunWords({c.Word}, {c.A, c.S}).R(2), c.Result) << c.Name;
+    for (const Case& c : cases)
+        EXPECT_EQ(RunWords({c.Word}, {c.A, c.S}).R(2), c.Result) << c.Name;
 
     // The immediate is sign-extended: SHL by 0xFFFFF (-1) clamps to 0.
     EXPECT_EQ(RunWords({Inst(P::ShlI).Rd(2).Ra(0).Imm20(0xFFFFF).Word}, {5}).R(2), 0u);

@@ -159,3 +159,24 @@ TEST(ShaderDefinitionsTests, CapturedRunLength) {
     EXPECT_TRUE(definitions.HasTransformFeedbackOutputs(true));
     EXPECT_FALSE(definitions.HasTransformFeedbackOutputs(false));
 }
+
+TEST(ShaderDefinitionsTests, TransformFeedbackVariables) {
+    TransformFeedbackOutputArray outputs{};
+    outputs[28] = TransformFeedbackOutput(1, 0, 16); // Position.x
+    outputs[32] = TransformFeedbackOutput(0, 0, 16); // user 0, x..z as one run
+    outputs[33] = TransformFeedbackOutput(0, 4, 16);
+    outputs[34] = TransformFeedbackOutput(0, 8, 16);
+    outputs[41] = TransformFeedbackOutput(2, 12, 32); // user 2, y on its own
+    uint64_t vecMap = (1ull << 7) | (1ull << 8) | (1ull << 10);
+    ShaderDefinitions definitions(ShaderStage::Vertex, {}, false, 0, OutputTopology::PointList, 0, {}, 0, false, false,
+                                  true, vecMap, outputs);
+
+    const auto& variables = definitions.TransformFeedbackVariables;
+    ASSERT_EQ(variables.Count(), 3u);
+    EXPECT_EQ(variables.ItemAt(0).first.ToString(), "Position.0.0");
+    EXPECT_EQ(variables.ItemAt(0).second, outputs[28]);
+    EXPECT_EQ(variables.ItemAt(1).first.ToString(), "UserDefined.0.0");
+    EXPECT_EQ(variables.ItemAt(1).second, outputs[32]);
+    EXPECT_EQ(variables.ItemAt(2).first.ToString(), "UserDefined.2.1");
+    EXPECT_EQ(variables.ItemAt(2).second, outputs[41]);
+}

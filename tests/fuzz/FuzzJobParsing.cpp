@@ -25,8 +25,9 @@ namespace {
 namespace Fv = Zerivox::FenkVanter;
 namespace Tr = Zerivox::Graphics::Shader::Translation;
 
+// Relative, so it lands in the fuzzing run's own working directory.
 const std::string& ScratchDir() {
-    static const std::string dir = "/tmp/zv-fuzz-jobparse-" + std::to_string(getpid());
+    static const std::string dir = "scratch-" + std::to_string(getpid());
     return dir;
 }
 

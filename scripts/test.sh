@@ -15,3 +15,11 @@ if [ -f "$SHARED/tools/vkrun/build.sh" ] && [ ! -x "$BUILD_DIR/vkrun/vkrun" ]; t
 fi
 cd "$BUILD_DIR"
 ctest --output-on-failure -j"$(nproc)"
+
+# CI also runs the suite under the sanitizers, fuzzes briefly and checks that
+# the benchmark still builds and runs.
+if [ "${CI:-}" = "true" ]; then
+  BUILD_DIR="$ROOT/build-sanitize" bash "$ROOT/scripts/sanitize.sh"
+  BUILD_DIR="$ROOT/build-fuzz" bash "$ROOT/scripts/fuzz.sh" 30
+  BUILD_DIR="$ROOT/build-bench" bash "$ROOT/scripts/bench.sh" quick
+fi

@@ -13,7 +13,7 @@
 namespace {
 
 using namespace SpvTest;
-using SC = Spec::StorageClass;
+using SC = SpvSpec::StorageClass;
 
 // The skeleton plus named values and resources the builders can work on.
 // Results are named "r"; constants get the disassembler's own names
@@ -30,10 +30,10 @@ struct Bench : ShaderSkeleton {
     Instruction *Glsl;
 
     explicit Bench(Stage stage) : ShaderSkeleton(stage) {
-        for (auto capability : {Spec::Capability::Float64, Spec::Capability::GroupNonUniform,
-                                Spec::Capability::GroupNonUniformVote, Spec::Capability::GroupNonUniformBallot,
-                                Spec::Capability::GroupNonUniformShuffle,
-                                Spec::Capability::GroupNonUniformShuffleRelative, Spec::Capability::ImageQuery}) {
+        for (auto capability : {SpvSpec::Capability::Float64, SpvSpec::Capability::GroupNonUniform,
+                                SpvSpec::Capability::GroupNonUniformVote, SpvSpec::Capability::GroupNonUniformBallot,
+                                SpvSpec::Capability::GroupNonUniformShuffle,
+                                SpvSpec::Capability::GroupNonUniformShuffleRelative, SpvSpec::Capability::ImageQuery}) {
             M.AddCapability(capability);
         }
         U0 = U32Constant(0);
@@ -73,20 +73,20 @@ struct Bench : ShaderSkeleton {
 
         uint32_t binding = 0;
         auto bind = [&](Instruction* variable) {
-            M.Decorate(variable, Spec::Decoration::DescriptorSet, LiteralInteger::FromInt32(0));
-            M.Decorate(variable, Spec::Decoration::Binding, LiteralInteger::FromUInt32(binding++));
+            M.Decorate(variable, SpvSpec::Decoration::DescriptorSet, LiteralInteger::FromInt32(0));
+            M.Decorate(variable, SpvSpec::Decoration::Binding, LiteralInteger::FromUInt32(binding++));
             return variable;
         };
-        auto imageType = [&](Instruction* sampled, int32_t depth, int32_t sampledMode, Spec::ImageFormat format) {
-            return M.TypeImage(sampled, Spec::Dim::Dim2D, LiteralInteger::FromInt32(depth),
+        auto imageType = [&](Instruction* sampled, int32_t depth, int32_t sampledMode, SpvSpec::ImageFormat format) {
+            return M.TypeImage(sampled, SpvSpec::Dim::Dim2D, LiteralInteger::FromInt32(depth),
                                LiteralInteger::FromInt32(0), LiteralInteger::FromInt32(0),
                                LiteralInteger::FromInt32(sampledMode), format);
         };
-        ImageType = imageType(F32, 0, 1, Spec::ImageFormat::Unknown);
+        ImageType = imageType(F32, 0, 1, SpvSpec::ImageFormat::Unknown);
         SampledImageType = M.TypeSampledImage(ImageType);
-        DepthSampledType = M.TypeSampledImage(imageType(F32, 1, 1, Spec::ImageFormat::Unknown));
-        StorageImageType = imageType(F32, 0, 2, Spec::ImageFormat::Rgba32f);
-        Instruction* atomicImageType = imageType(U32, 0, 2, Spec::ImageFormat::R32ui);
+        DepthSampledType = M.TypeSampledImage(imageType(F32, 1, 1, SpvSpec::ImageFormat::Unknown));
+        StorageImageType = imageType(F32, 0, 2, SpvSpec::ImageFormat::Rgba32f);
+        Instruction* atomicImageType = imageType(U32, 0, 2, SpvSpec::ImageFormat::R32ui);
         Tex = bind(Global(M.TypePointer(SC::UniformConstant, SampledImageType), SC::UniformConstant, "tex"));
         Shadow = bind(Global(M.TypePointer(SC::UniformConstant, DepthSampledType), SC::UniformConstant, "shadow"));
         StorageImage =
@@ -96,11 +96,11 @@ struct Bench : ShaderSkeleton {
 
         // A storage buffer of a runtime array.
         Instruction* runtimeArray = M.TypeRuntimeArray(U32);
-        M.Decorate(runtimeArray, Spec::Decoration::ArrayStride, LiteralInteger::FromInt32(4));
+        M.Decorate(runtimeArray, SpvSpec::Decoration::ArrayStride, LiteralInteger::FromInt32(4));
         std::array<Instruction*, 1> blockMembers = {runtimeArray};
         Instruction* block = M.TypeStruct(false, blockMembers);
-        M.Decorate(block, Spec::Decoration::Block);
-        M.MemberDecorate(block, LiteralInteger::FromInt32(0), Spec::Decoration::Offset, LiteralInteger::FromInt32(0));
+        M.Decorate(block, SpvSpec::Decoration::Block);
+        M.MemberDecorate(block, LiteralInteger::FromInt32(0), SpvSpec::Decoration::Offset, LiteralInteger::FromInt32(0));
         bind(Global(M.TypePointer(SC::StorageBuffer, block), SC::StorageBuffer, "ssbo"));
 
         Glsl = M.AddExtInstImport("GLSL.std.450");
@@ -271,7 +271,7 @@ const std::vector<BuilderCase>& Cases() {
          [](B b) {
              std::array<Instruction*, 1> parameterTypes = {b.U32};
              Instruction* type = b.M.TypeFunction(b.U32, parameterTypes);
-             Instruction* callee = b.Named(b.M.Function(b.U32, Spec::FunctionControlMask::MaskNone, type), "callee");
+             Instruction* callee = b.Named(b.M.Function(b.U32, SpvSpec::FunctionControlMask::MaskNone, type), "callee");
              b.AfterMain = [&b, callee] {
                  b.M.AddFunction(callee);
                  Instruction* parameter = b.M.FunctionParameter(b.U32);
@@ -304,7 +304,7 @@ const std::vector<BuilderCase>& Cases() {
          [](B b) {
              Instruction* si = b.Load(b.SampledImageType, b.Tex, "si");
              std::array<Instruction*, 1> lod = {b.F1};
-             return b.M.ImageSampleExplicitLod(b.V4F32, si, b.V2, Spec::ImageOperandsMask::Lod, lod);
+             return b.M.ImageSampleExplicitLod(b.V4F32, si, b.V2, SpvSpec::ImageOperandsMask::Lod, lod);
          }},
         {"%r = OpImageSampleImplicitLod %v4float %si %v2",
          [](B b) {
@@ -316,7 +316,7 @@ const std::vector<BuilderCase>& Cases() {
          [](B b) {
              Instruction* si = b.Load(b.SampledImageType, b.Tex, "si");
              std::array<Instruction*, 1> bias = {b.F2};
-             return b.M.ImageSampleImplicitLod(b.V4F32, si, b.V2, Spec::ImageOperandsMask::Bias, bias);
+             return b.M.ImageSampleImplicitLod(b.V4F32, si, b.V2, SpvSpec::ImageOperandsMask::Bias, bias);
          },
          Stage::Fragment},
         {"%r = OpImageSampleDrefImplicitLod %float %sh %v2 %float_1",
@@ -329,13 +329,13 @@ const std::vector<BuilderCase>& Cases() {
          [](B b) {
              Instruction* sh = b.Load(b.DepthSampledType, b.Shadow, "sh");
              std::array<Instruction*, 1> lod = {b.F2};
-             return b.M.ImageSampleDrefExplicitLod(b.F32, sh, b.V2, b.F1, Spec::ImageOperandsMask::Lod, lod);
+             return b.M.ImageSampleDrefExplicitLod(b.F32, sh, b.V2, b.F1, SpvSpec::ImageOperandsMask::Lod, lod);
          }},
         {"%r = OpImageGather %v4float %si %v2 %int_1 ConstOffset %v2i",
          [](B b) {
              Instruction* si = b.Load(b.SampledImageType, b.Tex, "si");
              std::array<Instruction*, 1> offset = {b.V2i};
-             return b.M.ImageGather(b.V4F32, si, b.V2, b.S1, Spec::ImageOperandsMask::ConstOffset, offset);
+             return b.M.ImageGather(b.V4F32, si, b.V2, b.S1, SpvSpec::ImageOperandsMask::ConstOffset, offset);
          }},
         {"%r = OpImageDrefGather %v4float %sh %v2 %float_1",
          [](B b) {
@@ -347,7 +347,7 @@ const std::vector<BuilderCase>& Cases() {
              Instruction* si = b.Load(b.SampledImageType, b.Tex, "si");
              Instruction* im = b.Named(b.M.Image(b.ImageType, si), "im");
              std::array<Instruction*, 1> lod = {b.S1};
-             return b.M.ImageFetch(b.V4F32, im, b.V2i, Spec::ImageOperandsMask::Lod, lod);
+             return b.M.ImageFetch(b.V4F32, im, b.V2i, SpvSpec::ImageOperandsMask::Lod, lod);
          }},
         {"%r = OpSampledImage %sit %im %sm",
          [](B b) {
@@ -383,12 +383,12 @@ const std::vector<BuilderCase>& Cases() {
         {"%r = OpImageRead %v4float %st %v2i None",
          [](B b) {
              Instruction* st = b.Load(b.StorageImageType, b.StorageImage, "st");
-             return b.M.ImageRead(b.V4F32, st, b.V2i, Spec::ImageOperandsMask::MaskNone, {});
+             return b.M.ImageRead(b.V4F32, st, b.V2i, SpvSpec::ImageOperandsMask::MaskNone, {});
          }},
         {"OpImageWrite %st %v2i %vf None",
          [](B b) {
              Instruction* st = b.Load(b.StorageImageType, b.StorageImage, "st");
-             b.M.ImageWrite(st, b.V2i, b.Vf, Spec::ImageOperandsMask::MaskNone, {});
+             b.M.ImageWrite(st, b.V2i, b.Vf, SpvSpec::ImageOperandsMask::MaskNone, {});
              return nullptr;
          }},
         {"%r = OpImageTexelPointer %_ptr_Image_uint %aimg %v2i %uint_0",
@@ -400,12 +400,12 @@ const std::vector<BuilderCase>& Cases() {
          }},
         {"%r = OpImageQuerySamples %int %ms",
          [](B b) {
-             Instruction* type = b.M.TypeImage(b.F32, Spec::Dim::Dim2D, LiteralInteger::FromInt32(0),
+             Instruction* type = b.M.TypeImage(b.F32, SpvSpec::Dim::Dim2D, LiteralInteger::FromInt32(0),
                                                LiteralInteger::FromInt32(0), LiteralInteger::FromInt32(1),
-                                               LiteralInteger::FromInt32(1), Spec::ImageFormat::Unknown);
+                                               LiteralInteger::FromInt32(1), SpvSpec::ImageFormat::Unknown);
              Instruction* variable = b.Global(b.M.TypePointer(SC::UniformConstant, type), SC::UniformConstant, "msv");
-             b.M.Decorate(variable, Spec::Decoration::DescriptorSet, LiteralInteger::FromInt32(0));
-             b.M.Decorate(variable, Spec::Decoration::Binding, LiteralInteger::FromInt32(9));
+             b.M.Decorate(variable, SpvSpec::Decoration::DescriptorSet, LiteralInteger::FromInt32(0));
+             b.M.Decorate(variable, SpvSpec::Decoration::Binding, LiteralInteger::FromInt32(9));
              Instruction* ms = b.Load(type, variable, "ms");
              return b.M.ImageQuerySamples(b.S32, ms);
          }},
@@ -414,8 +414,8 @@ const std::vector<BuilderCase>& Cases() {
          [](B b) {
              Instruction* in = b.Global(b.M.TypePointer(SC::Input, b.V4F32), SC::Input, "in");
              Instruction* out = b.Global(b.M.TypePointer(SC::Output, b.V4F32), SC::Output, "out");
-             b.M.Decorate(in, Spec::Decoration::Location, LiteralInteger::FromInt32(0));
-             b.M.Decorate(out, Spec::Decoration::Location, LiteralInteger::FromInt32(0));
+             b.M.Decorate(in, SpvSpec::Decoration::Location, LiteralInteger::FromInt32(0));
+             b.M.Decorate(out, SpvSpec::Decoration::Location, LiteralInteger::FromInt32(0));
              b.Interface = {in, out};
              Instruction* value = b.M.Load(b.V4F32, in);
              b.M.Store(out, value);
@@ -435,7 +435,7 @@ const std::vector<BuilderCase>& Cases() {
              Instruction* merge = b.Named(b.M.Label(), "merge");
              b.M.Branch(header);
              b.M.AddLabel(header);
-             b.M.LoopMerge(merge, next, Spec::LoopControlMask::MaskNone);
+             b.M.LoopMerge(merge, next, SpvSpec::LoopControlMask::MaskNone);
              b.M.Branch(body);
              b.M.AddLabel(body);
              b.M.Branch(next);
@@ -448,7 +448,7 @@ const std::vector<BuilderCase>& Cases() {
          [](B b) {
              Instruction* then = b.Named(b.M.Label(), "then");
              Instruction* merge = b.Named(b.M.Label(), "merge");
-             b.M.SelectionMerge(merge, Spec::SelectionControlMask::MaskNone);
+             b.M.SelectionMerge(merge, SpvSpec::SelectionControlMask::MaskNone);
              b.M.BranchConditional(b.True, then, merge);
              b.M.AddLabel(then);
              b.M.Branch(merge);
@@ -460,9 +460,9 @@ const std::vector<BuilderCase>& Cases() {
         {"OpEndPrimitive", [](B b) { b.M.EmitVertex(); b.M.EndPrimitive(); return nullptr; }, Stage::Geometry},
         {"OpEndInvocationInterlockEXT",
          [](B b) {
-             b.M.AddCapability(Spec::Capability::FragmentShaderPixelInterlockEXT);
+             b.M.AddCapability(SpvSpec::Capability::FragmentShaderPixelInterlockEXT);
              b.M.AddExtension("SPV_EXT_fragment_shader_interlock");
-             b.M.AddExecutionMode(b.Main, Spec::ExecutionMode::PixelInterlockOrderedEXT);
+             b.M.AddExecutionMode(b.Main, SpvSpec::ExecutionMode::PixelInterlockOrderedEXT);
              b.M.BeginInvocationInterlockEXT();
              b.M.EndInvocationInterlockEXT();
              return nullptr;

@@ -12,8 +12,8 @@
 #include "Zerivox.Common/Exceptions.h"
 
 using namespace Spv::Generator;
-using Spec = Spv::Specification;
-using Op = Spec::Op;
+using SpvSpec = Spv::Specification;
+using Op = SpvSpec::Op;
 
 namespace {
 
@@ -31,24 +31,24 @@ TEST(ModuleTest, EmptyModuleIsHeaderAndMemoryModel) {
 
 TEST(ModuleTest, MinimalModuleGolden) {
     Module m(Version13);
-    m.AddCapability(Spec::Capability::Shader);
-    m.SetMemoryModel(Spec::AddressingModel::Logical, Spec::MemoryModel::GLSL450);
+    m.AddCapability(SpvSpec::Capability::Shader);
+    m.SetMemoryModel(SpvSpec::AddressingModel::Logical, SpvSpec::MemoryModel::GLSL450);
     Instruction* voidType = m.TypeVoid();
     Instruction* functionType = m.TypeFunction(voidType, {});
-    Instruction* function = m.Function(voidType, Spec::FunctionControlMask::MaskNone, functionType);
+    Instruction* function = m.Function(voidType, SpvSpec::FunctionControlMask::MaskNone, functionType);
     m.AddFunction(function);
     m.AddLabel(m.Label());
     m.Return();
     m.FunctionEnd();
-    m.AddEntryPoint(Spec::ExecutionModel::GLCompute, function, "main", {});
+    m.AddEntryPoint(SpvSpec::ExecutionModel::GLCompute, function, "main", {});
     std::vector<uint8_t> bytes = m.Generate();
 
     const std::vector<uint32_t> expected = {
         0x07230203u, Version13, 0, 5, 0,
-        FirstWord(Op::OpCapability, 2), uint32_t(Spec::Capability::Shader),
-        FirstWord(Op::OpMemoryModel, 3), uint32_t(Spec::AddressingModel::Logical),
-        uint32_t(Spec::MemoryModel::GLSL450),
-        FirstWord(Op::OpEntryPoint, 5), uint32_t(Spec::ExecutionModel::GLCompute), 3, 0x6E69616Du, 0,
+        FirstWord(Op::OpCapability, 2), uint32_t(SpvSpec::Capability::Shader),
+        FirstWord(Op::OpMemoryModel, 3), uint32_t(SpvSpec::AddressingModel::Logical),
+        uint32_t(SpvSpec::MemoryModel::GLSL450),
+        FirstWord(Op::OpEntryPoint, 5), uint32_t(SpvSpec::ExecutionModel::GLCompute), 3, 0x6E69616Du, 0,
         FirstWord(Op::OpTypeVoid, 2), 1,
         FirstWord(Op::OpTypeFunction, 3), 2, 1,
         FirstWord(Op::OpFunction, 5), 1, 3, 0, 2,
@@ -113,8 +113,8 @@ TEST(ModuleTest, IdsAreTakenAtCreationAndWhenPlaced) {
     EXPECT_EQ(abs2->Id, importId + 2);
 
     // Variables take an id at creation and a second, final one when placed.
-    Instruction* privatePointer = s.M.TypePointer(Spec::StorageClass::Private, s.U32);
-    Instruction* global = s.M.Variable(privatePointer, Spec::StorageClass::Private);
+    Instruction* privatePointer = s.M.TypePointer(SpvSpec::StorageClass::Private, s.U32);
+    Instruction* global = s.M.Variable(privatePointer, SpvSpec::StorageClass::Private);
     const uint32_t discardedGlobalId = global->Id;
     s.M.AddGlobalVariable(global);
     EXPECT_EQ(global->Id, discardedGlobalId + 1);
@@ -150,13 +150,13 @@ TEST(ModuleTest, IdsAreTakenAtCreationAndWhenPlaced) {
 TEST(ModuleTest, LocalVariableKeepsOnlyItsPlacedId) {
     ZV_REQUIRE_SPIRV_TOOLS();
     Module m(Version13);
-    m.AddCapability(Spec::Capability::Shader);
-    m.SetMemoryModel(Spec::AddressingModel::Logical, Spec::MemoryModel::GLSL450);
+    m.AddCapability(SpvSpec::Capability::Shader);
+    m.SetMemoryModel(SpvSpec::AddressingModel::Logical, SpvSpec::MemoryModel::GLSL450);
     Instruction* voidType = m.TypeVoid();
     Instruction* u32 = m.TypeInt(LiteralInteger::FromInt32(32), LiteralInteger::FromInt32(0));
-    Instruction* pointer = m.TypePointer(Spec::StorageClass::Function, u32);
-    Instruction* function = m.Function(voidType, Spec::FunctionControlMask::MaskNone, m.TypeFunction(voidType, {}));
-    Instruction* local = m.Variable(pointer, Spec::StorageClass::Function);
+    Instruction* pointer = m.TypePointer(SpvSpec::StorageClass::Function, u32);
+    Instruction* function = m.Function(voidType, SpvSpec::FunctionControlMask::MaskNone, m.TypeFunction(voidType, {}));
+    Instruction* local = m.Variable(pointer, SpvSpec::StorageClass::Function);
     const uint32_t discardedId = local->Id;
     m.Name(local, "local"); // named before placement: written with the final id
     m.AddFunction(function);
@@ -165,10 +165,10 @@ TEST(ModuleTest, LocalVariableKeepsOnlyItsPlacedId) {
     m.Store(local, m.Constant(u32, LiteralInteger::FromUInt32(7u)));
     m.Return();
     m.FunctionEnd();
-    m.AddEntryPoint(Spec::ExecutionModel::GLCompute, function, "main", {});
+    m.AddEntryPoint(SpvSpec::ExecutionModel::GLCompute, function, "main", {});
     std::array<IOperand*, 3> size = {LiteralInteger::FromInt32(1), LiteralInteger::FromInt32(1),
                                      LiteralInteger::FromInt32(1)};
-    m.AddExecutionMode(function, Spec::ExecutionMode::LocalSize, size);
+    m.AddExecutionMode(function, SpvSpec::ExecutionMode::LocalSize, size);
     const uint32_t bound = m.Bound();
     std::vector<uint8_t> bytes = m.Generate();
 
@@ -200,11 +200,11 @@ TEST(ModuleTest, TypesDeduplicateByValueUnlessForced) {
     EXPECT_EQ(afterForced->Id, forced->Id);
 
     // Pointers to both structures keep them apart.
-    Instruction* p1 = s.M.TypePointer(Spec::StorageClass::Private, plain);
-    Instruction* p2 = s.M.TypePointer(Spec::StorageClass::Private, forced);
+    Instruction* p1 = s.M.TypePointer(SpvSpec::StorageClass::Private, plain);
+    Instruction* p2 = s.M.TypePointer(SpvSpec::StorageClass::Private, forced);
     EXPECT_NE(p1->Id, p2->Id);
-    s.M.AddGlobalVariable(s.M.Variable(p1, Spec::StorageClass::Private));
-    s.M.AddGlobalVariable(s.M.Variable(p2, Spec::StorageClass::Private));
+    s.M.AddGlobalVariable(s.M.Variable(p1, SpvSpec::StorageClass::Private));
+    s.M.AddGlobalVariable(s.M.Variable(p2, SpvSpec::StorageClass::Private));
 
     std::vector<uint8_t> bytes = s.Finish();
     ZV_EXPECT_VALID(bytes);
@@ -256,7 +256,7 @@ TEST(ModuleTest, ConstantsDeduplicateByValueAndResultType) {
     EXPECT_NE(s.M.ConstantFalse(s.Bool)->Id, yes->Id);
 
     // A 64-bit constant: two literal words, low first.
-    s.M.AddCapability(Spec::Capability::Float64);
+    s.M.AddCapability(SpvSpec::Capability::Float64);
     Instruction* f64 = s.M.TypeFloat(LiteralInteger::FromInt32(64));
     Instruction* big = s.M.Constant(f64, LiteralInteger::FromFloat64(-2.5));
 
@@ -273,16 +273,16 @@ TEST(ModuleTest, SectionsFollowTheLogicalLayoutWhateverTheCallOrder) {
     ZV_REQUIRE_SPIRV_TOOLS();
     ComputeShader s;
     // Body first, module-level declarations afterwards.
-    Instruction* privatePointer = s.M.TypePointer(Spec::StorageClass::Private, s.F32);
-    Instruction* global = s.M.Variable(privatePointer, Spec::StorageClass::Private);
+    Instruction* privatePointer = s.M.TypePointer(SpvSpec::StorageClass::Private, s.F32);
+    Instruction* global = s.M.Variable(privatePointer, SpvSpec::StorageClass::Private);
     s.M.AddGlobalVariable(global);
     // Built after the variable was placed, so written after it.
     Instruction* late = s.F32Constant(3.0f);
     s.M.Store(global, late);
     s.M.GlslFloor(s.F32, late);
-    s.M.Decorate(global, Spec::Decoration::RelaxedPrecision);
+    s.M.Decorate(global, SpvSpec::Decoration::RelaxedPrecision);
     s.M.Name(global, "glob");
-    s.M.AddCapability(Spec::Capability::Shader); // duplicates are kept
+    s.M.AddCapability(SpvSpec::Capability::Shader); // duplicates are kept
     s.M.AddExtension("SPV_KHR_storage_buffer_storage_class");
 
     std::vector<uint8_t> bytes = s.Finish();
@@ -331,12 +331,12 @@ TEST(ModuleTest, WordCountsOfDebugAnnotationAndImageInstructions) {
     Module m(Version13);
     Instruction* f32 = m.TypeFloat(LiteralInteger::FromInt32(32));
     Instruction* v4 = m.TypeVector(f32, LiteralInteger::FromInt32(4));
-    Instruction* image = m.TypeImage(f32, Spec::Dim::Dim2D, LiteralInteger::FromInt32(0),
+    Instruction* image = m.TypeImage(f32, SpvSpec::Dim::Dim2D, LiteralInteger::FromInt32(0),
                                      LiteralInteger::FromInt32(0), LiteralInteger::FromInt32(0),
-                                     LiteralInteger::FromInt32(1), Spec::ImageFormat::Unknown);
+                                     LiteralInteger::FromInt32(1), SpvSpec::ImageFormat::Unknown);
     Instruction* sampledType = m.TypeSampledImage(image);
     Instruction* zero = m.Constant(f32, LiteralInteger::FromFloat32(0.0f));
-    Instruction* sampler = m.Variable(sampledType, Spec::StorageClass::UniformConstant);
+    Instruction* sampler = m.Variable(sampledType, SpvSpec::StorageClass::UniformConstant);
     m.AddGlobalVariable(sampler);
 
     struct Case {
@@ -346,16 +346,16 @@ TEST(ModuleTest, WordCountsOfDebugAnnotationAndImageInstructions) {
     };
     std::array<Instruction*, 1> bias = {zero};
     const Case cases[] = {
-        {"Decorate with parameter", m.Decorate(v4, Spec::Decoration::Location, LiteralInteger::FromInt32(3)), 4},
-        {"Decorate", m.Decorate(v4, Spec::Decoration::Block), 3},
-        {"MemberDecorate", m.MemberDecorate(v4, LiteralInteger::FromInt32(0), Spec::Decoration::Offset,
+        {"Decorate with parameter", m.Decorate(v4, SpvSpec::Decoration::Location, LiteralInteger::FromInt32(3)), 4},
+        {"Decorate", m.Decorate(v4, SpvSpec::Decoration::Block), 3},
+        {"MemberDecorate", m.MemberDecorate(v4, LiteralInteger::FromInt32(0), SpvSpec::Decoration::Offset,
                                             LiteralInteger::FromInt32(16)), 5},
         {"Name of four characters", m.Name(v4, "abcd"), 4},
         {"MemberName", m.MemberName(v4, LiteralInteger::FromInt32(1), "x"), 4},
         {"sample without image operands", m.ImageSampleImplicitLod(v4, sampler, zero, Module::NoImageOperands, {}), 5},
-        {"sample with Bias", m.ImageSampleImplicitLod(v4, sampler, zero, Spec::ImageOperandsMask::Bias, bias), 7},
-        {"read writes an explicit zero mask", m.ImageRead(v4, image, zero, Spec::ImageOperandsMask::MaskNone, {}), 6},
-        {"write with zero mask", m.ImageWrite(image, zero, zero, Spec::ImageOperandsMask::MaskNone, {}), 5},
+        {"sample with Bias", m.ImageSampleImplicitLod(v4, sampler, zero, SpvSpec::ImageOperandsMask::Bias, bias), 7},
+        {"read writes an explicit zero mask", m.ImageRead(v4, image, zero, SpvSpec::ImageOperandsMask::MaskNone, {}), 6},
+        {"write with zero mask", m.ImageWrite(image, zero, zero, SpvSpec::ImageOperandsMask::MaskNone, {}), 5},
         {"branch weights", m.BranchConditional(zero, zero, zero, std::array<LiteralInteger*, 2>{
                                                                      LiteralInteger::FromInt32(1),
                                                                      LiteralInteger::FromInt32(2)}), 6},

@@ -12,7 +12,7 @@
 namespace SpvTest {
 
 using namespace Spv::Generator;
-using Spec = Spv::Specification;
+using SpvSpec = Spv::Specification;
 
 enum class Stage { Compute, Fragment, Geometry };
 
@@ -34,9 +34,9 @@ struct ShaderSkeleton {
     explicit ShaderSkeleton(Stage stage = Stage::Compute, GeneratorPool<Instruction>* instructions = nullptr,
                             GeneratorPool<LiteralInteger>* literals = nullptr)
         : M(0x00010300u, instructions, literals), ShaderStage(stage) {
-        M.AddCapability(Spec::Capability::Shader);
-        if (stage == Stage::Geometry) M.AddCapability(Spec::Capability::Geometry);
-        M.SetMemoryModel(Spec::AddressingModel::Logical, Spec::MemoryModel::GLSL450);
+        M.AddCapability(SpvSpec::Capability::Shader);
+        if (stage == Stage::Geometry) M.AddCapability(SpvSpec::Capability::Geometry);
+        M.SetMemoryModel(SpvSpec::AddressingModel::Logical, SpvSpec::MemoryModel::GLSL450);
         Void = M.TypeVoid();
         Bool = M.TypeBool();
         U32 = M.TypeInt(LiteralInteger::FromInt32(32), LiteralInteger::FromInt32(0));
@@ -45,7 +45,7 @@ struct ShaderSkeleton {
         V2F32 = M.TypeVector(F32, LiteralInteger::FromInt32(2));
         V4F32 = M.TypeVector(F32, LiteralInteger::FromInt32(4));
         Instruction* functionType = M.TypeFunction(Void, {});
-        Main = M.Function(Void, Spec::FunctionControlMask::MaskNone, functionType);
+        Main = M.Function(Void, SpvSpec::FunctionControlMask::MaskNone, functionType);
         M.AddFunction(Main);
         M.AddLabel(M.Label());
     }
@@ -62,26 +62,26 @@ struct ShaderSkeleton {
         auto one = [] { return LiteralInteger::FromInt32(1); };
         switch (ShaderStage) {
         case Stage::Compute: {
-            M.AddEntryPoint(Spec::ExecutionModel::GLCompute, Main, "main", Interface);
+            M.AddEntryPoint(SpvSpec::ExecutionModel::GLCompute, Main, "main", Interface);
             IOperand* x = one();
             IOperand* y = one();
             IOperand* z = one();
             std::array<IOperand*, 3> size = {x, y, z};
-            M.AddExecutionMode(Main, Spec::ExecutionMode::LocalSize, size);
+            M.AddExecutionMode(Main, SpvSpec::ExecutionMode::LocalSize, size);
             break;
         }
         case Stage::Fragment:
-            M.AddEntryPoint(Spec::ExecutionModel::Fragment, Main, "main", Interface);
-            M.AddExecutionMode(Main, Spec::ExecutionMode::OriginUpperLeft);
+            M.AddEntryPoint(SpvSpec::ExecutionModel::Fragment, Main, "main", Interface);
+            M.AddExecutionMode(Main, SpvSpec::ExecutionMode::OriginUpperLeft);
             break;
         case Stage::Geometry: {
-            M.AddEntryPoint(Spec::ExecutionModel::Geometry, Main, "main", Interface);
-            M.AddExecutionMode(Main, Spec::ExecutionMode::InputPoints);
+            M.AddEntryPoint(SpvSpec::ExecutionModel::Geometry, Main, "main", Interface);
+            M.AddExecutionMode(Main, SpvSpec::ExecutionMode::InputPoints);
             std::array<IOperand*, 1> invocations = {one()};
-            M.AddExecutionMode(Main, Spec::ExecutionMode::Invocations, invocations);
-            M.AddExecutionMode(Main, Spec::ExecutionMode::OutputPoints);
+            M.AddExecutionMode(Main, SpvSpec::ExecutionMode::Invocations, invocations);
+            M.AddExecutionMode(Main, SpvSpec::ExecutionMode::OutputPoints);
             std::array<IOperand*, 1> vertices = {one()};
-            M.AddExecutionMode(Main, Spec::ExecutionMode::OutputVertices, vertices);
+            M.AddExecutionMode(Main, SpvSpec::ExecutionMode::OutputVertices, vertices);
             break;
         }
         }

@@ -27,7 +27,7 @@ class Block {
     std::vector<Block*> Predecessors;
     std::vector<Block*> Successors;
     std::vector<InstOp> Ops;          // in address order, scheduling words left out
-    std::vector<PushOpInfo*> PushOps; // SSY/PBK/PCNT of this block, in address order
+    std::vector<PushOpInfo*> PushOps; // SSY/PBK/PCNT/PRET of this block, in address order
     // Push address -> the push this block's pop returns to, in the order found.
     Common::OrderedMap<uint64_t, SyncTarget> SyncTargets;
 

@@ -259,6 +259,7 @@ void FillBlock(Decoder::Context& context, Translation::ShaderDefinitions& defini
         case InstName::Ssy:
         case InstName::Pbk:
         case InstName::Pcnt:
+        case InstName::Pret:
             block->PushOps.push_back(program.CreatePushOpInfo(op));
             break;
         default:

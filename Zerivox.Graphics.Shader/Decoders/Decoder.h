@@ -49,7 +49,10 @@ class Decoder {
         int32_t Cb1Limit;
     };
 
-    enum class MergeType : uint8_t { Brk = 0, Cont = 1, Sync = 2 };
+    // Kind of a branch-stack entry; a pop returns to the nearest entry of its
+    // kind. Ret pairs PRET with RET: the compiler's early return from the
+    // entry point.
+    enum class MergeType : uint8_t { Brk = 0, Cont = 1, Sync = 2, Ret = 3 };
     static MergeType GetMergeTypeFromPush(InstName name);
     static MergeType GetMergeTypeFromPop(InstName name);
 

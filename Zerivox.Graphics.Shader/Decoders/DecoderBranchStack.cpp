@@ -1,6 +1,6 @@
 // The two passes that complete a decoded function: pairing the branch-stack
-// pushes (SSY, PBK, PCNT) with the pops (SYNC, BRK, CONT) that return to them,
-// and reading the jump tables of indirect branches (BRX).
+// pushes (SSY, PBK, PCNT, PRET) with the pops (SYNC, BRK, CONT, RET) that
+// return to them, and reading the jump tables of indirect branches (BRX).
 #include <algorithm>
 #include <deque>
 #include <unordered_set>
@@ -76,6 +76,12 @@ BlockLocation FindFirstRegWrite(std::unordered_set<const Block*>& visited, Block
     return BlockLocation{};
 }
 
+// RET pops the branch stack too: after a PRET it returns to the pushed
+// address (the compiler's early return from the entry point); without one it
+// leaves the function. It is kept apart from IsPopBranch because the
+// translation loop guards RET like any other instruction.
+bool PopsBranchStack(InstName name) { return Decoder::IsPopBranch(name) || name == InstName::Ret; }
+
 } // namespace
 
 Decoder::MergeType Decoder::GetMergeTypeFromPush(InstName name) {
@@ -84,6 +90,8 @@ Decoder::MergeType Decoder::GetMergeTypeFromPush(InstName name) {
         return MergeType::Brk;
     case InstName::Pcnt:
         return MergeType::Cont;
+    case InstName::Pret:
+        return MergeType::Ret;
     default:
         return MergeType::Sync;
     }
@@ -95,6 +103,8 @@ Decoder::MergeType Decoder::GetMergeTypeFromPop(InstName name) {
         return MergeType::Brk;
     case InstName::Cont:
         return MergeType::Cont;
+    case InstName::Ret:
+        return MergeType::Ret;
     default:
         return MergeType::Sync;
     }
@@ -156,7 +166,7 @@ void Decoder::PropagatePushOp(DecodedProgram& program, const BlockMap& blocks, B
         }
 
         const InstOp last = current->GetLastOp();
-        if (IsPopBranch(last.Name)) {
+        if (PopsBranchStack(last.Name)) {
             const MergeType popType = GetMergeTypeFromPop(last.Name);
             bool found = false;
             StackEntry popped{};

@@ -13,6 +13,7 @@ struct InstImnmxI {
     ZV_INST_FIELD2(Imm20, int, 20, 19, 56, 1) // not sign-extended here
     ZV_INST_FIELD(SrcPred, int, 39, 3)        // selects the minimum when true
     ZV_INST_BIT(SrcPredInv, 42)
+    ZV_INST_FIELD(Mode, int, 43, 2) // multiword step: 0 none, 1 low word, 3 high word
     ZV_INST_BIT(WriteCC, 47)
     ZV_INST_BIT(Signed, 48)
 };
@@ -117,6 +118,7 @@ struct InstIsetpC {
     ZV_INTCMP_AB_FIELDS                \
     ZV_INST_FIELD(SrcPred, int, 39, 3) \
     ZV_INST_BIT(SrcPredInv, 42)        \
+    ZV_INST_FIELD(Mode, int, 43, 2)    \
     ZV_INST_BIT(WriteCC, 47)           \
     ZV_INST_BIT(Signed, 48)
 

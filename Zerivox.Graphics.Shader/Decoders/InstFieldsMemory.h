@@ -86,6 +86,43 @@ struct InstAtoms {
     ZV_INST_FIELD(Op, AtomOp, 52, 4)
 };
 
+// ATOM.CAS: the compare value is Rb, the new value Rb + 1 (with B64 the
+// pairs Rb, Rb + 1 and Rb + 2, Rb + 3); Rd receives the old word. Bits 50-51
+// carry nothing.
+struct InstAtomCas {
+    ZV_INST_ACCESSOR(InstAtomCas)
+    ZV_INST_GUARD_FIELDS
+    ZV_INST_FIELD(Rd, int, 0, 8)
+    ZV_INST_FIELD(Ra, int, 8, 8)
+    ZV_INST_FIELD(Rb, int, 20, 8) // compare value; Rb + 1 holds the new value
+    // Byte offset: bits 28-47, signed.
+    constexpr int Imm20() const { return InstFields::SignExtend(InstFields::Extract(RawOpCode, 28, 20), 20); }
+    ZV_INST_BIT(E, 48)
+    ZV_INST_BIT(B64, 49) // 64-bit words instead of 32-bit ones
+};
+
+// The three behaviours of the ATOMS.CAS encoding (value 3 names none). Only
+// Cas is the plain compare-and-swap that returns the old word.
+enum class AtomsCasMode : int32_t {
+    Cast = 0,
+    CastSpin = 1,
+    Cas = 2,
+};
+
+// ATOMS.CAS: shared-memory compare-and-swap with the operand layout of
+// ATOM.CAS and the word offset of ATOMS. Bits 28-29 carry nothing.
+struct InstAtomsCas {
+    ZV_INST_ACCESSOR(InstAtomsCas)
+    ZV_INST_GUARD_FIELDS
+    ZV_INST_FIELD(Rd, int, 0, 8)
+    ZV_INST_FIELD(Ra, int, 8, 8)  // byte address
+    ZV_INST_FIELD(Rb, int, 20, 8) // compare value; Rb + 1 holds the new value
+    // Offset in 32-bit words: bits 30-51, signed.
+    constexpr int Imm22() const { return InstFields::SignExtend(InstFields::Extract(RawOpCode, 30, 22), 22); }
+    ZV_INST_BIT(B64, 52)
+    ZV_INST_FIELD(Mode, AtomsCasMode, 53, 2)
+};
+
 struct InstRed {
     ZV_INST_ACCESSOR(InstRed)
     ZV_INST_GUARD_FIELDS

@@ -1,11 +1,11 @@
 // Branches, calls, returns, exits, discards and the branch-stack push/pop
 // instructions.
 //
-// The guest keeps reconvergence, break and continue targets on a hardware
-// stack; the IR has none. The decoder has already paired every push (SSY,
-// PBK, PCNT) with the blocks whose pop (SYNC, BRK, CONT) returns to it and
-// given each pair a local: the push stores its id for that consumer there
-// and the pop branches by comparing it.
+// The guest keeps reconvergence, break, continue and return targets on a
+// hardware stack; the IR has none. The decoder has already paired every push
+// (SSY, PBK, PCNT, PRET) with the blocks whose pop (SYNC, BRK, CONT, RET)
+// returns to it and given each pair a local: the push stores its id for that
+// consumer there and the pop branches by comparing it.
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -254,6 +254,13 @@ void Exit(EmitterContext& context) {
 }
 
 void Ret(EmitterContext& context) {
+    // A RET paired with a PRET returns to the pushed address: compilers use
+    // that for an early return from the entry point, with the code after the
+    // RET still reachable when its guard fails.
+    if (context.CurrBlock != nullptr && context.CurrBlock->SyncTargets.Count() != 0) {
+        EmitBrkContSync(context);
+        return;
+    }
     if (!context.IsNonMain) {
         context.GpuAccessor().Log("Invalid return on main function at 0x" + AddressText(context.CurrOp.Address) +
                                   "; it was skipped.");
@@ -280,6 +287,7 @@ void Kil(EmitterContext& context) {
 }
 
 void Ssy(EmitterContext& context) { EmitPbkPcntSsy(context); }
+void Pret(EmitterContext& context) { EmitPbkPcntSsy(context); }
 void Pbk(EmitterContext& context) { EmitPbkPcntSsy(context); }
 void Pcnt(EmitterContext& context) { EmitPbkPcntSsy(context); }
 

@@ -98,11 +98,45 @@ void EmitIsetp(EmitterContext& context, IComp cond, BoolOp boolOp, Operand* srcA
     Ins::Copy(context, dest1, p1);
 }
 
+// IMNMX steps of a min/max over values wider than a word. The high-word step
+// picks by its own words and, with WriteCC, leaves their order in the flags
+// instead of the usual zero/negative pair: zero when the words are equal,
+// carry when A is not below B (the no-borrow of A - B, in the instruction's
+// signedness). The low-word step compares its own words only when the zero
+// flag says the higher words tied; otherwise the carry flag decides. That is
+// how a 64-bit min/max is built from two IMNMX with the same predicate.
+constexpr int ImnmxLowWord = 1;
+constexpr int ImnmxHighWord = 3;
+
 void EmitImnmx(EmitterContext& context, Operand* srcA, Operand* srcB, Operand* predicate, int rd, bool isSigned,
-               bool writeCC) {
+               bool writeCC, int mode) {
     Operand* min = isSigned ? Ins::IMinimumS32(context, srcA, srcB) : Ins::IMinimumU32(context, srcA, srcB);
     Operand* max = isSigned ? Ins::IMaximumS32(context, srcA, srcB) : Ins::IMaximumU32(context, srcA, srcB);
+    if (mode == ImnmxLowWord) {
+        Operand* aNotBelow = Flag(context, CarryFlag);
+        Operand* minByHigher = Ins::ConditionalSelect(context, aNotBelow, srcB, srcA);
+        Operand* tied = Flag(context, ZeroFlag);
+        min = Ins::ConditionalSelect(context, tied, min, minByHigher);
+        Operand* aNotBelow2 = Flag(context, CarryFlag);
+        Operand* maxByHigher = Ins::ConditionalSelect(context, aNotBelow2, srcA, srcB);
+        Operand* tied2 = Flag(context, ZeroFlag);
+        max = Ins::ConditionalSelect(context, tied2, max, maxByHigher);
+    }
     Operand* res = Ins::ConditionalSelect(context, predicate, min, max);
+
+    if (mode == ImnmxHighWord && writeCC) {
+        // Compared before Rd is written: Rd may be one of the sources.
+        Operand* equal = Ins::ICompareEqual(context, srcA, srcB);
+        Operand* below =
+            isSigned ? Ins::ICompareLess(context, srcA, srcB) : Ins::ICompareLessUnsigned(context, srcA, srcB);
+        Operand* notBelow = Ins::BitwiseNot(context, below);
+        WriteRd(context, rd, res);
+        Operand* zeroFlag = Flag(context, ZeroFlag);
+        Ins::Copy(context, zeroFlag, equal);
+        Operand* carryFlag = Flag(context, CarryFlag);
+        Ins::Copy(context, carryFlag, notBelow);
+        return;
+    }
     WriteRd(context, rd, res);
     InstEmitAluHelper::SetZnFlags(context, res, writeCC, false);
 }
@@ -290,7 +324,7 @@ void ImnmxR(EmitterContext& context) {
     Operand* a = ReadRegister(context, op.Ra());
     Operand* b = ReadRegister(context, op.Rb());
     Operand* pred = InstEmitHelper::GetPredicate(context, op.SrcPred(), op.SrcPredInv());
-    EmitImnmx(context, a, b, pred, op.Rd(), op.Signed(), op.WriteCC());
+    EmitImnmx(context, a, b, pred, op.Rd(), op.Signed(), op.WriteCC(), op.Mode());
 }
 
 void ImnmxI(EmitterContext& context) {
@@ -298,7 +332,7 @@ void ImnmxI(EmitterContext& context) {
     Operand* a = ReadRegister(context, op.Ra());
     Operand* b = ReadImm20(context, op.Imm20());
     Operand* pred = InstEmitHelper::GetPredicate(context, op.SrcPred(), op.SrcPredInv());
-    EmitImnmx(context, a, b, pred, op.Rd(), op.Signed(), op.WriteCC());
+    EmitImnmx(context, a, b, pred, op.Rd(), op.Signed(), op.WriteCC(), op.Mode());
 }
 
 void ImnmxC(EmitterContext& context) {
@@ -306,7 +340,7 @@ void ImnmxC(EmitterContext& context) {
     Operand* a = ReadRegister(context, op.Ra());
     Operand* b = ReadCbuf(context, op.CbufSlot(), op.CbufOffset());
     Operand* pred = InstEmitHelper::GetPredicate(context, op.SrcPred(), op.SrcPredInv());
-    EmitImnmx(context, a, b, pred, op.Rd(), op.Signed(), op.WriteCC());
+    EmitImnmx(context, a, b, pred, op.Rd(), op.Signed(), op.WriteCC(), op.Mode());
 }
 
 } // namespace Zerivox::Graphics::Shader::Instructions::InstEmit

@@ -306,6 +306,10 @@ Operand* EmitAtomicOp(EmitterContext& context, StorageKind kind, AtomOp op, Atom
     return builder(context, kind, e0, e1, value);
 }
 
+// The new value of a compare-and-swap: the register after the compare value.
+// Past RZ it reads 0, as RZ itself does, so an RZ pair compares and swaps 0.
+Operand* CasNewValue(EmitterContext& context, int rb) { return Reg(context, rb >= RZ ? RZ : rb + 1); }
+
 // Shared memory exists only in compute shaders; elsewhere the instruction is
 // reported and dropped.
 bool CheckComputeStage(EmitterContext& context, const char* name) {
@@ -428,6 +432,54 @@ void Atoms(EmitterContext& context) {
     Operand* id = Const(context, context.ResourceManager->SharedMemoryId);
     Operand* value = Reg(context, op.Rb());
     Operand* result = EmitAtomicOp(context, StorageKind::SharedMemory, op.Op(), size, id, wordOffset, value);
+    Operand* dest = Reg(context, op.Rd());
+    Copy(context, dest, result);
+}
+
+// The IR's atomics move 32-bit words: a 64-bit compare-and-swap is rejected
+// like the 64-bit sizes of the other atomics, and Rd receives 0.
+void AtomCas(EmitterContext& context) {
+    const auto op = context.GetOp<Decoders::InstAtomCas>();
+    auto [low, high] = Get40BitsAddress(context, op.Ra(), op.E(), op.Imm20());
+    Operand* result;
+    if (op.B64()) {
+        Log(context, "Invalid reduction type: B64.");
+        result = Const(context, 0);
+    } else {
+        Operand* compare = Reg(context, op.Rb());
+        Operand* value = CasNewValue(context, op.Rb());
+        Operand* old = OH::MakeLocal(context.Arena());
+        result = context.Add(IntermediateRepresentation::Instruction::AtomicCompareAndSwap, StorageKind::GlobalMemory,
+                             old, {low, high, compare, value});
+    }
+    Operand* dest = Reg(context, op.Rd());
+    Copy(context, dest, result);
+}
+
+// Only the CAS mode is the compare-and-swap that returns the old word; the
+// CAST modes are rejected as unknown operations.
+void AtomsCas(EmitterContext& context) {
+    if (!CheckComputeStage(context, "AtomsCas")) return;
+    const auto op = context.GetOp<Decoders::InstAtomsCas>();
+    Operand* address = Reg(context, op.Ra());
+    Operand* two = Const(context, 2);
+    Operand* word = ShiftRightU32(context, address, two);
+    Operand* offsetConst = Const(context, op.Imm22());
+    Operand* wordOffset = IAdd(context, word, offsetConst);
+    Operand* result;
+    if (op.Mode() != Decoders::AtomsCasMode::Cas) {
+        static constexpr std::string_view modes[] = {"Cast", "CastSpin", "Cas", "3"};
+        Log(context, "Invalid atomic operation: " + std::string(modes[static_cast<int32_t>(op.Mode()) & 3]) + ".");
+        result = Const(context, 0);
+    } else if (op.B64()) {
+        Log(context, "Invalid reduction type: B64.");
+        result = Const(context, 0);
+    } else {
+        Operand* compare = Reg(context, op.Rb());
+        Operand* value = CasNewValue(context, op.Rb());
+        result = AtomicCompareAndSwap(context, StorageKind::SharedMemory, context.ResourceManager->SharedMemoryId,
+                                      wordOffset, compare, value);
+    }
     Operand* dest = Reg(context, op.Rd());
     Copy(context, dest, result);
 }

@@ -1,7 +1,7 @@
 // Instruction forms that are accepted but have no translation: each reads
 // nothing that changes the IR and emits no operation, so its destinations
 // keep their previous values and the control transfers among them (JCAL,
-// JMP, JMX, LONGJMP, PLONGJMP, PRET, PEXIT) transfer no control. They are
+// JMP, JMX, LONGJMP, PLONGJMP, PEXIT) transfer no control. They are
 // reported so that a shader relying on one can be diagnosed.
 #include <string>
 
@@ -29,8 +29,6 @@ void ReportUntranslated(EmitterContext& context, const char* name) {
 #define ZV_UNTRANSLATED(Name)                                                                                          \
     void Name(EmitterContext& context) { ReportUntranslated(context, #Name); }
 
-ZV_UNTRANSLATED(AtomCas)
-ZV_UNTRANSLATED(AtomsCas)
 ZV_UNTRANSLATED(B2r)
 ZV_UNTRANSLATED(R2b)
 ZV_UNTRANSLATED(Bpt)
@@ -61,7 +59,6 @@ ZV_UNTRANSLATED(Lepc)
 ZV_UNTRANSLATED(Longjmp)
 ZV_UNTRANSLATED(Plongjmp)
 ZV_UNTRANSLATED(Pexit)
-ZV_UNTRANSLATED(Pret)
 ZV_UNTRANSLATED(Pixld)
 ZV_UNTRANSLATED(PrmtR)
 ZV_UNTRANSLATED(PrmtI)

@@ -2,6 +2,8 @@
 // TXQ and their bindless forms.
 #include "Zerivox.Graphics.Shader/Instructions/InstEmitTexture.h"
 
+#include <array>
+
 #include <string>
 
 #include "Zerivox.Common/Exceptions.h"
@@ -216,9 +218,16 @@ void EmitTxd(EmitterContext& context, TexDim dimensions, int imm, int componentM
         Operand* layer = Ins::BitwiseAnd(context, packed, Const(context, 0xFFFF));
         sources.Add(layer);
     }
+    // The registers hold each coordinate's pair (d/dx, d/dy) in turn; the
+    // operation takes every d/dx first, then every d/dy.
+    std::array<Operand*, 6> derivatives{};
     for (int i = 0; i < coords * 2; i++) {
-        Operand* derivative = rb.Next();
-        sources.Add(derivative);
+        derivatives[static_cast<std::size_t>(i)] = rb.Next();
+    }
+    for (int axis = 0; axis < 2; axis++) {
+        for (int i = 0; i < coords; i++) {
+            sources.Add(derivatives[static_cast<std::size_t>(2 * i + axis)]);
+        }
         if (is1D) sources.Add(Const(context, 0));
     }
     if (hasOffset) {

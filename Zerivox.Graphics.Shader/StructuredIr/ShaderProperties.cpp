@@ -27,6 +27,10 @@ void ShaderProperties::AddOrUpdateImage(TextureDefinition definition) {
     _images.Set(key, std::move(definition));
 }
 
+bool ShaderProperties::RemoveConstantBuffer(int32_t binding) { return _constantBuffers.Remove(binding); }
+
+bool ShaderProperties::RemoveTexture(SetBindingPair key) { return _textures.Remove(key); }
+
 int32_t ShaderProperties::AddLocalMemory(MemoryDefinition definition) {
     auto id = static_cast<int32_t>(_localMemories.Count());
     _localMemories.Set(id, std::move(definition));

@@ -30,6 +30,11 @@ class ShaderProperties {
     void AddOrUpdateStorageBuffer(BufferDefinition definition);
     void AddOrUpdateTexture(TextureDefinition definition);
     void AddOrUpdateImage(TextureDefinition definition);
+    // Withdraw a declaration that no access of the final program needs (the
+    // back ends declare every entry, and the host binds only what the shader
+    // reports). False when nothing was declared there.
+    bool RemoveConstantBuffer(int32_t binding);
+    bool RemoveTexture(SetBindingPair key);
     // Returns the new memory's id: the table's count before adding.
     int32_t AddLocalMemory(MemoryDefinition definition);
     int32_t AddSharedMemory(MemoryDefinition definition);

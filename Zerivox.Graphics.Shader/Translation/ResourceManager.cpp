@@ -144,6 +144,14 @@ bool ResourceManager::TryGetConstantBufferSlot(int32_t binding, int32_t& slot) c
     return false;
 }
 
+void ResourceManager::RemoveUnusedConstantBufferDeclarations() {
+    for (const SetBindingPair& pair : _cbSlotToBindingMap) {
+        if (pair.Binding >= 0 && !_usedConstantBufferBindings.Contains(pair.Binding)) {
+            _properties.RemoveConstantBuffer(pair.Binding);
+        }
+    }
+}
+
 bool ResourceManager::TryGetStorageBufferBinding(int32_t cbSlot, int32_t cbOffset, bool write, int32_t& binding) {
     int32_t key = static_cast<int32_t>(((static_cast<uint32_t>(cbSlot) & 0xFFu) << 16) |
                                        (static_cast<uint32_t>(cbOffset) & 0xFFFFu));
@@ -295,6 +303,62 @@ bool ResourceManager::SetUsageFlagsForTextureQuery(int32_t binding, SamplerType 
             updated.Flags = usageFlags;
             _properties.AddOrUpdateTexture(std::move(updated));
         }
+        return true;
+    }
+    return false;
+}
+
+bool ResourceManager::TryMoveTextureQueryToImage(int32_t textureBinding, SetBindingPair& image,
+                                                  SamplerType& imageType) {
+    auto imageTypeAt = [&](const SetBindingPair& pair) {
+        for (const auto& [info, meta] : _usedImages) {
+            if (meta.Set == pair.SetIndex && meta.Binding == pair.Binding) return meta.Type;
+        }
+        return SamplerType::None;
+    };
+    if (const SetBindingPair* moved = _texturesMovedToImages.Find(textureBinding)) {
+        image = *moved;
+        imageType = imageTypeAt(image);
+        return true;
+    }
+    const TextureInfo* texture = nullptr;
+    TextureMeta textureMeta;
+    for (const auto& [info, meta] : _usedTextures) {
+        if (meta.Binding == textureBinding) {
+            texture = &info;
+            textureMeta = meta;
+            break;
+        }
+    }
+    // A texture that any sampling, fetch or gather used is a texture.
+    if (texture == nullptr || textureMeta.AccurateType || texture->ArrayLength != 1 || texture->Separate) {
+        return false;
+    }
+    for (auto& [info, meta] : _usedImages) {
+        if (info.CbufSlot != texture->CbufSlot || info.Handle != texture->Handle || info.ArrayLength != 1 ||
+            info.Separate) {
+            continue;
+        }
+        const SetBindingPair pair(meta.Set, meta.Binding);
+        const SetBindingPair texturePair(textureMeta.Set, textureMeta.Binding);
+        // The back end tells the two apart by where the binding is declared;
+        // a host that numbers textures and images apart could give both the
+        // same pair, and then the query stays what it was.
+        if (pair == texturePair || _properties.Textures().Find(pair) != nullptr) {
+            return false;
+        }
+        meta.UsageFlags = meta.UsageFlags | textureMeta.UsageFlags;
+        if (const TextureDefinition* declared = _properties.Images().Find(pair)) {
+            TextureDefinition updated = *declared;
+            updated.Flags = meta.UsageFlags;
+            _properties.AddOrUpdateImage(std::move(updated));
+        }
+        image = pair;
+        imageType = meta.Type;
+        const TextureInfo key = *texture;
+        _usedTextures.Remove(key);
+        _properties.RemoveTexture(texturePair);
+        _texturesMovedToImages.Set(textureBinding, pair);
         return true;
     }
     return false;

@@ -93,6 +93,11 @@ class ResourceManager {
     int32_t GetConstantBufferBinding(int32_t slot);
     void SetUsedConstantBufferBinding(int32_t binding);
     bool TryGetConstantBufferSlot(int32_t binding, int32_t& slot) const;
+    // Withdraws the declaration of every constant buffer the final program no
+    // longer reads (a load whose value a pass made unused still allocated its
+    // binding), so the module declares exactly the buffers the descriptors
+    // list. Called once the structurer has reported the used bindings.
+    void RemoveUnusedConstantBufferDeclarations();
 
     // Storage buffers, keyed by where the guest keeps their address. False
     // (binding 0) once 16 distinct buffers are in use.
@@ -107,6 +112,15 @@ class ResourceManager {
                                             TextureFormat format, bool isImage, bool intCoords, bool write,
                                             bool accurateType, bool coherent, bool separate);
     bool SetUsageFlagsForTextureQuery(int32_t binding, SamplerType type);
+    // The guest queries an image's size with the texture query instruction,
+    // so a size query on a handle that image instructions also use asks for
+    // the image's size. When the texture at `textureBinding` was registered
+    // by queries alone and an image of the same constant-buffer slot and
+    // handle exists, the texture registration is withdrawn (it was never a
+    // texture) and the image's binding and declared type are returned; later
+    // calls for the same texture binding give the same answer. False when
+    // the binding stays a texture.
+    bool TryMoveTextureQueryToImage(int32_t textureBinding, SetBindingPair& image, SamplerType& imageType);
     bool TryGetCbufSlotAndHandleForTexture(int32_t binding, int32_t& cbufSlot, int32_t& handle) const;
     bool IsArrayOfTexturesOrImages(int32_t binding, bool isImage) const;
     static int32_t FindDescriptorIndex(std::span<const TextureDescriptor> descriptors, int32_t binding);
@@ -141,6 +155,8 @@ class ResourceManager {
     Common::OrderedSet<int32_t> _usedConstantBufferBindings;
     TextureTable _usedTextures;
     TextureTable _usedImages;
+    // Texture bindings of size queries that turned out to ask an image.
+    Common::OrderedMap<int32_t, SetBindingPair> _texturesMovedToImages;
     StructuredIr::ShaderProperties _properties;
     ResourceReservations _reservations;
     int32_t _storageBufferWriteMask = 0;

@@ -237,6 +237,7 @@ ShaderProgram TranslatorContext::Generate(std::vector<Function*>& functions, Att
     std::unique_ptr<StructuredIr::StructuredProgramInfo> structured =
         StructuredIr::StructuredProgram::MakeStructuredProgram(functions, attributeUsage, definitions, resourceManager,
                                                                _options.TargetLanguage, debugMode);
+    resourceManager.RemoveUnusedConstantBufferDeclarations();
 
     // Stage and header facts always describe the shader itself, even when the
     // back end is given the compute form.

@@ -400,9 +400,17 @@ OperationResult Instructions::GenerateTextureQuerySamples(CodeGenContext& contex
     return OperationResult(AggregateType::S32, context.ImageQuerySamples(intType, image));
 }
 
+namespace {
+OperationResult GenerateImageQuerySize(CodeGenContext& context, const AstTextureOperation& operation);
+}
+
 OperationResult Instructions::GenerateTextureQuerySize(CodeGenContext& context, const AstOperation& base) {
     const AstTextureOperation& operation = AsTexture(base);
     SetBindingPair binding = operation.GetTextureSetAndBinding();
+    // A size query bound to a storage image asks the image's size (the guest
+    // queries images with the texture query instruction).
+    if (context.Samplers.Find(binding) == nullptr && context.Images.Find(binding) != nullptr)
+        return GenerateImageQuerySize(context, operation);
     const SamplerDeclaration& declaration = Declared(context.Samplers, binding);
     SourceReader sources(context, operation);
     SpvInst* sampledImage = LoadSampledImage(context, operation, declaration, sources);
@@ -464,6 +472,33 @@ SpvInst* LoadImage(CodeGenContext& context, const StorageImage& image) {
     if (image.Declaration->IsIndexed)
         Instructions::MarkNonUniform(context, value);
     return value;
+}
+
+// A storage image has one level and no level-of-detail operand; the
+// operation's type is the image's declared one.
+OperationResult GenerateImageQuerySize(CodeGenContext& context, const AstTextureOperation& operation) {
+    if (operation.Index == 3)
+        return OperationResult(AggregateType::S32, context.ConstantS32(1));
+    SourceReader sources(context, operation);
+    StorageImage image = GetStorageImage(context, operation, sources);
+    SpvInst* imageValue = LoadImage(context, image);
+    SamplerType type = operation.Type;
+    int32_t components = (type & SamplerType::Mask) == SamplerType::TextureCube
+                             ? 2
+                             : SamplerTypeExtensions::get_Dimensions(type);
+    if (HasFlag(type, SamplerType::Array))
+        components++;
+    if (operation.Index < 0 || operation.Index >= components)
+        return OperationResult(AggregateType::S32, context.ConstantS32(0));
+    SpvInst* intType = context.TypeS32();
+    SpvInst* sizeType = components == 1 ? intType : context.TypeVectorOf(intType, components);
+    SpvInst* size = context.ImageQuerySize(sizeType, imageValue);
+    if (components > 1) {
+        LiteralInteger* index = LiteralInteger::FromInt32(operation.Index);
+        SpvInst* resultType = context.TypeS32();
+        size = context.CompositeExtract(resultType, size, One(index));
+    }
+    return OperationResult(AggregateType::S32, size);
 }
 
 } // namespace

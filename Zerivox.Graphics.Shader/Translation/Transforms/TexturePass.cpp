@@ -47,6 +47,28 @@ int32_t SamplerIndex(const ResourceManager& resourceManager, const TextureOperat
     return ResourceManager::FindDescriptorIndex(textures, op.Binding);
 }
 
+// A size query that the resource manager found to ask an image's size.
+bool IsImageSizeQuery(const ResourceManager& resourceManager, const TextureOperation& op) {
+    const SetBindingPair pair(op.Set, op.Binding);
+    return op.Inst == Instruction::TextureQuerySize && resourceManager.Properties().Images().Find(pair) != nullptr &&
+           resourceManager.Properties().Textures().Find(pair) == nullptr;
+}
+
+// The guest asks an image's size with the texture query; once every access
+// is known, such a query is bound to the image and takes its declared type.
+void RebindImageSizeQuery(ResourceManager& resourceManager, TextureOperation& op) {
+    if (op.Inst != Instruction::TextureQuerySize || HasFlag(op.Flags, TextureFlags::Bindless) ||
+        op.SamplerBinding >= 0) {
+        return;
+    }
+    SetBindingPair image;
+    SamplerType type = SamplerType::None;
+    if (!resourceManager.TryMoveTextureQueryToImage(op.Binding, image, type)) return;
+    op.Set = image.SetIndex;
+    op.Binding = image.Binding;
+    if (type != SamplerType::None) op.Type = type;
+}
+
 Operand* InsertBefore(INode* anchor, Instruction inst, std::initializer_list<Operand*> sources) {
     Operation* op = anchor->AsOperation();
     IrArena& arena = op->Arena();
@@ -81,14 +103,15 @@ Operand* InsertSizeQuery(INode* anchor, const TextureOperation& op, int i, Opera
 INode* InsertTextureSizeUnscaleImpl(HelperFunctionManager& hfm, INode* node, ResourceManager& resourceManager,
                                     ShaderStage stage) {
     TextureOperation* op = node->AsTextureOperation();
-    if (op == nullptr || op->Inst != Instruction::TextureQuerySize || op->Index >= 2 ||
-        IsIndexed(resourceManager, *op, false) || !IsScaledStage(stage) ||
+    if (op == nullptr || op->Inst != Instruction::TextureQuerySize || op->Index >= 2) return node;
+    const bool isImage = IsImageSizeQuery(resourceManager, *op);
+    if (IsIndexed(resourceManager, *op, isImage) || !IsScaledStage(stage) ||
         (op->Type & SamplerType::Mask) != SamplerType::Texture2D) {
         return node;
     }
     IrArena& arena = op->Arena();
     const int32_t id = hfm.GetOrCreateFunctionId(HelperFunctionName::TextureSizeUnscale);
-    const int32_t samplerIndex = SamplerIndex(resourceManager, *op, false);
+    const int32_t samplerIndex = SamplerIndex(resourceManager, *op, isImage);
     for (int i = op->DestsCount() - 1; i >= 0; i--) {
         Operand* d = op->GetDest(i);
         if (d == nullptr) continue;
@@ -336,6 +359,7 @@ INode* TexturePass::RunPass(TransformContext& context, INode* node) {
     TextureOperation* texOp = node->AsTextureOperation();
     if (texOp == nullptr) return node;
 
+    RebindImageSizeQuery(context.ResourceManager, *texOp);
     node = InsertTexelFetchScaleImpl(context.Hfm, node, context.ResourceManager, context.Stage);
     node = InsertTextureSizeUnscaleImpl(context.Hfm, node, context.ResourceManager, context.Stage);
 

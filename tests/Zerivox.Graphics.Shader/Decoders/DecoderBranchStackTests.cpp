@@ -151,6 +151,37 @@ TEST(BranchStack, PopsMatchTheInnermostPushOfTheirKind) {
     }
 }
 
+TEST(BranchStack, GuardedRetReturnsToThePretTarget) {
+    // The compiler's early return: PRET at the top, a guarded RET inside an
+    // SSY region. The RET steps over the pending SSY entry, pairs with the
+    // PRET and keeps its fall-through; the SYNC still pairs with the SSY.
+    constexpr std::string_view Pret = "111000100111xx";
+    CodeBuilder code;
+    code.AddRelative(Inst(Pret), 0x38);        // 0x08
+    code.AddRelative(Inst(Prefix::Ssy), 0x30); // 0x10
+    code.Add(Ret().Pred(0));                   // 0x18
+    code.PadTo(0x28);
+    code.Add(Inst(Prefix::Sync).Ccc(0xF)); // 0x28
+    code.Add(Mov(1, 2));                   // 0x30
+    code.Add(Exit());                      // 0x38
+    Decoded d(code.Words);
+
+    Block* ret = d.BlockAt(0);
+    Block* sync = d.BlockAt(0x20);
+    Block* pretTarget = d.BlockAt(0x38);
+    ASSERT_EQ(ret->PushOps.size(), 2u);
+    PushOpInfo* pret = ret->PushOps[0];
+    ASSERT_EQ(ret->SyncTargets.size(), 1u);
+    EXPECT_EQ(ret->SyncTargets.At(0x08).PushOpInfo, pret);
+    EXPECT_TRUE(pret->Consumers.Contains(ret));
+    EXPECT_EQ(ret->Successors, (std::vector<Block*>{sync, pretTarget}));
+    EXPECT_TRUE(Contains(pretTarget->Predecessors, ret));
+
+    ASSERT_EQ(sync->SyncTargets.size(), 1u);
+    EXPECT_EQ(sync->SyncTargets.ItemAt(0).first, 0x10u);
+    EXPECT_EQ(sync->Successors, std::vector<Block*>{d.BlockAt(0x30)});
+}
+
 TEST(BranchStack, SplitMovesPopPairingToTheRightPartKeepingOrder) {
     DecoderGpuAccessor accessor(std::vector<uint64_t>{});
     DecodedProgram program(accessor);

@@ -151,6 +151,31 @@ TEST(FlowEmit, CallsReturnsAndMisplacedExits) {
     EXPECT_TRUE(f.Logged("exit on non-main function")) << "EXIT outside main is reported";
 }
 
+TEST(FlowEmit, RetAfterPretReturnsToThePushedAddress) {
+    // The compiler's early return from main: PRET to the final EXIT, then a
+    // guarded RET. When P0 holds, control must reach the EXIT and skip the
+    // MOV; when it fails, the MOV runs.
+    CodeBuilder code;
+    const uint64_t pret = code.AddRelative(Inst("111000100111xx"), 0); // 0x08
+    code.Add(Ret().Pred(0));                                           // 0x10
+    code.Add(Mov(1, 2));                                               // 0x18
+    code.PadTo(0x28);
+    const uint64_t exit = code.Add(Exit()); // 0x28
+    code.SetTarget(pret, exit);
+    EmitFixture f(code.Words);
+    EXPECT_EQ(f.LinesFrom(pret), Lines({
+                                     "%0 = Copy 0",          // PRET: its id at the RET
+                                     "BranchIfFalse L0, P0", // the loop's guard
+                                     "BranchIfTrue L1, P0",  // RET to the EXIT
+                                     "MarkLabel L0",
+                                     "R1 = Copy R2",
+                                     "MarkLabel L1",
+                                     "Return",
+                                 }))
+        << Dump(f);
+    EXPECT_FALSE(f.Logged("return on main function")) << Dump(f);
+}
+
 TEST(FlowEmit, PushesStoreIdsAndPopsCompareThem) {
     // Two SSYs (one per path) reach the same SYNC: it tests both locals in
     // the order the decoder recorded them and falls through when neither

@@ -164,6 +164,48 @@ TEST(InstEmitIntegerComparison, SixtyFourBitCompare) {
     }
 }
 
+// A 64-bit min/max as a compiler emits it: IMNMX.XHI.CC on the high words
+// leaves their order in the flags, then IMNMX.XLO on the low words (always
+// unsigned) follows it unless the high words tied. The low step writes over
+// its own source, as in compiled code.
+TEST(InstEmitIntegerComparison, SixtyFourBitMinMax) {
+    const uint64_t values[] = {0,
+                               1,
+                               0xFFFFFFFFull,
+                               0x100000000ull,
+                               0x1FFFFFFFEull,
+                               0x7FFFFFFFFFFFFFFFull,
+                               0x8000000000000000ull,
+                               0xFFFFFFFF00000000ull,
+                               0xFFFFFFFFFFFFFFFFull};
+    auto imnmx = [](int rd, int ra, int rb, int mode, bool isSigned, bool max) {
+        return Inst(P::ImnmxR)
+            .Rd(rd)
+            .Ra(ra)
+            .Rb(rb)
+            .Bits(43, 2, static_cast<uint64_t>(mode))
+            .Bit(47, mode == 3)
+            .Bit(48, isSigned)
+            .Bits(39, 3, PT)
+            .Bit(42, max)
+            .Word;
+    };
+    for (bool isSigned : {false, true}) {
+        for (bool max : {false, true}) {
+            const std::vector<uint64_t> words = {imnmx(4, 1, 3, 3, isSigned, max), imnmx(0, 0, 2, 1, false, max)};
+            for (uint64_t a : values) {
+                for (uint64_t b : values) {
+                    AluMachine m = RunWords(words, {uint32_t(a), uint32_t(a >> 32), uint32_t(b), uint32_t(b >> 32)});
+                    const bool aBelow = isSigned ? static_cast<int64_t>(a) < static_cast<int64_t>(b) : a < b;
+                    const uint64_t expected = (aBelow != max) ? a : b;
+                    EXPECT_EQ((uint64_t{m.R(4)} << 32) | m.R(0), expected)
+                        << std::hex << a << " vs " << b << " signed " << isSigned << " max " << max;
+                }
+            }
+        }
+    }
+}
+
 TEST(InstEmitIntegerComparison, ImmediateIsSignExtended) {
     // ISETP.LT.S32 P0, R0, -1 (0xFFFFF).
     const uint64_t word =

@@ -20,6 +20,8 @@ constexpr std::string_view Stl = "1110111101010x";
 constexpr std::string_view Sts = "1110111101011x";
 constexpr std::string_view Atom = "11101101xxxxxx";
 constexpr std::string_view Atoms = "11101100xxxxxx";
+constexpr std::string_view AtomCas = "111011101111xx";
+constexpr std::string_view AtomsCas = "111011100xxxxx";
 constexpr std::string_view Red = "1110101111111x";
 } // namespace P
 
@@ -155,6 +157,53 @@ TEST(InstEmitMemory, Atomics) {
     EXPECT_NE(red.Emit(Inst(P::Red).Rd(1).Ra(2).Bits(28, 20, 0xFFFFF)).find("Add R2, 1048575\n"), std::string::npos);
     EmitHarness neg;
     EXPECT_NE(neg.Emit(Inst(P::Atom).Rd(1).Ra(2).Rb(3).Bits(28, 20, 0xFFFFF)).find("Add R2, -1\n"), std::string::npos);
+}
+
+TEST(InstEmitMemory, CompareAndSwapTakesComparePairAndReturnsOldWord) {
+    struct Case {
+        uint64_t Word;
+        std::string_view Expected; // IR text ({id}: shared memory id), or the message of a rejected word
+    };
+    const Case cases[] = {
+        // atoms cas b32 $r9 s[$r5+0x50] $r0 (compiled from atomicCompSwap)
+        {0xee40000500070509, "%0 = ShiftRightU32 R5, 2\n%1 = Add %0, 20\n"
+                             "%2 = AtomicCompareAndSwap.SharedMemory {id}, %1, R0, R1\nR9 = Copy %2\n"},
+        // atom cas e b32 $r8 g[$r0] $r2
+        {0xeef1000000270008, "AtomicCompareAndSwap.GlobalMemory %0, %3, R2, R3\nR8 = Copy %4\n"},
+        // atom cas e b32 0x0 g[$r0+0x4c] $r2: the swap stays, only the copy vanishes
+        {0xeef10004c02700ff, "AtomicCompareAndSwap.GlobalMemory %0, %3, R2, R3\n"},
+        // An RZ compare value pairs with RZ, never with a register past it.
+        {Inst(P::AtomCas).Rd(1).Ra(2).Rb(255), "AtomicCompareAndSwap.GlobalMemory %0, 0, 0, 0\nR1 = Copy %1\n"},
+        {Inst(P::AtomsCas).Rd(1).Ra(2).Rb(254).Bits(53, 2, 2), "AtomicCompareAndSwap.SharedMemory {id}, %1, R254, 0\n"},
+        // Negative word offset.
+        {Inst(P::AtomsCas).Rd(1).Ra(2).Rb(4).Bits(30, 22, 0x3FFFFF).Bits(53, 2, 2), "%1 = Add %0, -1\n"},
+        {Inst(P::AtomCas).Rd(1).Ra(2).Rb(4).Bit(49), "Invalid reduction type: B64."},
+        {Inst(P::AtomsCas).Rd(1).Ra(2).Rb(4).Bit(52).Bits(53, 2, 2), "Invalid reduction type: B64."},
+        {Inst(P::AtomsCas).Rd(1).Ra(2).Rb(4).Bits(53, 2, 0), "Invalid atomic operation: Cast."},
+        {Inst(P::AtomsCas).Rd(1).Ra(2).Rb(4).Bits(53, 2, 1), "Invalid atomic operation: CastSpin."},
+        {Inst(P::AtomsCas).Rd(1).Ra(2).Rb(4).Bits(53, 2, 3), "Invalid atomic operation: 3."},
+    };
+    for (const Case& c : cases) {
+        EmitHarness h;
+        const std::string ir = h.Emit(c.Word);
+        if (c.Expected.starts_with("Invalid")) {
+            EXPECT_EQ(ir.find("Atomic"), std::string::npos) << ir;
+            EXPECT_NE(ir.find("R1 = Copy 0\n"), std::string::npos) << ir;
+            ASSERT_EQ(h.Log().size(), 1u) << ir;
+            EXPECT_EQ(h.Log()[0], c.Expected);
+        } else {
+            std::string expected(c.Expected);
+            if (const auto at = expected.find("{id}"); at != std::string::npos)
+                expected.replace(at, 4, std::to_string(h.Context->ResourceManager->SharedMemoryId));
+            EXPECT_NE(ir.find(expected), std::string::npos) << std::hex << c.Word << "\n" << ir;
+            EXPECT_TRUE(h.Log().empty()) << h.Log().front();
+        }
+    }
+
+    // Shared memory exists only in compute shaders.
+    EmitHarness fragment(ShaderStage::Fragment);
+    EXPECT_EQ(fragment.Emit(0xee40000500070509), "");
+    EXPECT_EQ(fragment.Log().at(0), "AtomsCas instruction is not valid on \"Fragment\" stage.");
 }
 
 TEST(InstEmitMemory, ConstantLoads) {

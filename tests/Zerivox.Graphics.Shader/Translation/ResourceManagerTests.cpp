@@ -59,6 +59,22 @@ TEST(ResourceManagerTests, ConstantBuffersBindInFirstUseButDescribeBySlot) {
     EXPECT_EQ(slot, 0);
 }
 
+// A constant buffer whose only load a pass made unused keeps its binding but
+// must not stay declared: the host binds only what the descriptors list.
+TEST(ResourceManagerTests, UnusedConstantBuffersAreNoLongerDeclared) {
+    Fixture f(ShaderStage::Fragment);
+    EXPECT_EQ(f.manager.GetConstantBufferBinding(3), 1);
+    EXPECT_EQ(f.manager.GetConstantBufferBinding(1), 2);
+    f.manager.SetUsedConstantBufferBinding(2);
+    f.manager.RemoveUnusedConstantBufferDeclarations();
+    const auto& buffers = f.manager.Properties().ConstantBuffers();
+    ASSERT_EQ(buffers.Count(), 2u);
+    EXPECT_EQ(buffers.ItemAt(0).second.Name, "support_buffer");
+    EXPECT_EQ(buffers.ItemAt(1).second.Name, "fp_c1");
+    ASSERT_EQ(f.manager.GetConstantBufferDescriptors().size(), 1u);
+    EXPECT_EQ(f.manager.GetConstantBufferDescriptors()[0], BufferDescriptor(0, 2, 1));
+}
+
 TEST(ResourceManagerTests, ConstantBufferSlotOutsideTableIsATypedError) {
     Fixture f(ShaderStage::Compute);
     EXPECT_THROW(f.manager.GetConstantBufferBinding(18), Zerivox::Common::ArgumentOutOfRangeException);

@@ -1,6 +1,7 @@
 // The real shaders of the shared corpus: every job translates and every
 // module passes the Vulkan 1.1 validator.
 #include <nlohmann/json.hpp>
+#include <unistd.h>
 
 #include "SpirvTestSupport.h"
 
@@ -18,7 +19,8 @@ TEST(SpirvCorpusTests, EveryCorpusJobTranslatesToAValidModule) {
     if (!fs::exists(tool))
         GTEST_SKIP() << "tool not built at " << tool;
 
-    fs::path work = fs::path(::testing::TempDir()) / "zv_spirv_corpus";
+    // One folder per process: several builds may run this test at once.
+    fs::path work = fs::path(::testing::TempDir()) / ("zv_spirv_corpus-" + std::to_string(::getpid()));
     fs::remove_all(work);
     fs::create_directories(work);
     nlohmann::json jobs = nlohmann::json::parse(std::ifstream(corpus / "jobs.json"));

@@ -183,6 +183,36 @@ TEST(SpirvTextureTests, SizeQueriesFollowTheDeclaredType) {
     }
 }
 
+// A size query bound to a storage image asks the image: no level operand,
+// and the image's one level for the level count.
+TEST(SpirvTextureTests, SizeQueriesOfStorageImagesHaveNoLevel) {
+    ZV_REQUIRE_SPIRV_TOOLS();
+    struct Case {
+        SamplerType Type;
+        int32_t Index;
+        const char* Expected;
+    };
+    const std::vector<Case> cases{
+        {SamplerType::Texture2D, 1, "OpImageQuerySize %v2int"},
+        {SamplerType::Texture2D | SamplerType::Array, 2, "OpImageQuerySize %v3int"},
+        {SamplerType::Texture2D, 3, "%int_1 = OpConstant %int 1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Expected);
+        SpirvProgram p(ShaderStage::Compute);
+        p.Properties.AddOrUpdateImage(SIR::TextureDefinition(0, 1, 1, false, "img", c.Type, TextureFormat::R32Uint,
+                                                             TextureUsageFlags::None));
+        AstOperand* size = p.Local(AggregateType::S32);
+        p.Assign(p.Main, size, p.Texture(Instruction::TextureQuerySize, c.Type, TextureFlags::None, 1, c.Index, {}));
+        std::vector<uint8_t> bytes = p.Generate();
+        ASSERT_EQ(Validate(bytes), "");
+        const std::string text = Disassemble(bytes);
+        EXPECT_EQ(Lines(text, "OpImageQuerySizeLod").size(), 0u) << text;
+        EXPECT_EQ(Lines(text, "OpImageQuerySize").size(), c.Index == 3 ? 0u : 1u) << text;
+        EXPECT_TRUE(Contains(text, c.Expected)) << text;
+    }
+}
+
 // Arrays of textures: the index selects the element; a host with
 // non-uniform indexing marks the access and declares the extension once.
 TEST(SpirvTextureTests, IndexedTexturesAreMarkedNonUniformOnHostsThatSupportIt) {

@@ -170,5 +170,47 @@ TEST(BindlessToArray, DynamicConstantBufferIndexBecomesArrayIndexConstantIndexDo
     }
 }
 
+// A sampler array's handles sit one word each from a constant base word (as
+// LDC reads c[0][(index << 2) + 0x6a0]): the array starts at that word, its
+// element is the word index minus the base, and a mask on the index bounds
+// its length to the words the code can reach.
+TEST(BindlessToArray, ArrayStartsAtTheConstantWordAndSpansTheReachableWords) {
+    struct Row {
+        const char* Name;
+        bool Masked;
+        int32_t Length;
+    };
+    for (const Row& row : {Row{"index & 3", true, 4}, Row{"unbounded index", false, 32}}) {
+        SCOPED_TRACE(row.Name);
+        BindlessFixture f;
+        const int32_t binding = f.Manager.GetConstantBufferBinding(0);
+        IR::Operand* index = f.B.Local();
+        if (row.Masked) index = f.B.Val(Instruction::BitwiseAnd, {index, f.B.Const(3)});
+        IR::Operand* bytes = f.B.Val(Instruction::ShiftLeft, {index, f.B.Const(2)});
+        IR::Operand* address = f.B.Val(Instruction::Add, {bytes, f.B.Const(0x6a0)});
+        IR::Operand* word = f.B.Val(Instruction::ShiftRightU32, {address, f.B.Const(2)});
+        IR::Operand* vector = f.B.Val(Instruction::ShiftRightU32, {word, f.B.Const(2)});
+        IR::Operand* component = f.B.Val(Instruction::BitwiseAnd, {word, f.B.Const(3)});
+        IR::Operand* h = f.B.Op(Instruction::Load, IR::StorageKind::ConstantBuffer,
+                                {f.B.Const(binding), f.B.Const(0), vector, component})
+                             ->Dest();
+        IR::TextureOperation* op = f.Sample(h, f.B.Local());
+        Translation::Optimizations::BindlessToArray::RunPass(*f.B.Current, f.Manager, f.Accessor);
+
+        ASSERT_EQ(f.Manager.UsedTextures().size(), 1u);
+        const ResourceManager::TextureInfo& key = f.Manager.UsedTextures().begin()->first;
+        EXPECT_EQ(key.CbufSlot, 0);
+        EXPECT_EQ(key.Handle, 0x6a0 / 4);
+        EXPECT_EQ(key.ArrayLength, row.Length);
+        const IR::Operation* clamp = op->GetSource(0)->Definition->AsOperation();
+        ASSERT_EQ(clamp->Inst, Instruction::MinimumU32);
+        EXPECT_EQ(clamp->GetSource(1)->Value, row.Length - 1);
+        const IR::Operation* element = clamp->GetSource(0)->Definition->AsOperation();
+        ASSERT_EQ(element->Inst, Instruction::Subtract);
+        EXPECT_EQ(element->GetSource(0), word);
+        EXPECT_EQ(element->GetSource(1)->Value, 0x6a0 / 4);
+    }
+}
+
 } // namespace
 } // namespace Zerivox::Graphics::Shader::Testing

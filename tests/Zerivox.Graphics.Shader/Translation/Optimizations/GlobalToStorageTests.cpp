@@ -133,6 +133,27 @@ TEST_F(GlobalToStorageTest, UniqueDescriptorBecomesInlineStorageAccess) {
     EXPECT_TRUE(Gpu.Messages.empty());
 }
 
+// The storage-buffer swap keeps the compare value before the new value: the
+// code generator reads them in that order.
+TEST_F(GlobalToStorageTest, CompareAndSwapBecomesInlineStorageAtomic) {
+    IR::Operation* cas = B.Op(Instruction::AtomicCompareAndSwap, StorageKind::GlobalMemory,
+                              {B.Cbuf(1, 4), B.Local(), B.Const(5), B.Const(7)});
+    IR::Operand* old = cas->Dest();
+
+    Run();
+
+    IR::Operation* sbCas = Producer(old);
+    ASSERT_EQ(sbCas->Inst, Instruction::AtomicCompareAndSwap);
+    EXPECT_EQ(sbCas->StorageKind, StorageKind::StorageBuffer);
+    ASSERT_EQ(sbCas->SourcesCount(), 5);
+    ASSERT_EQ(StorageBindings().size(), 1u);
+    EXPECT_EQ(sbCas->GetSource(0)->Value, StorageBindings()[0]);
+    EXPECT_EQ(Producer(sbCas->GetSource(2))->Inst, Instruction::ShiftRightU32);
+    EXPECT_EQ(sbCas->GetSource(3)->Value, 5);
+    EXPECT_EQ(sbCas->GetSource(4)->Value, 7);
+    EXPECT_TRUE(Gpu.Messages.empty());
+}
+
 TEST_F(GlobalToStorageTest, UnalignedHostCountsFromRoundedBase) {
     Gpu.Unaligned = true;
     Gpu.Alignment = 64;

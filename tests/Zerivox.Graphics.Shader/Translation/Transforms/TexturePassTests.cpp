@@ -181,5 +181,45 @@ TEST(TexturePass, FourOffsetGatherSplitsOnceAndIsBiasedOnce) {
     EXPECT_EQ(Count(text, "TextureQuerySize"), 4) << text;
 }
 
+// The guest asks an image's size with the texture query: a query on a handle
+// that only queries used as a texture, and that image instructions use, is
+// bound to the image with its type and the texture is no longer declared. A
+// handle that is sampled too, or that no image uses, stays a texture.
+TEST(TexturePass, SizeQueryOnAnImageHandleQueriesTheImage) {
+    struct Row {
+        const char* Name;
+        bool Image;
+        bool Sampled;
+        bool Moves;
+    };
+    const Row rows[] = {
+        {"image handle", true, false, true},
+        {"no image", false, false, false},
+        {"also sampled", true, true, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.Name);
+        TexturePassFixture f(ShaderStage::Compute);
+        IR::TextureOperation* query = f.Add(Instruction::TextureQuerySize, SamplerType::Texture2D, TextureFlags::None,
+                                            0, {f.B.Local()}, {f.B.Const(0)});
+        const int32_t textureBinding = query->Binding;
+        if (row.Sampled) {
+            f.Add(Instruction::TextureSample, SamplerType::Texture2D, TextureFlags::None, 1, {f.B.Local()},
+                  {f.B.FConst(0.5f), f.B.FConst(0.5f)});
+        }
+        int32_t imageBinding = -1;
+        if (row.Image) {
+            imageBinding = f.Add(Instruction::ImageLoad, SamplerType::Texture2D | SamplerType::Array,
+                                 TextureFlags::None, 1, {f.B.Local()}, {f.B.Const(1), f.B.Const(2), f.B.Const(0)})
+                               ->Binding;
+        }
+        f.Run();
+        EXPECT_EQ(query->Binding, row.Moves ? imageBinding : textureBinding);
+        EXPECT_EQ(query->Type, row.Moves ? SamplerType::Texture2D | SamplerType::Array : SamplerType::Texture2D);
+        EXPECT_EQ(f.Resources.Properties().Textures().Count(), row.Moves ? 0u : 1u);
+        EXPECT_EQ(f.Resources.GetTextureDescriptors().size(), row.Moves ? 0u : 1u);
+    }
+}
+
 } // namespace
 } // namespace Zerivox::Graphics::Shader::Translation::Transforms

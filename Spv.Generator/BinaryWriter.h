@@ -2,6 +2,7 @@
 // Little-endian writer over a growing byte buffer: the sink of module
 // encoding. Words are written byte by byte so the output does not depend on
 // the host's byte order; the buffer grows amortised, never per word.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -11,16 +12,20 @@ namespace Spv::Generator {
 
 class BinaryWriter {
 public:
-    explicit BinaryWriter(std::size_t initialCapacity) { _bytes.reserve(initialCapacity); }
+    explicit BinaryWriter(std::size_t initialCapacity) { _bytes.resize(initialCapacity < 64 ? 64 : initialCapacity); }
 
     void WriteUInt16(uint16_t value) {
-        _bytes.push_back(static_cast<uint8_t>(value));
-        _bytes.push_back(static_cast<uint8_t>(value >> 8));
+        uint8_t* p = Reserve(2);
+        p[0] = static_cast<uint8_t>(value);
+        p[1] = static_cast<uint8_t>(value >> 8);
     }
 
     void WriteUInt32(uint32_t value) {
-        WriteUInt16(static_cast<uint16_t>(value));
-        WriteUInt16(static_cast<uint16_t>(value >> 16));
+        uint8_t* p = Reserve(4);
+        p[0] = static_cast<uint8_t>(value);
+        p[1] = static_cast<uint8_t>(value >> 8);
+        p[2] = static_cast<uint8_t>(value >> 16);
+        p[3] = static_cast<uint8_t>(value >> 24);
     }
 
     void WriteUInt64(uint64_t value) {
@@ -28,22 +33,48 @@ public:
         WriteUInt32(static_cast<uint32_t>(value >> 32));
     }
 
-    void WriteZeroBytes(std::size_t count) { _bytes.insert(_bytes.end(), count, uint8_t{0}); }
+    void WriteZeroBytes(std::size_t count) {
+        uint8_t* p = Reserve(count);
+        std::fill(p, p + count, uint8_t{0});
+    }
 
     // Text is ASCII in a module; anything outside it becomes '?' rather than
     // leaking raw bytes of another encoding into the binary.
     void WriteAscii(std::string_view text) {
+        uint8_t* p = Reserve(text.size());
         for (char c : text) {
             auto byte = static_cast<uint8_t>(c);
-            _bytes.push_back(byte < 0x80 ? byte : static_cast<uint8_t>('?'));
+            *p++ = byte < 0x80 ? byte : static_cast<uint8_t>('?');
         }
     }
 
-    const std::vector<uint8_t>& Bytes() const noexcept { return _bytes; }
-    std::vector<uint8_t> TakeBytes() noexcept { return std::move(_bytes); }
+    // A copy of the bytes written so far.
+    std::vector<uint8_t> Bytes() const {
+        return std::vector<uint8_t>(_bytes.begin(), _bytes.begin() + static_cast<std::ptrdiff_t>(_size));
+    }
+    std::vector<uint8_t> TakeBytes() noexcept {
+        _bytes.resize(_size);
+        _size = 0;
+        return std::move(_bytes);
+    }
 
 private:
+    // Room for count more bytes at the end; the buffer is kept larger than
+    // the written part and grows by doubling, so a word costs a compare and
+    // four stores instead of four checked appends.
+    uint8_t* Reserve(std::size_t count) {
+        if (_bytes.size() - _size < count) {
+            std::size_t needed = _size + count;
+            std::size_t grown = _bytes.size() * 2;
+            _bytes.resize(grown > needed ? grown : needed);
+        }
+        uint8_t* p = _bytes.data() + _size;
+        _size += count;
+        return p;
+    }
+
     std::vector<uint8_t> _bytes;
+    std::size_t _size = 0;
 };
 
 } // namespace Spv::Generator

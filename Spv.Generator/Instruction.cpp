@@ -162,8 +162,10 @@ bool Instruction::EqualsResultType(const Instruction& other) const {
 }
 
 uint32_t Instruction::GetHashCode() const {
-    uint32_t resultTypeHash = ResultType != nullptr ? ResultType->GetHashCode() : 0u;
-    return DeterministicHashCode::Combine(static_cast<uint32_t>(Opcode), Id, resultTypeHash, GetHashCodeContent());
+    // Equal instructions have the same id, so the id alone is a sound hash.
+    // Walking the result type and operands instead made every lookup of a
+    // type or constant rehash the whole tree of types beneath it.
+    return DeterministicHashCode::Combine(static_cast<uint32_t>(OperandType::Instruction), Id);
 }
 
 uint32_t Instruction::GetHashCodeContent() const {

@@ -57,6 +57,8 @@ public:
     // Both result types present, same opcode and equal operands (ids ignored).
     bool EqualsResultType(const Instruction& other) const;
 
+    // Hash of the identity (the id): consistent with Equals, cheap for
+    // deep types.
     uint32_t GetHashCode() const override;
     uint32_t GetHashCodeContent() const;
     uint32_t GetHashCodeResultType() const;

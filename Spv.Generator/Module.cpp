@@ -93,29 +93,25 @@ Instruction* Module::AddExecutionMode(Instruction* function, ExecutionMode mode,
 }
 
 void Module::AddTypeDeclaration(Instruction* type, bool forceIdAllocation) {
-    TypeDeclarationKey key{type};
     if (!forceIdAllocation) {
-        auto found = _typeDeclarations.find(key);
-        if (found != _typeDeclarations.end()) {
-            type->Id = found->second->Id;
+        if (Instruction* found = _typeDeclarations.Find(type)) {
+            type->Id = found->Id;
             return;
         }
     }
     type->Id = TakeId();
     // After a forced declaration, later unforced equal types resolve to it.
-    _typeDeclarations.insert_or_assign(key, type);
+    _typeDeclarations.Set(type);
     _typeDeclarationsList.push_back(type);
 }
 
 void Module::AddConstant(Instruction* constant) {
-    ConstantKey key{constant};
-    auto found = _constants.find(key);
-    if (found != _constants.end()) {
-        constant->Id = found->second->Id;
+    if (Instruction* found = _constants.Find(constant)) {
+        constant->Id = found->Id;
         return;
     }
     constant->Id = TakeId();
-    _constants.emplace(key, constant);
+    _constants.Set(constant);
     _constantsList.push_back(constant);
 }
 

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "Spv.Generator/ConstantKey.h"
+#include "Spv.Generator/DeduplicationTable.h"
 #include "Spv.Generator/DeterministicStringKey.h"
 #include "Spv.Generator/GeneratorPool.h"
 #include "Spv.Generator/Instruction.h"
@@ -375,10 +376,10 @@ private:
     std::vector<Instruction*> _executionModes;
     std::vector<Instruction*> _debug;
     std::vector<Instruction*> _annotations;
-    std::unordered_map<TypeDeclarationKey, Instruction*, TypeDeclarationKey::Hash> _typeDeclarations;
+    DeduplicationTable<TypeDeclarationKey> _typeDeclarations;
     std::vector<Instruction*> _typeDeclarationsList;
     // Lookup only; _constantsList keeps the order of first insertion.
-    std::unordered_map<ConstantKey, Instruction*, ConstantKey::Hash> _constants;
+    DeduplicationTable<ConstantKey> _constants;
     std::vector<Instruction*> _constantsList;
     std::vector<Instruction*> _globals;
     std::vector<Instruction*> _functionsDeclarations;

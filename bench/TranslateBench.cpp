@@ -13,6 +13,7 @@
 #include <vector>
 
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 
 #include "driver/FenkVanter.h"
 #include "driver/FenkVanterAccessor.h"
@@ -87,6 +88,10 @@ void BM_Corpus(benchmark::State& state, const std::vector<Shader>* shaders) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // The same heap settings as the tool, so the figures match serve mode.
+    mallopt(M_MMAP_THRESHOLD, 64 << 20);
+    mallopt(M_TRIM_THRESHOLD, 128 << 20);
+    mallopt(M_TOP_PAD, 16 << 20);
     std::vector<Shader>* shaders = nullptr;
     try {
         shaders = &LoadCorpus();

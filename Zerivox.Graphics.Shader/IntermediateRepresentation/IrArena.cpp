@@ -9,37 +9,37 @@ namespace {
 constexpr std::size_t ChunkSize = 4096;
 }
 
-Operand* IrArena::NewOperand(OperandType type, int32_t value) { return &_operands.emplace_back(type, value); }
+Operand* IrArena::NewOperand(OperandType type, int32_t value) { return _operands.Emplace(type, value); }
 
-Operand* IrArena::NewOperand(Decoders::Register reg) { return &_operands.emplace_back(reg); }
+Operand* IrArena::NewOperand(Decoders::Register reg) { return _operands.Emplace(reg); }
 
 Operation* IrArena::NewOperation(Instruction inst, Operand* dest, Operands sources) {
-    return &_operations.emplace_back(*this, inst, dest, sources);
+    return _operations.Emplace(*this, inst, dest, sources);
 }
 
 Operation* IrArena::NewOperation(Instruction inst, StorageKind storageKind, Operand* dest, Operands sources) {
-    return &_operations.emplace_back(*this, inst, storageKind, dest, sources);
+    return _operations.Emplace(*this, inst, storageKind, dest, sources);
 }
 
 Operation* IrArena::NewOperation(Instruction inst, int32_t index, Operands dests, Operands sources) {
-    return &_operations.emplace_back(*this, inst, index, dests, sources);
+    return _operations.Emplace(*this, inst, index, dests, sources);
 }
 
 TextureOperation* IrArena::NewTextureOperation(Instruction inst, SamplerType type, TextureFormat format,
                                                TextureFlags flags, int32_t set, int32_t binding, int32_t index,
                                                Operands dests, Operands sources) {
-    return &_textureOperations.emplace_back(*this, inst, type, format, flags, set, binding, index, dests, sources);
+    return _textureOperations.Emplace(*this, inst, type, format, flags, set, binding, index, dests, sources);
 }
 
-CommentNode* IrArena::NewComment(std::string text) { return &_comments.emplace_back(*this, std::move(text)); }
+CommentNode* IrArena::NewComment(std::string text) { return _comments.Emplace(*this, std::move(text)); }
 
-PhiNode* IrArena::NewPhi(Operand* dest) { return &_phis.emplace_back(dest); }
+PhiNode* IrArena::NewPhi(Operand* dest) { return _phis.Emplace(dest); }
 
-BasicBlock* IrArena::NewBlock() { return &_blocks.emplace_back(*this); }
+BasicBlock* IrArena::NewBlock() { return _blocks.Emplace(*this); }
 
 Function* IrArena::NewFunction(std::vector<BasicBlock*> blocks, std::string name, bool returnsValue,
                                int inArgumentCount, int outArgumentCount) {
-    return &_functions.emplace_back(std::move(blocks), std::move(name), returnsValue, inArgumentCount,
+    return _functions.Emplace(std::move(blocks), std::move(name), returnsValue, inArgumentCount,
                                     outArgumentCount);
 }
 

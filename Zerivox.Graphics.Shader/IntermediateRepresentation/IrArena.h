@@ -4,6 +4,7 @@
 #include <deque>
 #include <initializer_list>
 #include <memory>
+#include <new>
 #include <span>
 #include <string>
 #include <vector>
@@ -33,8 +34,8 @@ namespace Zerivox::Graphics::Shader::IntermediateRepresentation {
 // Operation::Arena() all give the arena that made them, so a pass that holds
 // a block or a node can create new IR without extra plumbing.
 //
-// Objects live in deques (stable addresses, allocation in chunks); operand
-// pointer arrays of operations come from a bump allocator.
+// Objects live in chunked stores (stable addresses, allocation in chunks);
+// operand pointer arrays of operations come from a bump allocator.
 class IrArena {
 public:
     using Operands = std::span<Operand* const>;
@@ -80,13 +81,53 @@ public:
     Operand** AllocOperandArray(std::size_t n);
 
 private:
-    std::deque<Operand> _operands;
-    std::deque<Operation> _operations;
-    std::deque<TextureOperation> _textureOperations;
-    std::deque<CommentNode> _comments;
-    std::deque<PhiNode> _phis;
-    std::deque<BasicBlock> _blocks;
-    std::deque<Function> _functions;
+    // Objects of one kind, in chunks that double in size (32 objects up to
+    // 1024): stable addresses like a deque, but a shader of a few hundred
+    // instructions needs a handful of allocations per kind instead of one
+    // per 512 bytes. Objects are destroyed in creation order.
+    template <typename T>
+    class Store {
+    public:
+        Store() = default;
+        Store(const Store&) = delete;
+        Store& operator=(const Store&) = delete;
+        ~Store() {
+            for (std::size_t c = 0; c < _chunks.size(); c++) {
+                std::size_t used = c + 1 == _chunks.size() ? _usedInLast : ChunkLength(c);
+                for (std::size_t i = 0; i < used; i++) std::launder(reinterpret_cast<T*>(&_chunks[c][i]))->~T();
+            }
+        }
+
+        template <typename... Args>
+        T* Emplace(Args&&... args) {
+            if (_chunks.empty() || _usedInLast == ChunkLength(_chunks.size() - 1)) {
+                std::size_t length = ChunkLength(_chunks.size());
+                _chunks.push_back(std::make_unique<Slot[]>(length));
+                _usedInLast = 0;
+            }
+            void* place = &_chunks.back()[_usedInLast];
+            T* object = ::new (place) T(std::forward<Args>(args)...);
+            _usedInLast++;
+            return object;
+        }
+
+    private:
+        struct alignas(T) Slot {
+            unsigned char Bytes[sizeof(T)];
+        };
+        static std::size_t ChunkLength(std::size_t index) { return std::size_t{32} << (index < 5 ? index : 5); }
+
+        std::vector<std::unique_ptr<Slot[]>> _chunks;
+        std::size_t _usedInLast = 0;
+    };
+
+    Store<Operand> _operands;
+    Store<Operation> _operations;
+    Store<TextureOperation> _textureOperations;
+    Store<CommentNode> _comments;
+    Store<PhiNode> _phis;
+    Store<BasicBlock> _blocks;
+    Store<Function> _functions;
 
     std::vector<std::unique_ptr<Operand*[]>> _chunks;
     Operand** _chunkCursor = nullptr;

@@ -22,6 +22,7 @@ class INode;
 class UseSet {
 public:
     UseSet() = default;
+    ~UseSet();
     UseSet(const UseSet&) = delete;
     UseSet& operator=(const UseSet&) = delete;
 
@@ -63,7 +64,7 @@ public:
 
     private:
         void Skip() {
-            while (_set != nullptr && _pos < _set->_entries.size() && _set->_entries[_pos].Node == nullptr) ++_pos;
+            while (_set != nullptr && _pos < _set->_size && _set->_entries[_pos].Node == nullptr) ++_pos;
         }
         const UseSet* _set = nullptr;
         std::size_t _pos = 0;
@@ -71,7 +72,7 @@ public:
 
     const_iterator begin() const { return const_iterator(this, 0); }
     // End is taken at call time: a walk that removes entries still ends correctly.
-    const_iterator end() const { return const_iterator(this, _entries.size()); }
+    const_iterator end() const { return const_iterator(this, _size); }
 
 private:
     struct Entry {
@@ -79,12 +80,20 @@ private:
         uint32_t Refs;
     };
 
+    // Most operands have one or two readers: those entries live inside the
+    // set, so building the IR does not allocate per operand.
+    static constexpr uint32_t InlineCapacity = 2;
+
     int Find(const INode* node) const;
     void Compact();
+    void Grow();
 
-    std::vector<Entry> _entries;  // insertion order; removed entries are blanked
-    std::unique_ptr<std::unordered_map<const INode*, uint32_t>> _index;  // built once the set grows
+    Entry* _entries = _inline;  // insertion order; removed entries are blanked
+    uint32_t _size = 0;
+    uint32_t _capacity = InlineCapacity;
     uint32_t _live = 0;
+    Entry _inline[InlineCapacity];
+    std::unique_ptr<std::unordered_map<const INode*, uint32_t>> _index;  // built once the set grows
 };
 
 } // namespace Zerivox::Graphics::Shader::IntermediateRepresentation

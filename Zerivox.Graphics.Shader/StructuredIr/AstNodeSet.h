@@ -4,7 +4,10 @@
 // element at a time while the optimiser rewrites the tree, so removal must not
 // be linear in the set's size. Removed entries leave a hole that iteration
 // skips; holes are compacted away once they outnumber live entries.
+// Most sets hold one or two nodes: up to ScanLimit entries a scan replaces the
+// hash index, so building the AST allocates no index per local.
 #include <cstddef>
+#include <memory>
 #include <unordered_map>
 #include <vector>
 
@@ -43,29 +46,39 @@ public:
 
     // Adds the node; adding it twice keeps one entry (at its first place).
     bool Add(T* node) {
-        auto [it, inserted] = _index.try_emplace(node, _items.size());
-        if (inserted) _items.push_back(node);
-        return inserted;
-    }
-
-    bool Remove(T* node) {
-        auto it = _index.find(node);
-        if (it == _index.end()) return false;
-        _items[it->second] = nullptr;
-        _index.erase(it);
-        if (_items.size() > 16 && _index.size() * 2 < _items.size()) Compact();
+        if (Find(node) != NotFound) return false;
+        _items.push_back(node);
+        _live++;
+        if (_index) {
+            (*_index)[node] = _items.size() - 1;
+        } else if (_items.size() > ScanLimit) {
+            _index = std::make_unique<std::unordered_map<T*, std::size_t>>();
+            for (std::size_t i = 0; i < _items.size(); i++) {
+                if (_items[i] != nullptr) (*_index)[_items[i]] = i;
+            }
+        }
         return true;
     }
 
-    bool Contains(T* node) const { return _index.find(node) != _index.end(); }
-    std::size_t Count() const { return _index.size(); }
-    bool empty() const { return _index.empty(); }
+    bool Remove(T* node) {
+        std::size_t pos = Find(node);
+        if (pos == NotFound) return false;
+        _items[pos] = nullptr;
+        _live--;
+        if (_index) _index->erase(node);
+        if (_items.size() > 16 && _live * 2 < _items.size()) Compact();
+        return true;
+    }
+
+    bool Contains(T* node) const { return Find(node) != NotFound; }
+    std::size_t Count() const { return _live; }
+    bool empty() const { return _live == 0; }
 
     // The live entries in insertion order, as a copy that stays valid while the
     // set is edited.
     std::vector<T*> Snapshot() const {
         std::vector<T*> result;
-        result.reserve(_index.size());
+        result.reserve(_live);
         for (T* node : _items) {
             if (node != nullptr) result.push_back(node);
         }
@@ -84,18 +97,35 @@ public:
     const_iterator end() const { return const_iterator(&_items, _items.size()); }
 
 private:
+    static constexpr std::size_t ScanLimit = 8;
+    static constexpr std::size_t NotFound = static_cast<std::size_t>(-1);
+
+    // Position of a live node (null is never a member).
+    std::size_t Find(T* node) const {
+        if (node == nullptr) return NotFound;
+        if (_index) {
+            auto it = _index->find(node);
+            return it == _index->end() ? NotFound : it->second;
+        }
+        for (std::size_t i = 0; i < _items.size(); i++) {
+            if (_items[i] == node) return i;
+        }
+        return NotFound;
+    }
+
     void Compact() {
         std::size_t out = 0;
         for (T* node : _items) {
             if (node == nullptr) continue;
-            _index[node] = out;
+            if (_index) (*_index)[node] = out;
             _items[out++] = node;
         }
         _items.resize(out);
     }
 
     std::vector<T*> _items;
-    std::unordered_map<T*, std::size_t> _index;
+    std::size_t _live = 0;
+    std::unique_ptr<std::unordered_map<T*, std::size_t>> _index; // built once the set outgrows a scan
 };
 
 } // namespace Zerivox::Graphics::Shader::StructuredIr

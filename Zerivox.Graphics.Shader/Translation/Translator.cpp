@@ -303,18 +303,16 @@ void Translator::InitializeOutputComponent(EmitterContext& context, int32_t loca
 
 namespace {
 
-std::string Hex(uint64_t value, int digits) {
-    char buffer[32];
-    auto result = std::to_chars(buffer, buffer + sizeof(buffer), value, 16);
-    std::string text(buffer, result.ptr);
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'f')
-            c = static_cast<char>(c - 'a' + 'A');
-    }
-    if (static_cast<int>(text.size()) < digits) {
-        text.insert(0, static_cast<std::size_t>(digits) - text.size(), '0');
-    }
-    return text;
+// Upper-case hexadecimal of value, at least `digits` digits, appended to out.
+void AppendHex(std::string& out, uint64_t value, int digits) {
+    char buffer[16];
+    int n = 0;
+    do {
+        buffer[n++] = "0123456789ABCDEF"[value & 0xF];
+        value >>= 4;
+    } while (value != 0);
+    for (int i = n; i < digits; i++) out += '0';
+    while (n > 0) out += buffer[--n];
 }
 
 } // namespace
@@ -328,15 +326,27 @@ void Translator::EmitOps(EmitterContext& context, Decoders::Block* block) {
         const Decoders::InstOp& op = ops[index];
 
         if (debugMode) {
-            std::string name;
+            // Built in place: this runs for every instruction of a debug
+            // translation, so one allocation per comment, not one per piece.
+            std::string_view name = "???";
             if (op.Emitter != nullptr) {
                 name = Decoders::ToString(op.Name);
             } else {
-                name = "???";
-                context.GpuAccessor().Log("Invalid instruction at 0x" + Hex(op.Address, 6) + " (0x" +
-                                          Hex(op.RawOpCode, 16) + ").");
+                std::string message = "Invalid instruction at 0x";
+                AppendHex(message, op.Address, 6);
+                message += " (0x";
+                AppendHex(message, op.RawOpCode, 16);
+                message += ").";
+                context.GpuAccessor().Log(message);
             }
-            std::string text = "0x" + Hex(op.Address, 6) + ": 0x" + Hex(op.RawOpCode, 16) + " " + name;
+            std::string text;
+            text.reserve(2 + 16 + 4 + 16 + 1 + name.size());
+            text += "0x";
+            AppendHex(text, op.Address, 6);
+            text += ": 0x";
+            AppendHex(text, op.RawOpCode, 16);
+            text += ' ';
+            text += name;
             context.Add(arena.NewComment(std::move(text)));
         }
 

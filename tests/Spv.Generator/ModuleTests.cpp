@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <string>
 #include <vector>
@@ -416,3 +417,25 @@ TEST(ModuleTest, PoolsAreReusedAcrossModules) {
     ZV_EXPECT_VALID(second);
 }
 } // namespace
+
+// The deduplication tables grow while a module is built: every value must
+// still find its first declaration after many others were added, and
+// distinct values must never share an id.
+TEST(ModuleTest, DeduplicationHoldsAcrossTableGrowth) {
+    Module m(Version13);
+    Instruction* u32 = m.TypeInt(LiteralInteger::FromInt32(32), LiteralInteger::FromInt32(0));
+    std::vector<uint32_t> ids;
+    std::vector<uint32_t> vectorIds;
+    for (uint32_t v = 0; v < 500; v++) {
+        ids.push_back(m.Constant(u32, LiteralInteger::FromUInt32(v))->Id);
+        vectorIds.push_back(m.TypeVector(u32, LiteralInteger::FromUInt32(v + 2))->Id);
+    }
+    std::vector<uint32_t> sorted = ids;
+    sorted.insert(sorted.end(), vectorIds.begin(), vectorIds.end());
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(std::adjacent_find(sorted.begin(), sorted.end()), sorted.end());
+    for (uint32_t v = 0; v < 500; v++) {
+        EXPECT_EQ(m.Constant(u32, LiteralInteger::FromUInt32(v))->Id, ids[v]);
+        EXPECT_EQ(m.TypeVector(u32, LiteralInteger::FromUInt32(v + 2))->Id, vectorIds[v]);
+    }
+}

@@ -266,15 +266,24 @@ Instruction* CodeGenContext::GetType(AggregateType type, int32_t length) {
         return TypeRuntimeArray(element);
     }
     uint32_t count = bits & static_cast<uint32_t>(AggregateType::ElementCountMask);
-    if (count != 0) {
-        Instruction* element = GetType(static_cast<AggregateType>(bits & ~count));
+    uint32_t elementBits = bits & ~count;
+    if (elementBits < CachedElementTypes) {
+        Instruction*& cached = _types[count >> 8][elementBits];
+        if (cached != nullptr) return cached;
+        if (count != 0) {
+            Instruction* element = GetType(static_cast<AggregateType>(elementBits));
+            cached = TypeVectorOf(element, static_cast<int32_t>(count >> 8) + 1);
+            return cached;
+        }
+    } else if (count != 0) {
+        Instruction* element = GetType(static_cast<AggregateType>(elementBits));
         return TypeVectorOf(element, static_cast<int32_t>(count >> 8) + 1);
     }
     switch (type) {
     case AggregateType::Void:
-        return TypeVoid();
+        return _types[0][bits] = TypeVoid();
     case AggregateType::Bool:
-        return TypeBool();
+        return _types[0][bits] = TypeBool();
     case AggregateType::FP32:
         return TypeFP32();
     case AggregateType::FP64:
@@ -321,17 +330,33 @@ Instruction* CodeGenContext::BitcastIfNeeded(AggregateType to, AggregateType fro
     return Bitcast(targetType, value);
 }
 
-Instruction* CodeGenContext::TypeS32() { return TypeInt(LiteralInteger::FromInt32(32), LiteralInteger::FromInt32(1)); }
+Instruction* CodeGenContext::TypeS32() {
+    Instruction*& cached = _types[0][static_cast<uint32_t>(AggregateType::S32)];
+    if (cached == nullptr) cached = TypeInt(LiteralInteger::FromInt32(32), LiteralInteger::FromInt32(1));
+    return cached;
+}
 
-Instruction* CodeGenContext::TypeU32() { return TypeInt(LiteralInteger::FromInt32(32), LiteralInteger::FromInt32(0)); }
+Instruction* CodeGenContext::TypeU32() {
+    Instruction*& cached = _types[0][static_cast<uint32_t>(AggregateType::U32)];
+    if (cached == nullptr) cached = TypeInt(LiteralInteger::FromInt32(32), LiteralInteger::FromInt32(0));
+    return cached;
+}
 
-Instruction* CodeGenContext::TypeFP32() { return TypeFloat(LiteralInteger::FromInt32(32)); }
+Instruction* CodeGenContext::TypeFP32() {
+    Instruction*& cached = _types[0][static_cast<uint32_t>(AggregateType::FP32)];
+    if (cached == nullptr) cached = TypeFloat(LiteralInteger::FromInt32(32));
+    return cached;
+}
 
 Instruction* CodeGenContext::TypeFP64() {
-    // Doubles reach the module only where the program computes with them; a
-    // module that declares them must also declare the capability.
-    AddCapabilityOnce(spv::Capability::Float64);
-    return TypeFloat(LiteralInteger::FromInt32(64));
+    Instruction*& cached = _types[0][static_cast<uint32_t>(AggregateType::FP64)];
+    if (cached == nullptr) {
+        // Doubles reach the module only where the program computes with them; a
+        // module that declares them must also declare the capability.
+        AddCapabilityOnce(spv::Capability::Float64);
+        cached = TypeFloat(LiteralInteger::FromInt32(64));
+    }
+    return cached;
 }
 
 Instruction* CodeGenContext::TypeVectorOf(Instruction* componentType, int32_t count) {

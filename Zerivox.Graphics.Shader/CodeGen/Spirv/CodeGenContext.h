@@ -66,6 +66,60 @@ struct ImageDeclaration {
     bool Formatless = false;
 };
 
+// Map from a function's locals to their variables: lookup only, never
+// enumerated, so pointer keys cannot reach the output. Open addressing in
+// one array, because every local is declared and looked up per function and
+// a node per entry was a measurable share of code generation.
+class LocalVariableMap {
+  public:
+    using value_type = std::pair<const StructuredIr::AstOperand*, Instruction*>;
+
+    const value_type* find(const StructuredIr::AstOperand* key) const {
+        if (_count == 0 || key == nullptr) return end();
+        std::size_t mask = _slots.size() - 1;
+        for (std::size_t i = Home(key); ; i = (i + 1) & mask) {
+            if (_slots[i].first == key) return &_slots[i];
+            if (_slots[i].first == nullptr) return end();
+        }
+    }
+    const value_type* end() const { return nullptr; }
+
+    // Adds the entry unless the key is present; the bool says whether it was added.
+    std::pair<const value_type*, bool> emplace(const StructuredIr::AstOperand* key, Instruction* value) {
+        if (key == nullptr) throw Common::ArgumentException("A local variable is missing.");
+        if (const value_type* found = find(key)) return {found, false};
+        if ((_count + 1) * 2 > _slots.size()) Grow();
+        std::size_t mask = _slots.size() - 1;
+        std::size_t i = Home(key);
+        while (_slots[i].first != nullptr) i = (i + 1) & mask;
+        _slots[i] = value_type(key, value);
+        _count++;
+        return {&_slots[i], true};
+    }
+
+    void clear() {
+        _slots.assign(_slots.size(), value_type(nullptr, nullptr));
+        _count = 0;
+    }
+
+  private:
+    std::size_t Home(const StructuredIr::AstOperand* key) const {
+        uint64_t h = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(key)) * 0x9E3779B97F4A7C15ull;
+        return static_cast<std::size_t>(h >> 32) & (_slots.size() - 1);
+    }
+    void Grow() {
+        std::vector<value_type> old = std::move(_slots);
+        _slots.assign(old.empty() ? 16 : old.size() * 2, value_type(nullptr, nullptr));
+        _count = 0;
+        for (const value_type& entry : old) {
+            if (entry.first != nullptr) emplace(entry.first, entry.second);
+        }
+    }
+
+    std::vector<value_type> _slots;
+    std::size_t _count = 0;
+};
+
 class CodeGenContext final : public Spv::Generator::Module {
   public:
     using IoMapType = Common::OrderedMap<StructuredIr::IoDefinition, Instruction*>;
@@ -109,8 +163,7 @@ class CodeGenContext final : public Spv::Generator::Module {
     IoMapType OutputsPerPatch;
 
     const StructuredIr::StructuredFunction* CurrentFunction = nullptr;
-    // Lookup only (never enumerated), so pointer keys cannot reach the output.
-    std::unordered_map<const StructuredIr::AstOperand*, Instruction*> Locals;
+    LocalVariableMap Locals;
     std::vector<Instruction*> Arguments;
     std::vector<std::pair<const StructuredIr::StructuredFunction*, Instruction*>> Functions;
     std::unordered_map<const StructuredIr::AstBlock*, BlockState> BlockStates;
@@ -174,6 +227,14 @@ class CodeGenContext final : public Spv::Generator::Module {
 
   private:
     Instruction* Undef(Instruction* type);
+
+    // Scalar and vector types already built, by element type and component
+    // count. Every operation asks for its types, and building one only to
+    // find its twin in the module's type table is the costlier path. These
+    // types are never declared with a forced id, so the first instruction
+    // stays the one the module resolves them to.
+    static constexpr uint32_t CachedElementTypes = 8;
+    Instruction* _types[4][CachedElementTypes] = {};
 
     bool _blockTerminated = false;
     std::vector<spv::Capability> _capabilities;

@@ -43,3 +43,19 @@ TEST(UseSetTest, OrderSurvivesGrowthRemovalAndCompaction) {
     EXPECT_TRUE(x->Uses.empty());
     EXPECT_FALSE(x->Uses.Remove(users[0]));
 }
+
+// The first readers are kept inside the set itself; moving them out when the
+// set grows must keep their per-source counts.
+TEST(UseSetTest, CountsSurviveTheMoveOutOfInlineStorage) {
+    IrArena arena;
+    Operand* x = OperandHelper::MakeLocal(arena);
+    Operation* twice = arena.NewOperation(Instruction::Add, OperandHelper::MakeLocal(arena), {x, x});
+    Operation* once = arena.NewOperation(Instruction::Copy, OperandHelper::MakeLocal(arena), {x});
+    for (int i = 0; i < 5; i++) arena.NewOperation(Instruction::Copy, OperandHelper::MakeLocal(arena), {x});
+    EXPECT_EQ(x->Uses.Count(), 7);
+    EXPECT_EQ(x->Uses.RefCount(twice), 2u);
+    EXPECT_EQ(x->Uses.ToVector()[1], once);
+    EXPECT_FALSE(x->Uses.Remove(twice)); // still read by the other source
+    EXPECT_TRUE(x->Uses.Remove(twice));
+    EXPECT_EQ(x->Uses.First(), once);
+}

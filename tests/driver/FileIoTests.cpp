@@ -1,0 +1,53 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "Zerivox.Common/Exceptions.h"
+#include "driver/FileIo.h"
+
+using namespace Zerivox::FenkVanter;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+} // namespace
+
+// Outputs are replaced by swapping in a complete new file: the replaced
+// contents must not survive anywhere (no temporary left behind), a shorter
+// file must not keep the old tail, and something that is not a regular file
+// in the way must fail the write without being moved or removed.
+TEST(FileIo, WriteAllBytesAtomicallyReplacesWholeFilesOnly) {
+    fs::path dir = fs::temp_directory_path() / ("fv-fileio-" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const std::string file = (dir / "a.spv").string();
+
+    WriteAllBytesAtomically(file, "first, longer contents");
+    EXPECT_EQ(ReadFile(file), "first, longer contents");
+    WriteAllBytesAtomically(file, "second");
+    EXPECT_EQ(ReadFile(file), "second");
+    WriteAllBytesAtomically(file, "");
+    EXPECT_EQ(ReadFile(file), "");
+
+    fs::create_directories(dir / "taken.spv" / "inside");
+    EXPECT_THROW(WriteAllBytesAtomically((dir / "taken.spv").string(), "x"), Zerivox::Common::IOException);
+    EXPECT_TRUE(fs::is_directory(dir / "taken.spv" / "inside"));
+
+    int entries = 0;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        (void)entry;
+        entries++;
+    }
+    EXPECT_EQ(entries, 2); // a.spv and the directory: no temporaries
+    fs::remove_all(dir);
+}

@@ -48,6 +48,20 @@ public:
         }
     }
 
+    // Room for count more bytes, to be filled by the caller before anything
+    // else is written: lets an instruction store all its words after one
+    // capacity check. The pointer is valid until the next write.
+    uint8_t* Append(std::size_t count) { return Reserve(count); }
+
+    // Stores value little-endian at p; returns the position after it.
+    static uint8_t* StoreUInt32(uint8_t* p, uint32_t value) noexcept {
+        p[0] = static_cast<uint8_t>(value);
+        p[1] = static_cast<uint8_t>(value >> 8);
+        p[2] = static_cast<uint8_t>(value >> 16);
+        p[3] = static_cast<uint8_t>(value >> 24);
+        return p + 4;
+    }
+
     // A copy of the bytes written so far.
     std::vector<uint8_t> Bytes() const {
         return std::vector<uint8_t>(_bytes.begin(), _bytes.begin() + static_cast<std::ptrdiff_t>(_size));

@@ -5,21 +5,9 @@
 namespace Spv::Generator {
 
 namespace {
+constexpr uint32_t Prime1 = DeterministicHashCode::Prime1;
 
-constexpr uint32_t Prime1 = 0x9E3779B1u;
-constexpr uint32_t Prime2 = 0x85EBCA77u;
-constexpr uint32_t Prime3 = 0xC2B2AE3Du;
-constexpr uint32_t Prime4 = 0x27D4EB2Fu;
-
-constexpr uint32_t FinalMix(uint32_t h) noexcept {
-    h ^= h >> 15;
-    h *= Prime2;
-    h ^= h >> 13;
-    h *= Prime3;
-    h ^= h >> 16;
-    return h;
-}
-
+constexpr uint32_t FinalMix(uint32_t h) noexcept { return DeterministicHashCode::FinalMix(h); }
 } // namespace
 
 uint32_t DeterministicHashCode::GetHashCode(std::string_view text) noexcept {
@@ -28,21 +16,6 @@ uint32_t DeterministicHashCode::GetHashCode(std::string_view text) noexcept {
         h = h + ((h << 7) ^ static_cast<uint32_t>(static_cast<unsigned char>(c)));
     }
     return FinalMix(h);
-}
-
-DeterministicHashCode::Combiner::Combiner(uint32_t count) noexcept : _hash(Prime2 + 4u * count) {}
-
-void DeterministicHashCode::Combiner::Add(uint32_t value) noexcept {
-    _hash = std::rotl(_hash + value * Prime3, 17) * Prime4;
-}
-
-uint32_t DeterministicHashCode::Combiner::Finish() const noexcept { return FinalMix(_hash); }
-
-uint32_t DeterministicHashCode::Combine(uint32_t value1, uint32_t value2) noexcept {
-    Combiner c(2);
-    c.Add(value1);
-    c.Add(value2);
-    return c.Finish();
 }
 
 uint32_t DeterministicHashCode::Combine(uint32_t value1, uint32_t value2, uint32_t value3,

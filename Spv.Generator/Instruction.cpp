@@ -1,8 +1,10 @@
 #include "Spv.Generator/Instruction.h"
 
+#include <algorithm>
 #include <array>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "Spv.Generator/BinaryWriter.h"
 #include "Spv.Generator/DeterministicHashCode.h"
@@ -77,13 +79,6 @@ std::span<const std::string_view> OperandLabels(Op opcode) {
 
 } // namespace
 
-void Instruction::Set(Specification::Op opcode, uint32_t id, Instruction* resultType) noexcept {
-    Opcode = opcode;
-    Id = id;
-    ResultType = resultType;
-    Operands.Clear();
-}
-
 void Instruction::AddOperand(std::span<IOperand* const> operands) {
     for (IOperand* operand : operands) Operands.Add(operand);
 }
@@ -110,15 +105,65 @@ uint16_t Instruction::GetTotalWordCount() const {
 }
 
 void Instruction::Write(BinaryWriter& writer) const {
-    uint16_t wordCount = GetTotalWordCount();
-    writer.WriteUInt16(static_cast<uint16_t>(static_cast<uint32_t>(Opcode)));
-    writer.WriteUInt16(wordCount);
-    if (ResultType != nullptr) ResultType->WriteOperand(writer);
-    if (Id != InvalidId) writer.WriteUInt32(Id);
-    for (const IOperand* operand : Operands.AsSpan()) operand->WriteOperand(writer);
+    const uint16_t wordCount = GetTotalWordCount();
+    // Module encoding is dominated by this loop: the whole instruction gets
+    // its room at once and ids and literals are stored straight into it,
+    // instead of a capacity check and a call per word.
+    const std::size_t size = std::size_t{wordCount} * 4;
+    uint8_t* const start = writer.Append(size);
+    uint8_t* const end = start + size;
+    uint8_t* p = start;
+    p = BinaryWriter::StoreUInt32(p, (static_cast<uint32_t>(Opcode) & 0xFFFFu) | (uint32_t{wordCount} << 16));
+    if (ResultType != nullptr) p = BinaryWriter::StoreUInt32(p, ResultType->BoundId());
+    if (Id != InvalidId) p = BinaryWriter::StoreUInt32(p, Id);
+    bool fits = true;
+    for (const IOperand* operand : Operands.AsSpan()) {
+        const auto left = static_cast<std::size_t>(end - p);
+        switch (operand->GetOperandType()) {
+        case OperandType::Instruction:
+            if (left < 4) {
+                fits = false;
+                break;
+            }
+            p = BinaryWriter::StoreUInt32(p, static_cast<const Instruction*>(operand)->BoundId());
+            break;
+        case OperandType::Number: {
+            const auto* literal = static_cast<const LiteralInteger*>(operand);
+            const bool wide = literal->GetWordCount() == 2;
+            if (left < (wide ? 8u : 4u)) {
+                fits = false;
+                break;
+            }
+            const uint64_t data = literal->Data();
+            p = BinaryWriter::StoreUInt32(p, static_cast<uint32_t>(data));
+            if (wide) p = BinaryWriter::StoreUInt32(p, static_cast<uint32_t>(data >> 32));
+            break;
+        }
+        default: {
+            // Strings (rare: names and entry points) write themselves.
+            BinaryWriter own(64);
+            operand->WriteOperand(own);
+            std::vector<uint8_t> bytes = own.TakeBytes();
+            if (bytes.size() > left) {
+                fits = false;
+                break;
+            }
+            p = std::copy(bytes.begin(), bytes.end(), p);
+            break;
+        }
+        }
+        if (!fits) break;
+    }
+    // The count in the first word must describe exactly what follows, or
+    // every later instruction would be misread.
+    if (!fits || p != end) {
+        throw Zerivox::Common::InvalidOperationException("SPIR-V operand word counts disagree with their encoding.");
+    }
 }
 
-void Instruction::WriteOperand(BinaryWriter& writer) const {
+void Instruction::WriteOperand(BinaryWriter& writer) const { writer.WriteUInt32(BoundId()); }
+
+uint32_t Instruction::BoundId() const {
     if (Id == InvalidId) {
         std::string message = "Id wasn't bound to the module, please make sure to call ";
         if (Opcode == Op::OpVariable) {
@@ -130,7 +175,7 @@ void Instruction::WriteOperand(BinaryWriter& writer) const {
         }
         throw Zerivox::Common::InvalidOperationException(message);
     }
-    writer.WriteUInt32(Id);
+    return Id;
 }
 
 bool Instruction::Equals(const Instruction& other) const {

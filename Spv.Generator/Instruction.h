@@ -30,7 +30,12 @@ public:
     Instruction& operator=(const Instruction&) = delete;
 
     // Reinitialises a (possibly reused) instruction: no operands afterwards.
-    void Set(Specification::Op opcode, uint32_t id = InvalidId, Instruction* resultType = nullptr) noexcept;
+    void Set(Specification::Op opcode, uint32_t id = InvalidId, Instruction* resultType = nullptr) noexcept {
+        Opcode = opcode;
+        Id = id;
+        ResultType = resultType;
+        Operands.Clear();
+    }
 
     void AddOperand(IOperand* operand) { Operands.Add(operand); }
     void AddOperand(std::span<IOperand* const> operands);
@@ -66,6 +71,11 @@ public:
     // Diagnostic text, e.g. "OpTypeInt(Width: Int32 32, Signed: Int32 1)";
     // never part of the module output.
     std::string ToString() const override;
+
+private:
+    // The id operands refer to; InvalidOperationException when the
+    // instruction was never given one.
+    uint32_t BoundId() const;
 };
 
 } // namespace Spv::Generator

@@ -6,11 +6,7 @@
 
 namespace Spv::Generator {
 
-void InstructionOperands::Add(IOperand* operand) {
-    if (_count < InlineCapacity) {
-        _inline[_count++] = operand;
-        return;
-    }
+void InstructionOperands::AddSpilled(IOperand* operand) {
     if (_count == InlineCapacity) {
         if (_overflowLength < FirstOverflowLength) {
             _overflow = std::make_unique<IOperand*[]>(FirstOverflowLength);

@@ -24,7 +24,14 @@ public:
     InstructionOperands(const InstructionOperands&) = delete;
     InstructionOperands& operator=(const InstructionOperands&) = delete;
 
-    void Add(IOperand* operand);
+    // The inline part covers nearly every instruction; longer lists spill.
+    void Add(IOperand* operand) {
+        if (_count < InlineCapacity) {
+            _inline[_count++] = operand;
+            return;
+        }
+        AddSpilled(operand);
+    }
     // Forgets every operand (the overflow storage is kept for reuse).
     void Clear() noexcept { _count = 0; }
 
@@ -41,6 +48,8 @@ public:
     std::string ToString(std::span<const std::string_view> labels) const;
 
 private:
+    void AddSpilled(IOperand* operand);
+
     std::array<IOperand*, InlineCapacity> _inline{};
     std::unique_ptr<IOperand*[]> _overflow;
     uint32_t _overflowLength = 0;

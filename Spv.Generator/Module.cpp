@@ -37,12 +37,6 @@ uint32_t Module::TakeId() {
     return _bound++;
 }
 
-Instruction* Module::NewInstruction(Op opcode, uint32_t id, Instruction* resultType) {
-    Instruction* instruction = _instructionPool->Allocate();
-    instruction->Set(opcode, id, resultType);
-    return instruction;
-}
-
 LiteralString* Module::NewString(std::string_view value) { return &_strings.emplace_back(value); }
 
 Instruction* Module::AddToFunctionDefinitions(Instruction* instruction) {

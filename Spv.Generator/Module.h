@@ -345,7 +345,12 @@ public:
 
 protected:
     // A pooled instruction set to opcode, id and result type, with no operands.
-    Instruction* NewInstruction(Op opcode, uint32_t id = Instruction::InvalidId, Instruction* resultType = nullptr);
+    // Inline: every builder call starts here.
+    Instruction* NewInstruction(Op opcode, uint32_t id = Instruction::InvalidId, Instruction* resultType = nullptr) {
+        Instruction* instruction = _instructionPool->Allocate();
+        instruction->Set(opcode, id, resultType);
+        return instruction;
+    }
     // A string operand owned by this module.
     LiteralString* NewString(std::string_view value);
     uint32_t TakeId();

@@ -47,7 +47,7 @@ Operand** IrArena::AllocOperandArray(std::size_t n) {
     if (n == 0) return nullptr;
     if (n > _chunkLeft) {
         std::size_t size = std::max(ChunkSize, n);
-        _chunks.push_back(std::make_unique<Operand*[]>(size));
+        _chunks.push_back(std::make_unique_for_overwrite<Operand*[]>(size));
         _chunkCursor = _chunks.back().get();
         _chunkLeft = size;
     }

@@ -102,7 +102,9 @@ private:
         T* Emplace(Args&&... args) {
             if (_chunks.empty() || _usedInLast == ChunkLength(_chunks.size() - 1)) {
                 std::size_t length = ChunkLength(_chunks.size());
-                _chunks.push_back(std::make_unique<Slot[]>(length));
+                // Raw storage: zero-filling it first costs more than the
+                // objects' own construction.
+                _chunks.push_back(std::make_unique_for_overwrite<Slot[]>(length));
                 _usedInLast = 0;
             }
             void* place = &_chunks.back()[_usedInLast];

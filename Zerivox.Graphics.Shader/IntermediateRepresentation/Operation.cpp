@@ -89,15 +89,7 @@ void Operation::set_Dest(Operand* dest) {
     _destsCount = 1;
 }
 
-Operand* Operation::GetDest(int index) const {
-    if (index < 0 || static_cast<uint32_t>(index) >= _destsCount) ThrowIndex(index, _destsCount);
-    return _dests[index];
-}
-
-Operand* Operation::GetSource(int index) const {
-    if (index < 0 || static_cast<uint32_t>(index) >= _sourcesCount) ThrowIndex(index, _sourcesCount);
-    return _sources[index];
-}
+void Operation::ThrowIndexOutOfRange(int index, uint32_t count) { ThrowIndex(index, count); }
 
 void Operation::SetDest(int index, Operand* dest) {
     if (index < 0 || static_cast<uint32_t>(index) >= _destsCount) ThrowIndex(index, _destsCount);

@@ -54,8 +54,15 @@ public:
     Operands Dests() const { return Operands(_dests, _destsCount); }
     Operands Sources() const { return Operands(_sources, _sourcesCount); }
 
-    Operand* GetDest(int index) const;
-    Operand* GetSource(int index) const;
+    // Inline: passes read operands in their innermost loops.
+    Operand* GetDest(int index) const {
+        if (index < 0 || static_cast<uint32_t>(index) >= _destsCount) ThrowIndexOutOfRange(index, _destsCount);
+        return _dests[index];
+    }
+    Operand* GetSource(int index) const {
+        if (index < 0 || static_cast<uint32_t>(index) >= _sourcesCount) ThrowIndexOutOfRange(index, _sourcesCount);
+        return _sources[index];
+    }
     void SetDest(int index, Operand* dest);
     void SetSource(int index, Operand* source);
     // index may equal SourcesCount (append).
@@ -81,6 +88,7 @@ protected:
 
 private:
     void InitSources(Operands sources);
+    [[noreturn]] static void ThrowIndexOutOfRange(int index, uint32_t count);
 
     IrArena* _arena;
     Operand** _dests = nullptr;

@@ -2,7 +2,9 @@
 // Per-program storage of AST nodes. Nodes are bump-allocated and destroyed all
 // together with the arena (in reverse order of creation); nothing is freed
 // earlier, so every node pointer stays valid for the program's lifetime.
+#include <cstring>
 #include <memory_resource>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -31,6 +33,15 @@ public:
     }
 
     std::size_t Count() const { return _nodes.size(); }
+
+    // A copy of text in the arena's storage, valid as long as the arena. Node
+    // text kept this way needs no destructor to be released.
+    std::string_view CopyString(std::string_view text) {
+        if (text.empty()) return {};
+        auto* chars = static_cast<char*>(_resource.allocate(text.size(), 1));
+        std::memcpy(chars, text.data(), text.size());
+        return std::string_view(chars, text.size());
+    }
 
 private:
     std::pmr::monotonic_buffer_resource _resource{16 * 1024};

@@ -1,8 +1,8 @@
 #pragma once
 // The text of an IR comment (present in debug mode only).
-#include <string>
-#include <utility>
+#include <string_view>
 
+#include "Zerivox.Graphics.Shader/StructuredIr/AstArena.h"
 #include "Zerivox.Graphics.Shader/StructuredIr/IAstNode.h"
 
 namespace Zerivox::Graphics::Shader::StructuredIr {
@@ -11,9 +11,12 @@ class AstComment final : public AstNode {
 public:
     static bool IsKind(AstNodeKind kind) { return kind == AstNodeKind::Comment; }
 
-    explicit AstComment(std::string comment) : AstNode(AstNodeKind::Comment), Comment(std::move(comment)) {}
+    // The text is copied into the arena (every instruction has a comment in
+    // debug mode, and this way none of them costs a heap block).
+    AstComment(AstArena& arena, std::string_view comment)
+        : AstNode(AstNodeKind::Comment), Comment(arena.CopyString(comment)) {}
 
-    std::string Comment;
+    std::string_view Comment;
 };
 
 } // namespace Zerivox::Graphics::Shader::StructuredIr

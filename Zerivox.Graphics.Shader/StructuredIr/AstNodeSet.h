@@ -5,10 +5,11 @@
 // be linear in the set's size. Removed entries leave a hole that iteration
 // skips; holes are compacted away once they outnumber live entries.
 // Most sets hold one or two nodes: up to ScanLimit entries a scan replaces the
-// hash index, so building the AST allocates no index per local.
+// hash index, so building the AST allocates no index per local, and the first
+// InlineCapacity entries live in the set itself, so a local's use and
+// definition sets usually allocate nothing at all.
 #include <cstddef>
-#include <memory>
-#include <unordered_map>
+#include <cstdint>
 #include <vector>
 
 namespace Zerivox::Graphics::Shader::StructuredIr {
@@ -22,8 +23,8 @@ public:
         using difference_type = std::ptrdiff_t;
 
         const_iterator() = default;
-        const_iterator(const std::vector<T*>* items, std::size_t pos) : _items(items), _pos(pos) { Skip(); }
-        T* operator*() const { return (*_items)[_pos]; }
+        const_iterator(const AstNodeSet* set, std::size_t pos) : _set(set), _pos(pos) { Skip(); }
+        T* operator*() const { return _set->Items()[_pos]; }
         const_iterator& operator++() {
             ++_pos;
             Skip();
@@ -38,23 +39,27 @@ public:
 
     private:
         void Skip() {
-            while (_pos < _items->size() && (*_items)[_pos] == nullptr) ++_pos;
+            T* const* items = _set->Items();
+            std::size_t size = _set->Size();
+            while (_pos < size && items[_pos] == nullptr) ++_pos;
         }
-        const std::vector<T*>* _items = nullptr;
+        const AstNodeSet* _set = nullptr;
         std::size_t _pos = 0;
     };
 
     // Adds the node; adding it twice keeps one entry (at its first place).
     bool Add(T* node) {
         if (Find(node) != NotFound) return false;
-        _items.push_back(node);
+        PushBack(node);
         _live++;
-        if (_index) {
-            (*_index)[node] = _items.size() - 1;
-        } else if (_items.size() > ScanLimit) {
-            _index = std::make_unique<std::unordered_map<T*, std::size_t>>();
-            for (std::size_t i = 0; i < _items.size(); i++) {
-                if (_items[i] != nullptr) (*_index)[_items[i]] = i;
+        const std::size_t size = Size();
+        if (_indexed) {
+            _index.Set(node, size - 1);
+        } else if (size > ScanLimit) {
+            _indexed = true;
+            T* const* items = Items();
+            for (std::size_t i = 0; i < size; i++) {
+                if (items[i] != nullptr) _index.Set(items[i], i);
             }
         }
         return true;
@@ -63,10 +68,10 @@ public:
     bool Remove(T* node) {
         std::size_t pos = Find(node);
         if (pos == NotFound) return false;
-        _items[pos] = nullptr;
+        Items()[pos] = nullptr;
         _live--;
-        if (_index) _index->erase(node);
-        if (_items.size() > 16 && _live * 2 < _items.size()) Compact();
+        if (_indexed) _index.Erase(node);
+        if (Size() > 16 && _live * 2 < Size()) Compact();
         return true;
     }
 
@@ -79,53 +84,149 @@ public:
     std::vector<T*> Snapshot() const {
         std::vector<T*> result;
         result.reserve(_live);
-        for (T* node : _items) {
-            if (node != nullptr) result.push_back(node);
-        }
+        for (T* node : *this) result.push_back(node);
         return result;
     }
 
     // First live entry, or nullptr.
     T* First() const {
-        for (T* node : _items) {
-            if (node != nullptr) return node;
-        }
-        return nullptr;
+        const_iterator it = begin();
+        return it == end() ? nullptr : *it;
     }
 
-    const_iterator begin() const { return const_iterator(&_items, 0); }
-    const_iterator end() const { return const_iterator(&_items, _items.size()); }
+    const_iterator begin() const { return const_iterator(this, 0); }
+    const_iterator end() const { return const_iterator(this, Size()); }
 
 private:
     static constexpr std::size_t ScanLimit = 8;
     static constexpr std::size_t NotFound = static_cast<std::size_t>(-1);
 
+    // Node -> position in the entry list. Linear probing in one vector (at
+    // most half full) with backward-shift removal, so adding or removing an
+    // entry allocates only when the table grows. Only looked up, never
+    // iterated: hashing pointers cannot reach the output.
+    class PositionIndex {
+    public:
+        std::size_t Find(T* key) const {
+            if (_slots.empty()) return NotFound;
+            const Slot& slot = _slots[Probe(key)];
+            return slot.Key == key ? slot.Pos : NotFound;
+        }
+
+        void Set(T* key, std::size_t pos) {
+            if ((_count + 1) * 2 > _slots.size()) Grow();
+            Slot& slot = _slots[Probe(key)];
+            if (slot.Key == nullptr) _count++;
+            slot = Slot{key, pos};
+        }
+
+        void Erase(T* key) {
+            if (_slots.empty()) return;
+            const std::size_t mask = _slots.size() - 1;
+            std::size_t hole = Probe(key);
+            if (_slots[hole].Key != key) return;
+            // Pull later entries of the probe run back into the hole unless
+            // their home slot lies cyclically in (hole, next].
+            for (std::size_t next = (hole + 1) & mask; _slots[next].Key != nullptr; next = (next + 1) & mask) {
+                const std::size_t home = Home(_slots[next].Key);
+                const bool stays = hole <= next ? (hole < home && home <= next) : (hole < home || home <= next);
+                if (stays) continue;
+                _slots[hole] = _slots[next];
+                hole = next;
+            }
+            _slots[hole] = Slot{nullptr, 0};
+            _count--;
+        }
+
+    private:
+        struct Slot {
+            T* Key;
+            std::size_t Pos;
+        };
+
+        std::size_t Home(const T* key) const {
+            // Fibonacci hashing: the high bits of the product mix every bit of
+            // the address, including those above its alignment.
+            const uint64_t mixed = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(key)) * 0x9E3779B97F4A7C15ull;
+            return static_cast<std::size_t>(mixed >> 32) & (_slots.size() - 1);
+        }
+
+        // The key's slot, or the empty slot where it would go.
+        std::size_t Probe(const T* key) const {
+            const std::size_t mask = _slots.size() - 1;
+            std::size_t slot = Home(key);
+            while (_slots[slot].Key != nullptr && _slots[slot].Key != key) slot = (slot + 1) & mask;
+            return slot;
+        }
+
+        void Grow() {
+            std::vector<Slot> old = std::move(_slots);
+            _slots.assign(old.empty() ? 32 : old.size() * 2, Slot{nullptr, 0});
+            for (const Slot& entry : old) {
+                if (entry.Key != nullptr) _slots[Probe(entry.Key)] = entry;
+            }
+        }
+
+        std::vector<Slot> _slots; // empty or a power of two in size
+        std::size_t _count = 0;
+    };
+    static constexpr std::size_t InlineCapacity = 3;
+
     // Position of a live node (null is never a member).
     std::size_t Find(T* node) const {
         if (node == nullptr) return NotFound;
-        if (_index) {
-            auto it = _index->find(node);
-            return it == _index->end() ? NotFound : it->second;
-        }
-        for (std::size_t i = 0; i < _items.size(); i++) {
-            if (_items[i] == node) return i;
+        if (_indexed) return _index.Find(node);
+        T* const* items = Items();
+        const std::size_t size = Size();
+        for (std::size_t i = 0; i < size; i++) {
+            if (items[i] == node) return i;
         }
         return NotFound;
     }
 
-    void Compact() {
-        std::size_t out = 0;
-        for (T* node : _items) {
-            if (node == nullptr) continue;
-            if (_index) (*_index)[node] = out;
-            _items[out++] = node;
+    // Entries (holes included) in insertion order: the inline slots until the
+    // set first outgrows them, the spill vector from then on.
+    T* const* Items() const { return _spilled ? _spill.data() : _inline; }
+    T** Items() { return _spilled ? _spill.data() : _inline; }
+    std::size_t Size() const { return _spilled ? _spill.size() : _inlineSize; }
+
+    void PushBack(T* node) {
+        if (!_spilled) {
+            if (_inlineSize < InlineCapacity) {
+                _inline[_inlineSize++] = node;
+                return;
+            }
+            _spill.reserve(InlineCapacity * 2);
+            _spill.assign(_inline, _inline + _inlineSize);
+            _spilled = true;
         }
-        _items.resize(out);
+        _spill.push_back(node);
     }
 
-    std::vector<T*> _items;
+    void Compact() {
+        T** items = Items();
+        const std::size_t size = Size();
+        std::size_t out = 0;
+        for (std::size_t i = 0; i < size; i++) {
+            T* node = items[i];
+            if (node == nullptr) continue;
+            if (_indexed) _index.Set(node, out);
+            items[out++] = node;
+        }
+        if (_spilled) {
+            _spill.resize(out);
+        } else {
+            _inlineSize = out;
+        }
+    }
+
+    T* _inline[InlineCapacity] = {};
+    std::size_t _inlineSize = 0;
+    bool _spilled = false;
+    std::vector<T*> _spill;
     std::size_t _live = 0;
-    std::unique_ptr<std::unordered_map<T*, std::size_t>> _index; // built once the set outgrows a scan
+    PositionIndex _index; // filled once the set outgrows a scan
+    bool _indexed = false;
 };
 
 } // namespace Zerivox::Graphics::Shader::StructuredIr

@@ -14,13 +14,15 @@ using Translation::AggregateType;
 
 AstOperation::AstOperation(AstNodeKind kind, Instruction inst, IntermediateRepresentation::StorageKind storageKind,
                            bool forcePrecise, std::span<IAstNode* const> sources, int32_t inArgumentsCount)
-    : AstNode(kind), Inst(inst), StorageKind(storageKind), ForcePrecise(forcePrecise),
-      _sources(sources.begin(), sources.end()) {
-    for (std::size_t i = 0; i < _sources.size(); i++) {
+    : AstNode(kind), Inst(inst), StorageKind(storageKind), ForcePrecise(forcePrecise), _count(sources.size()) {
+    if (_count > InlineCapacity) _heap = std::make_unique<IAstNode*[]>(_count);
+    IAstNode** data = Data();
+    for (std::size_t i = 0; i < _count; i++) {
+        data[i] = sources[i];
         if (static_cast<int64_t>(i) < inArgumentsCount) {
-            AstHelper::AddUse(_sources[i], this);
+            AstHelper::AddUse(data[i], this);
         } else {
-            AstHelper::AddDef(_sources[i], this);
+            AstHelper::AddDef(data[i], this);
         }
     }
 }
@@ -34,17 +36,17 @@ AstOperation::AstOperation(Instruction inst, std::span<IAstNode* const> sources)
                    static_cast<int32_t>(sources.size())) {}
 
 IAstNode* AstOperation::GetSource(int32_t index) const {
-    if (index < 0 || static_cast<std::size_t>(index) >= _sources.size()) {
+    if (index < 0 || static_cast<std::size_t>(index) >= _count) {
         throw Common::IndexOutOfRangeException("Index was outside the bounds of the array.");
     }
-    return _sources[static_cast<std::size_t>(index)];
+    return Data()[static_cast<std::size_t>(index)];
 }
 
 void AstOperation::SetSource(int32_t index, IAstNode* source) {
-    if (index < 0 || static_cast<std::size_t>(index) >= _sources.size()) {
+    if (index < 0 || static_cast<std::size_t>(index) >= _count) {
         throw Common::IndexOutOfRangeException("Index was outside the bounds of the array.");
     }
-    IAstNode*& slot = _sources[static_cast<std::size_t>(index)];
+    IAstNode*& slot = Data()[static_cast<std::size_t>(index)];
     AstHelper::RemoveUse(slot, this);
     AstHelper::AddUse(source, this);
     slot = source;

@@ -4,8 +4,8 @@
 // call); the use/definition sets of local variables record which is which.
 #include <cstdint>
 #include <initializer_list>
+#include <memory>
 #include <span>
-#include <vector>
 
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/Instruction.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/StorageKind.h"
@@ -37,12 +37,12 @@ public:
     // The result must be computed without floating-point contraction.
     bool ForcePrecise;
 
-    int32_t SourcesCount() const { return static_cast<int32_t>(_sources.size()); }
+    int32_t SourcesCount() const { return static_cast<int32_t>(_count); }
     // Throws IndexOutOfRangeException for an index outside the sources.
     IAstNode* GetSource(int32_t index) const;
     // Moves the use registration from the old source to the new one.
     void SetSource(int32_t index, IAstNode* source);
-    std::span<IAstNode* const> Sources() const { return _sources; }
+    std::span<IAstNode* const> Sources() const { return {Data(), _count}; }
 
     // type widened to a vector of as many elements as Index has bits set
     // (2 to 4); any other count leaves type unchanged.
@@ -54,7 +54,18 @@ protected:
                  std::span<IAstNode* const> sources, int32_t inArgumentsCount);
 
 private:
-    std::vector<IAstNode*> _sources;
+    // Nearly every operation has at most InlineCapacity sources: those live in
+    // the node itself, so building the AST allocates nothing per operation.
+    // Longer lists (texture operations) take one heap block, released by the
+    // destructor that the arena runs.
+    static constexpr std::size_t InlineCapacity = 4;
+
+    IAstNode** Data() { return _heap ? _heap.get() : _inline; }
+    IAstNode* const* Data() const { return _heap ? _heap.get() : _inline; }
+
+    IAstNode* _inline[InlineCapacity] = {};
+    std::unique_ptr<IAstNode*[]> _heap;
+    std::size_t _count = 0;
 };
 
 } // namespace Zerivox::Graphics::Shader::StructuredIr

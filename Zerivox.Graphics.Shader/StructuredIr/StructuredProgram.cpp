@@ -1,7 +1,9 @@
 #include "Zerivox.Graphics.Shader/StructuredIr/StructuredProgram.h"
 
+#include <algorithm>
 #include <bit>
-#include <deque>
+#include <cstddef>
+#include <memory_resource>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -142,7 +144,15 @@ void StructuredProgram::AddOperation(StructuredProgramContext& context, Operatio
     const int32_t destsCount = operation->DestsCount();
     const int32_t extraOutputs = destsCount > 0 && !vector ? destsCount - 1 : 0;
 
-    std::vector<IAstNode*> sources(static_cast<std::size_t>(sourcesCount + extraOutputs));
+    // The AST node copies its sources, so this list is scratch: on the stack
+    // for the usual few sources.
+    constexpr std::size_t InlineSources = 8;
+    const auto totalSources = static_cast<std::size_t>(std::max(sourcesCount + extraOutputs, 0));
+    IAstNode* inlineSources[InlineSources] = {};
+    std::vector<IAstNode*> heapSources;
+    if (totalSources > InlineSources) heapSources.resize(totalSources);
+    const std::span<IAstNode*> sources(totalSources > InlineSources ? heapSources.data() : inlineSources,
+                                       totalSources);
 
     if (inst == Instruction::Call && targetLanguage == TargetLanguage::Spirv) {
         if (sourcesCount == 0) throw Common::InvalidOperationException("Call without a function id.");
@@ -221,7 +231,7 @@ void StructuredProgram::AddOperation(StructuredProgramContext& context, Operatio
         if (inst == Instruction::Comment) {
             CommentNode* comment = operation->AsComment();
             if (comment == nullptr) throw Common::InvalidOperationException("A Comment operation is no comment node.");
-            context.AddNode(arena.New<AstComment>(comment->Comment));
+            context.AddNode(arena.New<AstComment>(arena, comment->Comment));
         } else {
             context.AddNode(makeExpression(inst));
         }
@@ -262,14 +272,30 @@ void StructuredProgram::AddOperation(StructuredProgramContext& context, Operatio
 }
 
 AggregateType StructuredProgram::GetVarTypeFromUses(Operand* operand) {
-    std::deque<Operand*> queue;
-    std::unordered_set<Operand*> visited;
+    // Breadth-first over copy chains. Each operand enters the queue once, so
+    // the queue doubles as the visited list; a scan of it is cheaper than a
+    // hash set for the short chains met in practice, and a set takes over
+    // once a chain is long. Both draw on a stack buffer first.
+    constexpr std::size_t ScanLimit = 32;
+    std::byte buffer[1024];
+    std::pmr::monotonic_buffer_resource scratch(buffer, sizeof(buffer));
+    std::pmr::vector<Operand*> queue(&scratch);
+    std::pmr::unordered_set<Operand*> visited(&scratch);
+    auto visit = [&](Operand* candidate) {
+        if (queue.size() < ScanLimit) {
+            if (std::find(queue.begin(), queue.end(), candidate) != queue.end()) return false;
+        } else {
+            if (visited.empty()) visited.insert(queue.begin(), queue.end());
+            if (!visited.insert(candidate).second) return false;
+        }
+        queue.push_back(candidate);
+        return true;
+    };
+    queue.reserve(16);
     queue.push_back(operand);
-    visited.insert(operand);
 
-    while (!queue.empty()) {
-        Operand* current = queue.front();
-        queue.pop_front();
+    for (std::size_t head = 0; head < queue.size(); head++) {
+        Operand* current = queue[head];
 
         for (INode* user : current->Uses) {
             Operation* operation = user->AsOperation();
@@ -279,7 +305,7 @@ AggregateType StructuredProgram::GetVarTypeFromUses(Operand* operand) {
                 Operand* dest = operation->Dest();
                 if (dest == nullptr) continue;
                 if (dest->Type == OperandType::LocalVariable) {
-                    if (visited.insert(dest).second) queue.push_back(dest);
+                    visit(dest);
                 } else {
                     return OperandInfo::GetVarType(dest->Type);
                 }

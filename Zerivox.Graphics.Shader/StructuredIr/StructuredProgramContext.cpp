@@ -35,12 +35,49 @@ StructuredProgramContext::StructuredProgramContext(const Translation::AttributeU
     }
 }
 
+std::size_t LocalOperandMap::SlotOf(const Operand* key) const {
+    // Fibonacci hashing of the address; the low bits of a pointer are mostly
+    // alignment, so the high bits of the product pick the slot.
+    const uint64_t mixed = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(key)) * 0x9E3779B97F4A7C15ull;
+    const std::size_t mask = _slots.size() - 1;
+    std::size_t slot = static_cast<std::size_t>(mixed >> 32) & mask;
+    while (_slots[slot].Key != nullptr && _slots[slot].Key != key) slot = (slot + 1) & mask;
+    return slot;
+}
+
+AstOperand* LocalOperandMap::Find(const Operand* key) const {
+    if (_count == 0 || key == nullptr) return nullptr;
+    return _slots[SlotOf(key)].Value;
+}
+
+void LocalOperandMap::Insert(const Operand* key, AstOperand* value) {
+    // At most half full, so probes stay short and always meet an empty slot.
+    if ((_count + 1) * 2 > _slots.size()) Grow();
+    Slot& slot = _slots[SlotOf(key)];
+    if (slot.Key == nullptr) _count++;
+    slot = Slot{key, value};
+}
+
+void LocalOperandMap::Clear() {
+    if (_count == 0) return;
+    std::fill(_slots.begin(), _slots.end(), Slot{nullptr, nullptr});
+    _count = 0;
+}
+
+void LocalOperandMap::Grow() {
+    std::vector<Slot> old = std::move(_slots);
+    _slots.assign(old.empty() ? 64 : old.size() * 2, Slot{nullptr, nullptr});
+    for (const Slot& entry : old) {
+        if (entry.Key != nullptr) _slots[SlotOf(entry.Key)] = entry;
+    }
+}
+
 void StructuredProgramContext::EnterFunction(int32_t blocksCount, std::string name, AggregateType returnType,
                                              std::vector<AggregateType> inArguments,
                                              std::vector<AggregateType> outArguments) {
     LoopTails.clear();
     BlockStack.clear();
-    LocalsMap.clear();
+    LocalsMap.Clear();
     GotoTempAsgs.clear();
     Gotos.clear();
 
@@ -84,29 +121,29 @@ static Operation* BranchOf(BasicBlock* block) {
 // the blocks from here to its source; every other back edge into the block is
 // reached through a goto, whose label is placed here.
 void StructuredProgramContext::LookForDoWhileStatements(BasicBlock* block) {
-    std::vector<BasicBlock*> predecessors = block->Predecessors;
-    std::stable_sort(predecessors.begin(), predecessors.end(),
-                     [](const BasicBlock* a, const BasicBlock* b) { return a->Index > b->Index; });
-
-    bool loopOpened = false;
-    for (BasicBlock* predecessor : predecessors) {
-        if (predecessor->Index < block->Index) break;
-
-        if (!loopOpened && predecessor->Index < CurrEndIndex) {
-            IAstNode* condition = GetBranchCond(AstBlockType::DoWhile, BranchOf(predecessor));
-            AstBlock* loop = Arena().New<AstBlock>(AstBlockType::DoWhile, condition);
-            AddNode(loop);
-            PushBlock(loop);
-            CurrEndIndex = predecessor->Index + 1;
-            LoopEndIndex = CurrEndIndex;
-            LoopTails.insert(predecessor);
-            loopOpened = true;
-            continue;
-        }
-
-        AddGotoTempReset(block, GetGotoTempAsg(block->Index));
-        break;
+    // Only the farthest back edge and whether there is any other one matter,
+    // so one scan replaces sorting a copy of the predecessor list (the first
+    // of equally far entries wins, as a stable sort would order them).
+    BasicBlock* farthest = nullptr;
+    std::size_t backEdges = 0;
+    for (BasicBlock* predecessor : block->Predecessors) {
+        if (predecessor->Index < block->Index) continue;
+        backEdges++;
+        if (farthest == nullptr || predecessor->Index > farthest->Index) farthest = predecessor;
     }
+    if (farthest == nullptr) return;
+
+    if (farthest->Index < CurrEndIndex) {
+        IAstNode* condition = GetBranchCond(AstBlockType::DoWhile, BranchOf(farthest));
+        AstBlock* loop = Arena().New<AstBlock>(AstBlockType::DoWhile, condition);
+        AddNode(loop);
+        PushBlock(loop);
+        CurrEndIndex = farthest->Index + 1;
+        LoopEndIndex = CurrEndIndex;
+        LoopTails.insert(farthest);
+        if (backEdges == 1) return;
+    }
+    AddGotoTempReset(block, GetGotoTempAsg(block->Index));
 }
 
 void StructuredProgramContext::LookForIfStatements(BasicBlock* block, Operation* branch) {
@@ -209,10 +246,9 @@ AstOperand* StructuredProgramContext::GetOperand(Operand* operand) {
     if (operand == nullptr) return nullptr;
     if (operand->Type != OperandType::LocalVariable) return Arena().New<AstOperand>(*operand);
 
-    auto found = LocalsMap.find(operand);
-    if (found != LocalsMap.end()) return found->second;
+    if (AstOperand* found = LocalsMap.Find(operand)) return found;
     AstOperand* local = Arena().New<AstOperand>(*operand);
-    LocalsMap.emplace(operand, local);
+    LocalsMap.Insert(operand, local);
     CurrentFunction->Locals.Add(local);
     return local;
 }

@@ -31,6 +31,32 @@ class ResourceManager;
 
 namespace Zerivox::Graphics::Shader::StructuredIr {
 
+// IR local -> its one AST operand. The table is only looked up, never
+// iterated, so hashing pointers cannot reach the output. Open addressing in a
+// single vector that is kept across functions: a lookup or insertion
+// allocates only when the table grows.
+class LocalOperandMap {
+public:
+    // nullptr when the key has no entry.
+    AstOperand* Find(const IntermediateRepresentation::Operand* key) const;
+    // The key must not have an entry yet (nor be nullptr).
+    void Insert(const IntermediateRepresentation::Operand* key, AstOperand* value);
+    // Drops every entry, keeping the table's storage.
+    void Clear();
+
+private:
+    struct Slot {
+        const IntermediateRepresentation::Operand* Key;
+        AstOperand* Value;
+    };
+
+    std::size_t SlotOf(const IntermediateRepresentation::Operand* key) const;
+    void Grow();
+
+    std::vector<Slot> _slots; // size 0 or a power of two
+    std::size_t _count = 0;
+};
+
 class StructuredProgramContext {
 public:
     StructuredProgramContext(const Translation::AttributeUsage& attributeUsage,
@@ -74,7 +100,7 @@ public:
 
     std::unordered_set<IntermediateRepresentation::BasicBlock*> LoopTails;
     std::vector<BlockStackEntry> BlockStack;
-    std::unordered_map<IntermediateRepresentation::Operand*, AstOperand*> LocalsMap;
+    LocalOperandMap LocalsMap;
     std::unordered_map<int32_t, AstAssignment*> GotoTempAsgs;
     std::vector<GotoStatement> Gotos;
 

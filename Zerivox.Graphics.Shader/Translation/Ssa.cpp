@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <deque>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -123,11 +122,12 @@ private:
             int key = _local.GetUsedKey(u);
             defs.TryAddOperand(key, _local.Get(key));
 
+            // Breadth-first over a reused vector: each block enters at most
+            // once per key, since AddPhi admits it only the first time.
             _queue.clear();
             _queue.push_back(block);
-            while (!_queue.empty()) {
-                BasicBlock* q = _queue.front();
-                _queue.pop_front();
+            for (std::size_t head = 0; head < _queue.size(); head++) {
+                BasicBlock* q = _queue[head];
                 for (BasicBlock* frontier : q->DominanceFrontiers) {
                     if (Defs(frontier).AddPhi(key)) _queue.push_back(frontier);
                 }
@@ -230,19 +230,15 @@ private:
     // walk keeps its own stack because chains of merges can be as long as
     // the function.
     Operand* InsertPhi(BasicBlock* block, int key) {
-        struct Frame {
-            PhiNode* Phi;
-            BasicBlock* Block;
-            std::size_t Next;
-            BasicBlock* PendingBlock;
-            Operand* PendingValue;
-        };
-        std::vector<Frame> stack;
+        // The stack is a member so that its storage serves every phi of the
+        // function; this walk never starts another while it runs.
+        std::vector<PhiFrame>& stack = _phiStack;
+        stack.clear();
         PhiNode* root = CreatePhi(block, key);
-        stack.push_back(Frame{root, block, 0, nullptr, nullptr});
+        stack.push_back(PhiFrame{root, block, 0, nullptr, nullptr});
 
         while (!stack.empty()) {
-            Frame& top = stack.back();
+            PhiFrame& top = stack.back();
             if (top.PendingValue != nullptr) {
                 top.Phi->AddSource(top.PendingBlock, top.PendingValue);
                 top.PendingValue = nullptr;
@@ -263,20 +259,40 @@ private:
                 PhiNode* child = CreatePhi(stop, key);
                 top.PendingBlock = stop;
                 top.PendingValue = child->Dest;
-                stack.push_back(Frame{child, stop, 0, nullptr, nullptr});  // top is stale from here
+                stack.push_back(PhiFrame{child, stop, 0, nullptr, nullptr});  // top is stale from here
             }
         }
         return root->Dest;
     }
 
+    struct PhiFrame {
+        PhiNode* Phi;
+        BasicBlock* Block;
+        std::size_t Next;
+        BasicBlock* PendingBlock;
+        Operand* PendingValue;
+    };
+
     IrArena& _arena;
     std::span<BasicBlock* const> _blocks;
     std::vector<DefMap> _defMaps;
     LocalDefMap _local;
-    std::deque<BasicBlock*> _queue;
+    std::vector<BasicBlock*> _queue;
     std::unordered_map<uint64_t, BasicBlock*> _skip;  // lookup only, never iterated
     std::vector<BasicBlock*> _path;
+    std::vector<PhiFrame> _phiStack;
 };
+
+}  // namespace
+
+namespace {
+
+// Kept out of line so that the key lookup, run for every register operand,
+// stays small enough to inline.
+[[noreturn, gnu::noinline, gnu::cold]] void ThrowNoKey(Register reg) {
+    throw ArgumentOutOfRangeException("Register " + std::to_string(reg.Index) + " of type " +
+                                      std::to_string(static_cast<int>(reg.Type)) + " has no SSA key.");
+}
 
 }  // namespace
 
@@ -292,8 +308,7 @@ int GetKeyFromRegister(Register reg) {
             if (reg.Index >= 0 && reg.Index < RegisterKeyCount - FlagKeyBase) return FlagKeyBase + reg.Index;
             break;
     }
-    throw ArgumentOutOfRangeException("Register " + std::to_string(reg.Index) + " of type " +
-                                      std::to_string(static_cast<int>(reg.Type)) + " has no SSA key.");
+    ThrowNoKey(reg);
 }
 
 Register GetRegisterFromKey(int key) {

@@ -304,15 +304,18 @@ void Translator::InitializeOutputComponent(EmitterContext& context, int32_t loca
 namespace {
 
 // Upper-case hexadecimal of value, at least `digits` digits, appended to out.
+// Digits are formed right to left in a local buffer and appended at once:
+// this runs twice per instruction of a debug translation.
 void AppendHex(std::string& out, uint64_t value, int digits) {
     char buffer[16];
-    int n = 0;
+    char* first = buffer + sizeof buffer;
     do {
-        buffer[n++] = "0123456789ABCDEF"[value & 0xF];
+        *--first = "0123456789ABCDEF"[value & 0xF];
         value >>= 4;
     } while (value != 0);
-    for (int i = n; i < digits; i++) out += '0';
-    while (n > 0) out += buffer[--n];
+    // Leading zeros: a 64-bit value never needs more than 16 digits.
+    while (first > buffer && buffer + sizeof buffer - first < digits) *--first = '0';
+    out.append(first, static_cast<std::size_t>(buffer + sizeof buffer - first));
 }
 
 } // namespace

@@ -51,3 +51,21 @@ TEST(FileIo, WriteAllBytesAtomicallyReplacesWholeFilesOnly) {
     EXPECT_EQ(entries, 2); // a.spv and the directory: no temporaries
     fs::remove_all(dir);
 }
+
+// A code path naming a directory or nothing must fail the job with its own
+// error, never translate an empty or partial code buffer.
+TEST(FileIo, ReadAllBytesReadsWholeFilesAndRejectsTheRest) {
+    fs::path dir = fs::temp_directory_path() / ("fv-fileio-read-" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    std::string big(200000, '\0');
+    for (std::size_t i = 0; i < big.size(); i++) big[i] = static_cast<char>(i * 7);
+    std::ofstream(dir / "code.bin", std::ios::binary) << big;
+
+    std::vector<uint8_t> bytes = ReadAllBytes((dir / "code.bin").string());
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), big); // larger than one read
+
+    EXPECT_THROW(ReadAllBytes(dir.string()), Zerivox::Common::IOException);
+    EXPECT_THROW(ReadAllBytes((dir / "missing.bin").string()), Zerivox::Common::FileNotFoundException);
+    fs::remove_all(dir);
+}

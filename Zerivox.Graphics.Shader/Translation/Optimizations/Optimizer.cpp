@@ -1,11 +1,13 @@
 #include "Zerivox.Graphics.Shader/Translation/Optimizations/Optimizer.h"
 
 #include <bit>
+#include <span>
 #include <vector>
 
 #include "Zerivox.Graphics.Shader/IGpuAccessor.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/IoVariable.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/NodeList.h"
+#include "Zerivox.Graphics.Shader/IntermediateRepresentation/PhiNode.h"
 #include "Zerivox.Graphics.Shader/Translation/Optimizations/BindlessElimination.h"
 #include "Zerivox.Graphics.Shader/Translation/Optimizations/BindlessToArray.h"
 #include "Zerivox.Graphics.Shader/Translation/Optimizations/BranchElimination.h"
@@ -20,6 +22,39 @@
 namespace Zerivox::Graphics::Shader::Translation::Optimizations {
 
 using namespace IntermediateRepresentation;
+
+namespace {
+
+// Destination slots of a node. The fixed-point loop asks every node on every
+// round whether it is dead, so this reads the node's own arrays instead of
+// dispatching per index. Every node that is not a phi is an Operation.
+std::span<Operand* const> DestSlots(const INode* node) {
+    if (node->IsPhi()) {
+        const PhiNode* phi = static_cast<const PhiNode*>(node);
+        return {&phi->Dest, phi->Dest != nullptr ? 1u : 0u};
+    }
+    return static_cast<const Operation*>(node)->Dests();
+}
+
+bool AllDestsLocal(std::span<Operand* const> dests) {
+    if (dests.empty())
+        return false;
+    for (const Operand* dest : dests) {
+        if (dest != nullptr && dest->Type != OperandType::LocalVariable)
+            return false;
+    }
+    return true;
+}
+
+bool NoDestUsed(std::span<Operand* const> dests) {
+    for (const Operand* dest : dests) {
+        if (dest != nullptr && !dest->Uses.empty())
+            return false;
+    }
+    return true;
+}
+
+} // namespace
 
 void Optimizer::RunPass(Transforms::TransformContext& context) {
     for (BasicBlock* block : context.Blocks) {
@@ -63,14 +98,20 @@ void Optimizer::RunOptimizationPasses(std::span<BasicBlock* const> blocks, Resou
             INode* node = block->Operations.First();
             while (node != nullptr) {
                 INode* nextNode = node->ListNext();
-                bool isUnused = IsDead(node);
+                // Folding and simplification rewrite an operation's
+                // instruction and sources, never its destinations, so one
+                // look at them serves the whole visit.
+                std::span<Operand* const> dests = DestSlots(node);
+                bool destsLocal = AllDestsLocal(dests);
+                bool isUnused = destsLocal && !HasSideEffects(node) && NoDestUsed(dests);
 
-                if (Operation* operation = node->AsOperation(); operation != nullptr) {
+                if (!node->IsPhi()) {
+                    Operation* operation = static_cast<Operation*>(node);
                     if (!isUnused) {
                         ConstantFolding::RunPass(resourceManager, operation);
                         Simplification::RunPass(operation);
 
-                        if (DestIsLocalVar(operation)) {
+                        if (destsLocal) {
                             if (operation->Inst == Instruction::Copy) {
                                 PropagateCopy(operation);
                                 RemoveNode(block, operation);
@@ -83,8 +124,8 @@ void Optimizer::RunOptimizationPasses(std::span<BasicBlock* const> blocks, Resou
                             }
                         }
                     }
-                } else if (PhiNode* phi = node->AsPhi(); phi != nullptr && !isUnused) {
-                    isUnused = PropagatePhi(phi);
+                } else if (!isUnused) {
+                    isUnused = PropagatePhi(static_cast<PhiNode*>(node));
                 }
 
                 if (isUnused) {
@@ -126,13 +167,11 @@ void Optimizer::RemoveNode(BasicBlock* block, INode* node) {
     push(node);
     for (std::size_t head = 0; head < count; head++) {
         INode* current = at(head);
-        int sourcesCount = current->SourcesCount();
-        for (int i = 0; i < sourcesCount; i++) {
-            Operand* source = current->GetSource(i);
+        auto release = [&](Operand* source) {
             if (source == nullptr || source->Type != OperandType::LocalVariable)
-                continue;
+                return;
             if (!source->Uses.Remove(current) || !source->Uses.empty())
-                continue;
+                return;
             INode* definition = source->Definition;
             // A definition with another destination still read must keep
             // reading its sources, or a live node would read removed values.
@@ -140,6 +179,15 @@ void Optimizer::RemoveNode(BasicBlock* block, INode* node) {
             // is queued at most once.
             if (definition != nullptr && IsDead(definition))
                 push(definition);
+        };
+        // Withdrawing a use leaves the reader's own source array untouched.
+        if (current->IsPhi()) {
+            int sourcesCount = current->SourcesCount();
+            for (int i = 0; i < sourcesCount; i++)
+                release(current->GetSource(i));
+        } else {
+            for (Operand* source : static_cast<Operation*>(current)->Sources())
+                release(source);
         }
     }
 }
@@ -152,10 +200,20 @@ void ReplaceUses(Operand* from, Operand* to) {
     if (from == to)
         return;
     for (INode* reader : from->Uses) {
-        int count = reader->SourcesCount();
-        for (int i = 0; i < count; i++) {
-            if (reader->GetSource(i) == from)
-                reader->SetSource(i, to);
+        if (reader->IsPhi()) {
+            int count = reader->SourcesCount();
+            for (int i = 0; i < count; i++) {
+                if (reader->GetSource(i) == from)
+                    reader->SetSource(i, to);
+            }
+            continue;
+        }
+        // SetSource rewrites the slot in place, so the span stays valid.
+        Operation* op = static_cast<Operation*>(reader);
+        Operation::Operands sources = op->Sources();
+        for (std::size_t i = 0; i < sources.size(); i++) {
+            if (sources[i] == from)
+                op->SetSource(static_cast<int>(i), to);
         }
     }
 }
@@ -272,30 +330,13 @@ bool Optimizer::HasSideEffects(const INode* node) {
            code == InstIndex(Instruction::Call) || code == InstIndex(Instruction::ImageAtomic);
 }
 
-bool Optimizer::DestIsLocalVar(const INode* node) {
-    int count = node->DestsCount();
-    if (count == 0)
-        return false;
-    for (int i = 0; i < count; i++) {
-        const Operand* dest = node->GetDest(i);
-        if (dest != nullptr && dest->Type != OperandType::LocalVariable)
-            return false;
-    }
-    return true;
-}
+bool Optimizer::DestIsLocalVar(const INode* node) { return AllDestsLocal(DestSlots(node)); }
 
-bool Optimizer::DestHasNoUses(const INode* node) {
-    int count = node->DestsCount();
-    for (int i = 0; i < count; i++) {
-        const Operand* dest = node->GetDest(i);
-        if (dest != nullptr && !dest->Uses.empty())
-            return false;
-    }
-    return true;
-}
+bool Optimizer::DestHasNoUses(const INode* node) { return NoDestUsed(DestSlots(node)); }
 
 bool Optimizer::IsDead(const INode* node) {
-    return !HasSideEffects(node) && DestIsLocalVar(node) && DestHasNoUses(node);
+    std::span<Operand* const> dests = DestSlots(node);
+    return !HasSideEffects(node) && AllDestsLocal(dests) && NoDestUsed(dests);
 }
 
 } // namespace Zerivox::Graphics::Shader::Translation::Optimizations

@@ -32,7 +32,7 @@ struct Tree {
     AstBlock* Main = Arena.New<AstBlock>(AstBlockType::Main, nullptr);
 
     AstComment* Stmt(AstBlock* block, const char* text) {
-        AstComment* comment = Arena.New<AstComment>(text);
+        AstComment* comment = Arena.New<AstComment>(Arena, text);
         block->Add(comment);
         return comment;
     }
@@ -46,7 +46,7 @@ struct Tree {
         AstBlockVisitor visitor(Main);
         WalkLog log;
         log.Attach(visitor);
-        for (IAstNode* node : visitor.Visit()) log.Text += As<AstComment>(node)->Comment + " ";
+        for (IAstNode* node : visitor.Visit()) log.Text += std::string(As<AstComment>(node)->Comment) + " ";
         return log.Text;
     }
 };
@@ -108,7 +108,7 @@ TEST(AstBlockVisitorTests, RemovingTheVisitedNodeKeepsTheWalk) {
         seen += As<AstComment>(node)->Comment;
         node->Parent()->Remove(node);
         // Inserted next to the current node: not visited.
-        if (seen == "a") t.Main->AddFirst(t.Arena.New<AstComment>("new"));
+        if (seen == "a") t.Main->AddFirst(t.Arena.New<AstComment>(t.Arena, "new"));
     }
     EXPECT_EQ(seen, "abcd");
     EXPECT_EQ(block->Count(), 0u);
@@ -125,11 +125,11 @@ TEST(AstBlockTests, ListEditsKeepLinksAndRejectDoubleAttachment) {
     Tree t;
     AstComment* a = t.Stmt(t.Main, "a");
     AstComment* c = t.Stmt(t.Main, "c");
-    AstComment* b = t.Arena.New<AstComment>("b");
+    AstComment* b = t.Arena.New<AstComment>(t.Arena, "b");
     t.Main->AddBefore(c, b);
-    AstComment* d = t.Arena.New<AstComment>("d");
+    AstComment* d = t.Arena.New<AstComment>(t.Arena, "d");
     t.Main->AddAfter(c, d);
-    AstComment* z = t.Arena.New<AstComment>("z");
+    AstComment* z = t.Arena.New<AstComment>(t.Arena, "z");
     t.Main->AddFirst(z);
     EXPECT_EQ(t.Walk(), "z a b c d ");
     EXPECT_EQ(AstHelper::Previous(a), z);
@@ -150,7 +150,7 @@ TEST(AstBlockTests, ListEditsKeepLinksAndRejectDoubleAttachment) {
     EXPECT_EQ(AstHelper::Next(a), c);
     other->Add(b);
     EXPECT_EQ(b->Parent(), other);
-    EXPECT_THROW(t.Main->AddAfter(b, t.Arena.New<AstComment>("x")), Common::InvalidOperationException);
+    EXPECT_THROW(t.Main->AddAfter(b, t.Arena.New<AstComment>(t.Arena, "x")), Common::InvalidOperationException);
 }
 
 TEST(AstBlockTests, ConditionsTrackTheirUsers) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <vector>
 
 #include "Zerivox.Graphics.Shader/StructuredIr/AstNodeSet.h"
@@ -33,4 +35,32 @@ TEST(AstNodeSetTest, AgreesWithAListAcrossScanIndexAndCompaction) {
         for (int* node : expected) EXPECT_TRUE(set.Contains(node)) << n;
         EXPECT_EQ(set.First(), &storage[0]);
     }
+}
+
+// Long runs of interleaved adds and removals keep the hash index dense with
+// collisions, so a removal that loses or strands a colliding entry shows up
+// as a wrong membership answer or a wrong order.
+TEST(AstNodeSetTest, AgreesWithAListUnderRandomAddsAndRemovals) {
+    std::vector<int> storage(300);
+    AstNodeSet<int> set;
+    std::vector<int*> expected;
+    uint32_t state = 12345;
+    auto next = [&state] {
+        state = state * 1664525u + 1013904223u;
+        return state >> 8;
+    };
+    for (int step = 0; step < 20000; step++) {
+        int* node = &storage[next() % storage.size()];
+        bool present = std::find(expected.begin(), expected.end(), node) != expected.end();
+        ASSERT_EQ(set.Contains(node), present) << step;
+        if (next() % 3 == 0) {
+            ASSERT_EQ(set.Remove(node), present) << step;
+            std::erase(expected, node);
+        } else {
+            ASSERT_EQ(set.Add(node), !present) << step;
+            if (!present) expected.push_back(node);
+        }
+        ASSERT_EQ(set.Count(), expected.size()) << step;
+    }
+    EXPECT_EQ(set.Snapshot(), expected);
 }

@@ -159,7 +159,7 @@ private:
                 std::string dest = Expr(assignment->Destination());
                 text += indent + dest + " = " + Expr(assignment->Source()) + "\n";
             } else if (const auto* comment = SIR::As<SIR::AstComment>(node)) {
-                text += indent + "// " + comment->Comment + "\n";
+                text += indent + "// " + std::string(comment->Comment) + "\n";
             } else {
                 text += indent + Expr(node) + "\n";
             }

@@ -127,6 +127,40 @@ TEST_F(OptimizerTest, CopiesAndPhisPropagate) {
     EXPECT_TRUE(InBlock(merge, mixedPhi));
 }
 
+// Operations and phis are rewritten and released through separate paths:
+// a copy must reach both slots of an operation reading it twice and a phi
+// reading it, and a dead phi must take along what only it reads.
+TEST_F(OptimizerTest, CopyReachesEveryReaderAndDeadPhiReleasesItsSources) {
+    IR::BasicBlock* entry = B.Current;
+    IR::Operand* x = Input(IoVariable::UserDefined, 0);
+    IR::Operation* copy = B.Op(Instruction::Copy, {x});
+    IR::Operation* twice = B.Op(Instruction::Add, {copy->Dest(), copy->Dest()});
+    Output(twice->Dest());
+    IR::Operation* onlyForPhi = B.Op(Instruction::Multiply, {x, B.Const(3)});
+
+    IR::BasicBlock* merge = B.NewBlock();
+    IR::PhiNode* livePhi = B.Arena.NewPhi(B.Local());
+    livePhi->AddSource(entry, copy->Dest());
+    livePhi->AddSource(merge, B.Local());
+    merge->Operations.AddLast(livePhi);
+    IR::PhiNode* deadPhi = B.Arena.NewPhi(B.Local());
+    deadPhi->AddSource(entry, onlyForPhi->Dest());
+    deadPhi->AddSource(merge, B.Local());
+    merge->Operations.AddLast(deadPhi);
+    Output(livePhi->Dest);
+
+    Optimize();
+
+    EXPECT_FALSE(InBlock(entry, copy));
+    EXPECT_EQ(twice->GetSource(0), x);
+    EXPECT_EQ(twice->GetSource(1), x);
+    EXPECT_EQ(livePhi->GetSource(0), x);
+    EXPECT_TRUE(x->Uses.Contains(livePhi));
+    EXPECT_FALSE(InBlock(merge, deadPhi));
+    EXPECT_FALSE(InBlock(entry, onlyForPhi));
+    EXPECT_FALSE(x->Uses.Contains(onlyForPhi));
+}
+
 TEST_F(OptimizerTest, FoldingChainsCollapseInOneFunction) {
     // ((2 + 3) * 4) - x stays a subtraction of a constant 20.
     IR::Operand* x = Input(IoVariable::UserDefined, 0);

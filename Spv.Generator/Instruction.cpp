@@ -15,7 +15,7 @@ namespace Spv::Generator {
 
 namespace {
 
-using Op = Specification::Op;
+using Op = SpirvEnums::Op;
 
 // Names of the opcodes this builder emits, for the diagnostic text form. The
 // values come from the SPIR-V headers; other opcodes print as numbers.

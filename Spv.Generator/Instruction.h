@@ -9,7 +9,7 @@
 
 #include "Spv.Generator/IOperand.h"
 #include "Spv.Generator/InstructionOperands.h"
-#include "Spv.Generator/Specification.h"
+#include "Spv.Generator/SpirvEnums.h"
 
 namespace Spv::Generator {
 
@@ -20,7 +20,7 @@ public:
     // Id of an instruction that has none, or whose id is not bound yet.
     static constexpr uint32_t InvalidId = 0xFFFFFFFFu;
 
-    Specification::Op Opcode{};
+    SpirvEnums::Op Opcode{};
     uint32_t Id = 0;
     Instruction* ResultType = nullptr;
     InstructionOperands Operands;
@@ -30,7 +30,7 @@ public:
     Instruction& operator=(const Instruction&) = delete;
 
     // Reinitialises a (possibly reused) instruction: no operands afterwards.
-    void Set(Specification::Op opcode, uint32_t id = InvalidId, Instruction* resultType = nullptr) noexcept {
+    void Set(SpirvEnums::Op opcode, uint32_t id = InvalidId, Instruction* resultType = nullptr) noexcept {
         Opcode = opcode;
         Id = id;
         ResultType = resultType;

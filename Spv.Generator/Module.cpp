@@ -139,7 +139,7 @@ Instruction* Module::ExtInst(Instruction* resultType, Instruction* set, LiteralI
 std::vector<uint8_t> Module::Generate() {
     BinaryWriter writer(32 * _functionsDefinitions.size() + 1024);
 
-    writer.WriteUInt32(Specification::MagicNumber);
+    writer.WriteUInt32(SpirvEnums::MagicNumber);
     writer.WriteUInt32(_version);
     writer.WriteUInt32(0); // generator
     writer.WriteUInt32(_bound);

@@ -30,27 +30,27 @@
 #include "Spv.Generator/Instruction.h"
 #include "Spv.Generator/LiteralInteger.h"
 #include "Spv.Generator/LiteralString.h"
-#include "Spv.Generator/Specification.h"
+#include "Spv.Generator/SpirvEnums.h"
 #include "Spv.Generator/TypeDeclarationKey.h"
 
 namespace Spv::Generator {
 
 class Module {
 public:
-    using Op = Specification::Op;
-    using Capability = Specification::Capability;
-    using ExecutionModel = Specification::ExecutionModel;
-    using AddressingModel = Specification::AddressingModel;
-    using MemoryModel = Specification::MemoryModel;
-    using ExecutionMode = Specification::ExecutionMode;
-    using StorageClass = Specification::StorageClass;
-    using Dim = Specification::Dim;
-    using ImageFormat = Specification::ImageFormat;
-    using ImageOperandsMask = Specification::ImageOperandsMask;
-    using Decoration = Specification::Decoration;
-    using SelectionControlMask = Specification::SelectionControlMask;
-    using LoopControlMask = Specification::LoopControlMask;
-    using FunctionControlMask = Specification::FunctionControlMask;
+    using Op = SpirvEnums::Op;
+    using Capability = SpirvEnums::Capability;
+    using ExecutionModel = SpirvEnums::ExecutionModel;
+    using AddressingModel = SpirvEnums::AddressingModel;
+    using MemoryModel = SpirvEnums::MemoryModel;
+    using ExecutionMode = SpirvEnums::ExecutionMode;
+    using StorageClass = SpirvEnums::StorageClass;
+    using Dim = SpirvEnums::Dim;
+    using ImageFormat = SpirvEnums::ImageFormat;
+    using ImageOperandsMask = SpirvEnums::ImageOperandsMask;
+    using Decoration = SpirvEnums::Decoration;
+    using SelectionControlMask = SpirvEnums::SelectionControlMask;
+    using LoopControlMask = SpirvEnums::LoopControlMask;
+    using FunctionControlMask = SpirvEnums::FunctionControlMask;
 
     using InstructionSpan = std::span<Instruction* const>;
     using LiteralSpan = std::span<LiteralInteger* const>;

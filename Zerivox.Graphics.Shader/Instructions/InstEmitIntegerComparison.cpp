@@ -114,13 +114,11 @@ void EmitImnmx(EmitterContext& context, Operand* srcA, Operand* srcB, Operand* p
     Operand* max = isSigned ? Ins::IMaximumS32(context, srcA, srcB) : Ins::IMaximumU32(context, srcA, srcB);
     if (mode == ImnmxLowWord) {
         Operand* aNotBelow = Flag(context, CarryFlag);
-        Operand* minByHigher = Ins::ConditionalSelect(context, aNotBelow, srcB, srcA);
         Operand* tied = Flag(context, ZeroFlag);
+        Operand* minByHigher = Ins::ConditionalSelect(context, aNotBelow, srcB, srcA);
         min = Ins::ConditionalSelect(context, tied, min, minByHigher);
-        Operand* aNotBelow2 = Flag(context, CarryFlag);
-        Operand* maxByHigher = Ins::ConditionalSelect(context, aNotBelow2, srcA, srcB);
-        Operand* tied2 = Flag(context, ZeroFlag);
-        max = Ins::ConditionalSelect(context, tied2, max, maxByHigher);
+        Operand* maxByHigher = Ins::ConditionalSelect(context, aNotBelow, srcA, srcB);
+        max = Ins::ConditionalSelect(context, tied, max, maxByHigher);
     }
     Operand* res = Ins::ConditionalSelect(context, predicate, min, max);
 

@@ -13,7 +13,7 @@
 #include "Zerivox.Common/Exceptions.h"
 
 using namespace Spv::Generator;
-using SpvSpec = Spv::Specification;
+using SpvSpec = Spv::SpirvEnums;
 using Op = SpvSpec::Op;
 
 namespace {

@@ -14,7 +14,7 @@
 #include "Zerivox.Common/Exceptions.h"
 
 using namespace Spv::Generator;
-using Op = Spv::Specification::Op;
+using Op = Spv::SpirvEnums::Op;
 
 namespace {
 
@@ -55,7 +55,7 @@ TEST_F(OperandTest, LiteralHashIgnoresKindButEqualityDoesNot) {
     // Same data, different kind: unequal (a signed and an unsigned 2).
     EXPECT_FALSE(LiteralInteger::FromInt32(2)->Equals(*LiteralInteger::FromUInt32(2u)));
     EXPECT_TRUE(LiteralInteger::FromBool(true)->Equals(*LiteralInteger::FromInt32(1)));
-    EXPECT_TRUE(LiteralInteger::FromEnum(Spv::Specification::Decoration::Location)
+    EXPECT_TRUE(LiteralInteger::FromEnum(Spv::SpirvEnums::Decoration::Location)
                     ->Equals(*LiteralInteger::FromInt32(30)));
 }
 

@@ -12,7 +12,7 @@
 namespace SpvTest {
 
 using namespace Spv::Generator;
-using SpvSpec = Spv::Specification;
+using SpvSpec = Spv::SpirvEnums;
 
 enum class Stage { Compute, Fragment, Geometry };
 

@@ -6,7 +6,7 @@
 
 namespace Spv {
 
-struct Specification {
+struct SpirvEnums {
     using Op = ::spv::Op;
     using Capability = ::spv::Capability;
     using ExecutionModel = ::spv::ExecutionModel;

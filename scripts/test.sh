@@ -9,9 +9,17 @@ extra=()
 BUILD_DIR="$BUILD_DIR" bash "$ROOT/scripts/build.sh" "${extra[@]}"
 # The differential corpus test runs shaders on a software Vulkan driver
 # through vkrun, which lives beside the corpus; build it into our tree.
+# Its build script installs the Debian packages it needs. It is rebuilt
+# (incrementally) on every run so that a changed harness is never run against
+# a stale vkrun; under CI a failed build fails the run instead of letting the
+# corpus test skip.
 SHARED="$ROOT/../shared"
-if [ -f "$SHARED/tools/vkrun/build.sh" ] && [ ! -x "$BUILD_DIR/vkrun/vkrun" ]; then
-  BUILD_DIR="$BUILD_DIR/vkrun" bash "$SHARED/tools/vkrun/build.sh" >/dev/null
+if [ -f "$SHARED/tools/vkrun/build.sh" ]; then
+  if ! BUILD_DIR="$BUILD_DIR/vkrun" bash "$SHARED/tools/vkrun/build.sh" >"$BUILD_DIR/vkrun-build.log" 2>&1; then
+    cat "$BUILD_DIR/vkrun-build.log"
+    echo "test.sh: building vkrun failed"
+    [ "${CI:-}" = "true" ] && exit 1
+  fi
 fi
 cd "$BUILD_DIR"
 ctest --output-on-failure -j"$(nproc)"

@@ -2,7 +2,7 @@
 # Installs the Debian packages the project needs, only those that are missing.
 set -euo pipefail
 PKGS=(g++ cmake ninja-build nlohmann-json3-dev spirv-headers libgtest-dev googletest
-      spirv-tools glslang-tools libbenchmark-dev clang
+      spirv-tools glslang-tools glslang-dev libbenchmark-dev clang
       python3 libvulkan-dev mesa-vulkan-drivers vulkan-tools make)
 missing=()
 for p in "${PKGS[@]}"; do

@@ -1,7 +1,7 @@
 #pragma once
 // Hand-built structured programs for the SPIR-V back end: a program of one
 // stage with its definitions, resources and host facts, small builders for
-// AST nodes, and spirv-val / spirv-dis runs over the generated module.
+// AST nodes, and validation and disassembly of the generated module.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "TestTools/SpirvValidator.h"
 #include "Zerivox.Graphics.Shader/CodeGen/CodeGenParameters.h"
 #include "Zerivox.Graphics.Shader/CodeGen/Spirv/SpirvGenerator.h"
 #include "Zerivox.Graphics.Shader/StructuredIr/AstAssignment.h"
@@ -142,49 +143,15 @@ struct SpirvProgram {
     }
 };
 
-inline bool HaveSpirvTools() {
-    static const bool available = std::system("spirv-val --version >/dev/null 2>&1") == 0 &&
-                                  std::system("spirv-dis --version >/dev/null 2>&1") == 0;
-    return available;
-}
-
+// The validator and disassembler are linked in; nothing to skip for.
 #define ZV_REQUIRE_SPIRV_TOOLS()                                                                                       \
     do {                                                                                                               \
-        if (!::Zerivox::Graphics::Shader::Testing::HaveSpirvTools())                                                   \
-            GTEST_SKIP() << "spirv-val/spirv-dis not found";                                                           \
     } while (0)
 
-inline std::string RunTool(const std::string& command, const std::vector<uint8_t>& bytes, int& status) {
-    // CTest runs every test as its own process in parallel: the process id
-    // keeps their scratch files apart.
-    static int counter = 0;
-    std::filesystem::path dir = std::filesystem::path(::testing::TempDir());
-    std::string stem = "zv_spirv_" + std::to_string(::getpid()) + "_" + std::to_string(++counter);
-    std::filesystem::path input = dir / (stem + ".spv");
-    std::filesystem::path output = dir / (stem + ".txt");
-    {
-        std::ofstream file(input, std::ios::binary);
-        file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    }
-    status = std::system((command + " " + input.string() + " >" + output.string() + " 2>&1").c_str());
-    std::ifstream file(output);
-    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    std::filesystem::remove(input);
-    std::filesystem::remove(output);
-    return text;
-}
+// Empty when the module is valid for Vulkan 1.1, else the validator's complaint.
+inline std::string Validate(const std::vector<uint8_t>& bytes) { return TestTools::ValidateSpirv(bytes); }
 
-// Empty when spirv-val accepts the module for Vulkan 1.1, else its complaint.
-inline std::string Validate(const std::vector<uint8_t>& bytes) {
-    int status = 0;
-    std::string text = RunTool("spirv-val --target-env vulkan1.1", bytes, status);
-    return status == 0 ? std::string() : (text.empty() ? std::string("spirv-val failed") : text);
-}
-
-inline std::string Disassemble(const std::vector<uint8_t>& bytes) {
-    int status = 0;
-    return RunTool("spirv-dis --no-header --no-indent", bytes, status);
-}
+inline std::string Disassemble(const std::vector<uint8_t>& bytes) { return TestTools::DisassembleSpirv(bytes); }
 
 // The disassembly's lines that begin with prefix (after any "%id = "), in order.
 inline std::vector<std::string> Lines(const std::string& text, const std::string& opcode) {

@@ -1,6 +1,7 @@
 #include "Zerivox.Graphics.Shader/Decoders/Decoder.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <deque>
 #include <limits>
@@ -67,12 +68,30 @@ class CodeReader {
             }
             return _code[index];
         }
+        // The word is the eight bytes from address on. Asking the accessor for
+        // it copies all the code from there on, so per instruction that would
+        // make a block cost the size of the code: take the bytes from the two
+        // aligned words around it instead, where both lie inside the code.
+        const uint64_t aligned = address / 8u;
+        if (aligned + 1u < _code.size()) {
+            const unsigned shift = static_cast<unsigned>(address & 7u) * 8u;
+            return (_code[aligned] >> shift) | (_code[aligned + 1u] << (64u - shift));
+        }
+        // Only the last few unaligned words of the code get here; each is the
+        // same whichever block reads it, so it is fetched once.
+        const std::size_t slot = static_cast<std::size_t>(address & 7u);
+        if (_tailWordKnown[slot] && _tailWordAddress[slot] == address) {
+            return _tailWord[slot];
+        }
         const std::span<const uint64_t> words = _accessor.GetCode(_startAddress + blockAddress, 0);
         const uint64_t index = (address - blockAddress) / 8u;
         if (index >= words.size()) {
             ThrowPastEnd(address, blockAddress);
         }
         const uint64_t word = words[index];
+        _tailWordKnown[slot] = true;
+        _tailWordAddress[slot] = address;
+        _tailWord[slot] = word;
         // The accessor's span is only valid until its next GetCode.
         _code = _accessor.GetCode(_startAddress, 0);
         return word;
@@ -89,6 +108,9 @@ class CodeReader {
     uint64_t _startAddress;
     std::span<const uint64_t> _code;
     uint64_t _size = 0;
+    std::array<bool, 8> _tailWordKnown{};
+    std::array<uint64_t, 8> _tailWordAddress{};
+    std::array<uint64_t, 8> _tailWord{};
 };
 
 // Binary search for the block of L that contains address. On failure, index is
@@ -213,6 +235,11 @@ void FillBlock(Decoder::Context& context, Translation::ShaderDefinitions& defini
             continue;
         }
 
+        if (++context.Instructions > Decoder::MaxInstructions) {
+            throw Common::ArgumentOutOfRangeException("The code decodes to more than " +
+                                                      std::to_string(Decoder::MaxInstructions) +
+                                                      " instructions, past the instruction count limit.");
+        }
         const uint64_t word = code.Read(address, block->Address);
         const InstOp op = InstTable::GetOp(address, word);
 

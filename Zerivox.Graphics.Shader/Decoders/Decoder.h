@@ -27,8 +27,14 @@ class Decoder {
     // through IGpuAccessor::ConstantBuffer1Read. Sets the definitions'
     // indexed-attribute findings. Throws a typed error for code that cannot be
     // decoded (targets outside the code, code that runs past its end, ...).
+    // Every function walks its own blocks, so code that several functions
+    // share is decoded once for each; past MaxInstructions decoded
+    // instructions in all, decoding fails with ArgumentOutOfRangeException.
+    // That bounds the work and memory of a translation whatever the code is.
     static DecodedProgram Decode(Translation::ShaderDefinitions& definitions, IGpuAccessor& gpuAccessor,
                                  uint64_t startAddress);
+
+    static constexpr uint64_t MaxInstructions = uint64_t{1} << 18;
 
     // BRK, CONT and SYNC: the instructions that pop the branch stack.
     static bool IsPopBranch(InstName name);
@@ -47,6 +53,8 @@ class Decoder {
         IGpuAccessor& GpuAccessor;
         // Bytes of constant buffer 1 the host has; negative when unknown.
         int32_t Cb1Limit;
+        // Instructions decoded so far, over all functions.
+        uint64_t Instructions = 0;
     };
 
     // Kind of a branch-stack entry; a pop returns to the nearest entry of its

@@ -6,6 +6,7 @@
 #include <memory_resource>
 #include <string>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "Zerivox.Common/Exceptions.h"
@@ -105,6 +106,36 @@ void RecordIo(StructuredProgramContext& context, const Operation& operation) {
     }
 }
 
+// Every conditional or loop block nests the code in it one level deeper;
+// SPIR-V (and the validators and drivers that read it) accept at most
+// MaxNestingDepth levels, and a guest program can nest branches without
+// end. Such a program fails here instead of giving an invalid module.
+// Iterative: the depth to be checked is the one that could be too deep.
+void CheckNestingDepth(const StructuredProgramInfo& info) {
+    std::vector<std::pair<AstBlock::const_iterator, int32_t>> stack;
+    for (const auto& function : info.Functions) {
+        stack.emplace_back(function->MainBlock->begin(), 0);
+        while (!stack.empty()) {
+            auto& [it, depth] = stack.back();
+            if (it == AstBlock::const_iterator()) {
+                stack.pop_back();
+                continue;
+            }
+            IAstNode* node = *it++;
+            AstBlock* block = As<AstBlock>(node);
+            if (block == nullptr)
+                continue;
+            int32_t inner = depth + (block->Type == AstBlockType::Main ? 0 : 1);
+            if (inner > StructuredProgram::MaxNestingDepth) {
+                throw Common::InvalidOperationException("The shader's control flow nests more than " +
+                                                        std::to_string(StructuredProgram::MaxNestingDepth) +
+                                                        " levels deep, past the nesting limit of the generated code.");
+            }
+            stack.emplace_back(block->begin(), inner);
+        }
+    }
+}
+
 } // namespace
 
 std::unique_ptr<StructuredProgramInfo> StructuredProgram::MakeStructuredProgram(
@@ -129,6 +160,7 @@ std::unique_ptr<StructuredProgramInfo> StructuredProgram::MakeStructuredProgram(
         context.LeaveFunction();
     }
 
+    CheckNestingDepth(*context.Info);
     return std::move(context.Info);
 }
 

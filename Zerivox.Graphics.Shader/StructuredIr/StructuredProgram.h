@@ -27,6 +27,10 @@ class StructuredProgramInfo;
 class StructuredProgramContext;
 
 struct StructuredProgram {
+    // Deepest nesting of conditional and loop blocks a translation may have;
+    // a deeper program fails with InvalidOperationException.
+    static constexpr int32_t MaxNestingDepth = 1023;
+
     // Structures every function in list order (entry function first; a call
     // names its callee by its index in this list). The IR is rewritten on the
     // way (phi nodes become copies). Constant buffers met as operands get their

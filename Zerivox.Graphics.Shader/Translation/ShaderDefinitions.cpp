@@ -30,13 +30,17 @@ ShaderDefinitions::ShaderDefinitions(ShaderStage stage, const GpuGraphicsState& 
       ThreadsPerInputPrimitive(threadsPerInputPrimitive), OutputTopology(outputTopology), ImapTypes(imapTypes),
       FragmentOutputMap(fragmentOutputMap), WritesSampleMask(writesSampleMask), WritesDepth(writesDepth),
       IsLastVertexStage(stage < ShaderStage::Fragment), ScaledVertexFormatsSupported(scaledVertexFormatsSupported),
-      TransformFeedbackEnabled(transformFeedbackOutputs.has_value()),
-      TransformFeedbackOutputs(std::move(transformFeedbackOutputs)) {
+      TransformFeedbackEnabled(transformFeedbackOutputs.has_value() && stage != ShaderStage::TessellationControl),
+      TransformFeedbackOutputs(TransformFeedbackEnabled ? std::move(transformFeedbackOutputs) : std::nullopt) {
     // A passthrough geometry shader re-emits its input primitive unchanged.
     MaxOutputVertices = geometryPassthrough
                             ? InputTopologyExtensions::get_InputVertexCountNoAdjacency(graphicsState.Topology)
                             : maxOutputVertexCount;
-    PopulateTransformFeedbackDefinitions(transformFeedbackVecMap);
+    // Transform feedback captures what the last stage before rasterisation
+    // writes. Tessellation evaluation always follows a control shader, so
+    // a control shader's outputs are never captured, and its per-vertex
+    // output arrays cannot carry capture offsets.
+    PopulateTransformFeedbackDefinitions(TransformFeedbackEnabled ? transformFeedbackVecMap : 0);
 }
 
 bool ShaderDefinitions::HasTransformFeedbackOutputs() const {

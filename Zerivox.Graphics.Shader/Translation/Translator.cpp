@@ -5,6 +5,9 @@
 #include <charconv>
 #include <limits>
 #include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "Zerivox.Common/Exceptions.h"
 #include "Zerivox.Graphics.Shader/Decoders/DecodedProgram.h"
@@ -23,6 +26,58 @@ namespace Zerivox::Graphics::Shader::Translation {
 namespace {
 
 constexpr uint64_t HeaderSize = ShaderHeader::SizeInBytes;
+
+std::string HexAddress(uint64_t value) {
+    char buffer[17];
+    const auto result = std::to_chars(buffer, buffer + sizeof(buffer), value, 16);
+    std::string text(buffer, result.ptr);
+    std::transform(text.begin(), text.end(), text.begin(), [](char c) { return c >= 'a' && c <= 'f' ? c - 32 : c; });
+    return "0x" + text;
+}
+
+// The host has no call stack: SPIR-V forbids recursion, and a guest call
+// that reaches its own function again cannot be translated. Only calls
+// between emitted functions matter (a recognised helper emits no call).
+// Iterative, so a long chain of calls cannot exhaust the stack.
+void RejectRecursion(const std::vector<Decoders::DecodedFunction*>& emitted) {
+    std::unordered_map<const Decoders::DecodedFunction*, std::size_t> index;
+    index.reserve(emitted.size());
+    for (std::size_t i = 0; i < emitted.size(); i++)
+        index.emplace(emitted[i], i);
+    // Walks caller links, which are call links reversed: a cycle either way
+    // is the same cycle.
+    enum : uint8_t { Unseen, OnPath, Done };
+    std::vector<uint8_t> state(emitted.size(), Unseen);
+    std::vector<std::pair<std::size_t, std::size_t>> path; // function, next caller to visit
+    for (std::size_t root = 0; root < emitted.size(); root++) {
+        if (state[root] != Unseen)
+            continue;
+        state[root] = OnPath;
+        path.emplace_back(root, 0);
+        while (!path.empty()) {
+            auto& [node, next] = path.back();
+            const auto& callers = emitted[node]->Callers;
+            if (next == callers.size()) {
+                state[node] = Done;
+                path.pop_back();
+                continue;
+            }
+            const Decoders::DecodedFunction* caller = callers.ItemAt(next++);
+            auto it = index.find(caller);
+            if (it == index.end())
+                continue;
+            if (state[it->second] == OnPath) {
+                throw Common::InvalidOperationException("The function at " + HexAddress(caller->Address) +
+                                                        " calls itself (directly or through other calls); "
+                                                        "recursion cannot be translated.");
+            }
+            if (state[it->second] == Unseen) {
+                state[it->second] = OnPath;
+                path.emplace_back(it->second, 0);
+            }
+        }
+    }
+}
 
 } // namespace
 
@@ -85,6 +140,13 @@ std::unique_ptr<ShaderDefinitions> Translator::CreateGraphicsDefinitions(IGpuAcc
                                         " in the program header.");
     }
 
+    // A control shader's output patch has one vertex per thread of an input
+    // primitive; a patch of no vertices cannot be declared.
+    if (header.Stage == ShaderStage::TessellationControl && header.ThreadsPerInputPrimitive == 0) {
+        throw Common::ArgumentException(
+            "The program header of the tessellation control shader gives 0 output vertices per patch.");
+    }
+
     bool geometryPassthrough = header.Stage == ShaderStage::Geometry && header.GeometryPassthrough;
     return std::make_unique<ShaderDefinitions>(
         header.Stage, graphicsState, geometryPassthrough, header.ThreadsPerInputPrimitive, header.OutputTopology,
@@ -143,6 +205,7 @@ std::vector<Translator::FunctionCode> Translator::EmitShader(TranslatorContext& 
     std::stable_sort(
         emitted.begin(), emitted.end(),
         [](const Decoders::DecodedFunction* a, const Decoders::DecodedFunction* b) { return a->Address < b->Address; });
+    RejectRecursion(emitted);
     for (Decoders::DecodedFunction* function : emitted) {
         function->Id = static_cast<int32_t>(program.FunctionsById.size());
         program.FunctionsById.push_back(function);

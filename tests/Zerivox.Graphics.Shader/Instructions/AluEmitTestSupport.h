@@ -55,6 +55,7 @@ class EmitHarness {
         } else {
             words.assign(10, 0);
             words[0] = static_cast<uint64_t>(stage) << 10;
+            words[1] = uint64_t{4} << 24; // threads per input primitive: a control shader's patch size
         }
         words.insert(words.end(), code.Words.begin(), code.Words.end());
         _accessor = std::make_unique<DecoderGpuAccessor>(words);

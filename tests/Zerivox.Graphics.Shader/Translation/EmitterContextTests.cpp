@@ -45,6 +45,7 @@ struct Shader {
         } else {
             words.assign(10, 0);
             words[0] = static_cast<uint64_t>(stage) << 10;
+            words[1] = uint64_t{4} << 24; // threads per input primitive: a control shader's patch size
         }
         words.insert(words.end(), code.Words.begin(), code.Words.end());
         Accessor = std::make_unique<Testing::DecoderGpuAccessor>(words);

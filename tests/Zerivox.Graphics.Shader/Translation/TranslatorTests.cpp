@@ -45,6 +45,7 @@ std::vector<uint64_t> WithHeader(const std::array<uint32_t, 20>& header, const s
 std::array<uint32_t, 20> Header(ShaderStage stage) {
     std::array<uint32_t, 20> header{};
     header[0] = static_cast<uint32_t>(stage) << 10;
+    header[2] = 4u << 24; // threads per input primitive: a control shader's patch size
     return header;
 }
 

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <exception>
 #include <istream>
+#include <limits>
 #include <ostream>
 #include <string_view>
 
@@ -10,6 +11,7 @@
 #include "Zerivox.Graphics.Shader/Translation/ShaderProgram.h"
 #include "driver/FenkVanterAccessor.h"
 #include "driver/FileIo.h"
+#include "driver/Limits.h"
 #include "driver/ResJson.h"
 
 namespace Zerivox::FenkVanter {
@@ -57,7 +59,7 @@ std::optional<std::string> FenkVanter::Translate(const Json& job, const std::str
         std::optional<std::string> codePath = GetString(job, "code");
         if (!codePath)
             throw Common::ArgumentException("The job has no \"code\".");
-        std::vector<uint8_t> code = ReadAllBytes(*codePath);
+        std::vector<uint8_t> code = ReadAllBytes(*codePath, MaxCodeBytes, "code size limit");
 
         FenkVanterAccessor accessor(code, job);
 
@@ -71,10 +73,6 @@ std::optional<std::string> FenkVanter::Translate(const Json& job, const std::str
         Tr::TranslationOptions options(Tr::TargetLanguage::Spirv, Tr::TargetGraphicsApi::Vulkan, flags);
         Tr::ShaderProgram program = _translate(accessor, options);
 
-        const std::vector<uint8_t>& spv = program.BinaryCode;
-        WriteAllBytesAtomically(JoinPath(outDir, stem + ".spv"),
-                                std::string_view(reinterpret_cast<const char*>(spv.data()), spv.size()));
-
         ResJsonContent content;
         content.Key = key;
         content.Stage = stage;
@@ -82,7 +80,17 @@ std::optional<std::string> FenkVanter::Translate(const Json& job, const std::str
         content.Info = &program.Info;
         content.TexQueried = accessor.TexQueried();
         content.ImgQueried = accessor.ImgQueried();
-        WriteAllBytesAtomically(JoinPath(outDir, stem + ".res.json"), WriteResJson(content));
+        std::string res = WriteResJson(content);
+
+        // The resource description is the commit record: it goes last.
+        const std::vector<uint8_t>& spv = program.BinaryCode;
+        const OutputFile files[] = {
+            {".spv", std::string_view(reinterpret_cast<const char*>(spv.data()), spv.size())},
+            {".res.json", res},
+        };
+        if (!_output.IsOpen() || _output.Path() != outDir)
+            _output.Open(outDir);
+        _output.WriteResult(stem, files);
         return std::nullopt;
     } catch (const std::exception& e) {
         WriteStackTrace(e, _err);
@@ -95,10 +103,15 @@ std::optional<std::string> FenkVanter::Translate(const Json& job, const std::str
 int FenkVanter::RunOneShot(const std::string& jobsPath, const std::string& outDir) {
     Json jobs;
     try {
-        jobs = ParseJson(ReadAllText(jobsPath), /*skipByteOrderMark=*/true);
+        jobs = ParseJson(ReadAllText(jobsPath, MaxJobsFileBytes, "jobs file size limit"), /*skipByteOrderMark=*/true);
         if (!jobs.is_array())
             throw Common::JsonException("The jobs file must hold a JSON array.");
-        CreateDirectories(outDir);
+        if (jobs.size() > MaxJobs) {
+            throw Common::ArgumentOutOfRangeException("The jobs file holds " + std::to_string(jobs.size()) +
+                                                      " jobs, more than the job count limit of " +
+                                                      std::to_string(MaxJobs) + ".");
+        }
+        _output.Open(outDir);
     } catch (const std::exception& e) {
         _err << "fenkvanter: " << Common::ErrorText(e) << Eol;
         return 2;
@@ -129,7 +142,7 @@ int FenkVanter::RunOneShot(const std::string& jobsPath, const std::string& outDi
     return failed > 0 ? 1 : 0;
 }
 
-std::string FenkVanter::ServeRequest(const std::string& line) {
+std::string FenkVanter::ServeRequest(std::string_view line) {
     std::string key = "?";
     try {
         Json request = ParseJson(line, /*skipByteOrderMark=*/false);
@@ -143,7 +156,7 @@ std::string FenkVanter::ServeRequest(const std::string& line) {
         key = ReadJobKey(*job).value_or("");
         if (!outDir)
             throw Common::ArgumentException("The request has no \"out\".");
-        CreateDirectories(*outDir);
+        _output.Open(*outDir);
         std::optional<std::string> error = Translate(*job, *outDir);
         if (!error)
             return "ok " + key;
@@ -156,16 +169,41 @@ std::string FenkVanter::ServeRequest(const std::string& line) {
 }
 
 int FenkVanter::RunServe() {
-    std::string line;
-    while (std::getline(_in, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (line.empty())
+    // Lines are read into a buffer of the request size limit (plus a CR);
+    // a longer line is answered and skipped without being stored, so no
+    // input line can take more memory or time than its own length to pass.
+    std::vector<char> buffer(MaxRequestBytes + 2);
+    const auto capacity = static_cast<std::streamsize>(buffer.size());
+    for (;;) {
+        _in.getline(buffer.data(), capacity);
+        std::streamsize count = _in.gcount();
+        if (count == 0 && _in.fail())
+            return 0;                           // end of input
+        bool ended = !_in.eof() && !_in.fail(); // the line feed was taken
+        if (_in.fail() && !_in.eof()) {
+            // The line filled the buffer without ending.
+            _in.clear();
+            _in.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+            _out << "fail ? ArgumentOutOfRangeException: The request is longer than the request size limit of " +
+                        std::to_string(MaxRequestBytes) + " bytes."
+                 << Eol;
+            _out.flush();
             continue;
-        _out << ServeRequest(line) << Eol;
+        }
+        std::size_t length = static_cast<std::size_t>(count) - (ended ? 1 : 0);
+        if (length > 0 && buffer[length - 1] == '\r')
+            --length;
+        if (length == 0)
+            continue;
+        if (length > MaxRequestBytes) {
+            _out << "fail ? ArgumentOutOfRangeException: The request is longer than the request size limit of " +
+                        std::to_string(MaxRequestBytes) + " bytes."
+                 << Eol;
+        } else {
+            _out << ServeRequest(std::string_view(buffer.data(), length)) << Eol;
+        }
         _out.flush();
     }
-    return 0;
 }
 
 int FenkVanter::Main(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err) {

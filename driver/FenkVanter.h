@@ -3,10 +3,12 @@
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "Zerivox.Graphics.Shader/Translation/ShaderProgram.h"
 #include "Zerivox.Graphics.Shader/Translation/TranslationOptions.h"
+#include "driver/FileIo.h"
 #include "driver/JobJson.h"
 
 namespace Zerivox::Graphics::Shader {
@@ -51,13 +53,14 @@ class FenkVanter {
     int RunServe();
 
     // Answer line (without line end) of one non-empty serve request.
-    std::string ServeRequest(const std::string& line);
+    std::string ServeRequest(std::string_view line);
 
   private:
     std::istream& _in;
     std::ostream& _out;
     std::ostream& _err;
     TranslateFunction _translate;
+    OutputWriter _output;
 };
 
 // The job's "key": nothing when absent. Throws when the job is no object, the

@@ -124,6 +124,38 @@ FenkVanterAccessor::FenkVanterAccessor(std::span<const uint8_t> code, const Json
     : _code(code), _job(job), _c1(DecodeC1(job)) {
     if (!job.is_object())
         throw ArgumentException("The job must be a JSON object.");
+    IndexSlots("tex", _texEntries);
+    IndexSlots("img", _imgEntries);
+}
+
+// A table may have any number of members, and every texture query asks for
+// one: finding it by name each time would cost the table's size per query.
+// Only the plain decimal names of slots 0-127 can ever be asked for.
+void FenkVanterAccessor::IndexSlots(std::string_view table, SlotEntries& entries) const {
+    entries.fill(nullptr);
+    const Json* map = FindMember(_job, table);
+    if (map == nullptr || !map->is_object())
+        return;
+    for (auto it = map->begin(); it != map->end(); ++it) {
+        const std::string& name = it.key();
+        if (name.empty() || name.size() > 3 || (name[0] == '0' && name.size() > 1) || it.value().is_null())
+            continue;
+        int32_t slot = 0;
+        bool digits = true;
+        for (char c : name) {
+            digits = digits && c >= '0' && c <= '9';
+            slot = slot * 10 + (c - '0');
+        }
+        if (digits && slot < static_cast<int32_t>(entries.size()))
+            entries[static_cast<std::size_t>(slot)] = &it.value();
+    }
+}
+
+const Json* FenkVanterAccessor::SlotEntry(std::string_view table, int32_t slot) const {
+    const SlotEntries& entries = table == "tex" ? _texEntries : _imgEntries;
+    if (slot < 0 || slot >= static_cast<int32_t>(entries.size()))
+        return nullptr;
+    return entries[static_cast<std::size_t>(slot)];
 }
 
 std::span<const uint64_t> FenkVanterAccessor::GetCode(uint64_t address, int32_t) {
@@ -170,14 +202,10 @@ int32_t FenkVanterAccessor::TexSlot(int32_t handle, int32_t cbufSlot) {
 }
 
 std::optional<std::string> FenkVanterAccessor::Get(std::string_view table, int32_t slot) const {
-    const Json* map = FindMember(_job, table);
-    if (map == nullptr || !map->is_object())
-        return std::nullopt;
-    std::string name = std::to_string(slot);
-    const Json* entry = FindMember(*map, name);
+    const Json* entry = SlotEntry(table, slot);
     if (entry == nullptr)
         return std::nullopt;
-    std::string what = "\"" + std::string(table) + "\" entry " + name;
+    std::string what = "\"" + std::string(table) + "\" entry " + std::to_string(slot);
     if (entry->is_object()) {
         const Json* type = FindMember(*entry, "type");
         if (type == nullptr)
@@ -238,9 +266,8 @@ TextureFormat FenkVanterAccessor::QueryTextureFormat(int32_t handle, int32_t cbu
     if (slot >= 0)
         _imgQueried.insert(slot);
     std::optional<std::string> text;
-    const Json* img = FindMember(_job, "img");
-    if (img != nullptr && img->is_object() && slot >= 0) {
-        const Json* entry = FindMember(*img, std::to_string(slot));
+    if (slot >= 0) {
+        const Json* entry = SlotEntry("img", slot);
         if (entry != nullptr && entry->is_object()) {
             if (const Json* fmt = FindMember(*entry, "fmt")) {
                 text = ReadString(*fmt, "\"img\" entry " + std::to_string(slot) + " \"fmt\"");

@@ -70,7 +70,12 @@ class FenkVanterAccessor final : public Graphics::Shader::IGpuAccessor {
     int32_t NextBinding() const noexcept { return _nextBinding; }
 
   private:
+    using SlotEntries = std::array<const Json*, 128>;
+
     int32_t Allocate(int32_t count);
+    void IndexSlots(std::string_view table, SlotEntries& entries) const;
+    // Member of "tex" or "img" named by the slot in decimal, or nullptr.
+    const Json* SlotEntry(std::string_view table, int32_t slot) const;
 
     std::span<const uint8_t> _code;
     const Json& _job;
@@ -78,6 +83,8 @@ class FenkVanterAccessor final : public Graphics::Shader::IGpuAccessor {
     std::set<int32_t> _texQueried;
     std::set<int32_t> _imgQueried;
     std::vector<uint8_t> _c1;
+    SlotEntries _texEntries{};
+    SlotEntries _imgEntries{};
     int32_t _nextBinding = 1;
 
     // Backing stores of the spans handed out; valid until the next call of

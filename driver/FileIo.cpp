@@ -1,9 +1,14 @@
 #include "driver/FileIo.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -34,6 +39,22 @@ void CheckPath(const std::string& path) {
     }
 }
 
+const char* KindOfFile(mode_t mode) {
+    if (S_ISDIR(mode))
+        return "a directory";
+    if (S_ISFIFO(mode))
+        return "a FIFO";
+    if (S_ISCHR(mode))
+        return "a character device";
+    if (S_ISBLK(mode))
+        return "a block device";
+    if (S_ISSOCK(mode))
+        return "a socket";
+    if (S_ISLNK(mode))
+        return "a symbolic link";
+    return "a special file";
+}
+
 // Closes on every path out of a function.
 struct Fd {
     int Value;
@@ -48,18 +69,38 @@ struct Fd {
 
 } // namespace
 
-std::vector<uint8_t> ReadAllBytes(const std::string& path) {
+std::vector<uint8_t> ReadAllBytes(const std::string& path, std::size_t maxBytes, std::string_view limitName) {
     CheckPath(path);
-    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a
+    // writer; for a regular file it changes nothing.
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (fd.Value < 0)
         ThrowIo("Cannot open", path, errno);
-    // No fstat first: a directory fails the read with EISDIR all the same,
-    // and code files fit the buffer, so one read and the end-of-file read
-    // are all the system calls a file costs.
-    std::vector<uint8_t> bytes;
-    uint8_t buf[65536];
+    struct stat st {};
+    if (::fstat(fd.Value, &st) != 0)
+        ThrowIo("Cannot read", path, errno);
+    if (!S_ISREG(st.st_mode)) {
+        throw IOException("Cannot read " + QuoteForMessage(path) + ": it is " + KindOfFile(st.st_mode) +
+                          ", not a regular file.");
+    }
+    auto tooLarge = [&](std::size_t size, bool atLeast) {
+        return Common::ArgumentOutOfRangeException(
+            "The file " + QuoteForMessage(path) + " is " + (atLeast ? "more than " : "") + std::to_string(size) +
+            " bytes, more than the " + std::string(limitName) + " of " + std::to_string(maxBytes) + " bytes.");
+    };
+    if (static_cast<uint64_t>(st.st_size) > maxBytes)
+        throw tooLarge(static_cast<std::size_t>(st.st_size), false);
+    // One byte more than the file holds, so that its end shows in the first
+    // read; a file that grows meanwhile is still cut off at the limit.
+    std::vector<uint8_t> bytes(static_cast<std::size_t>(st.st_size) + 1);
+    std::size_t used = 0;
     for (;;) {
-        ssize_t n = ::read(fd.Value, buf, sizeof buf);
+        if (used == bytes.size()) {
+            if (used > maxBytes)
+                throw tooLarge(maxBytes, true);
+            bytes.resize(std::min(bytes.size() * 2, maxBytes + 1));
+        }
+        ssize_t n = ::read(fd.Value, bytes.data() + used, bytes.size() - used);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -67,13 +108,14 @@ std::vector<uint8_t> ReadAllBytes(const std::string& path) {
         }
         if (n == 0)
             break;
-        bytes.insert(bytes.end(), buf, buf + n);
+        used += static_cast<std::size_t>(n);
     }
+    bytes.resize(used);
     return bytes;
 }
 
-std::string ReadAllText(const std::string& path) {
-    std::vector<uint8_t> bytes = ReadAllBytes(path);
+std::string ReadAllText(const std::string& path, std::size_t maxBytes, std::string_view limitName) {
+    std::vector<uint8_t> bytes = ReadAllBytes(path, maxBytes, limitName);
     return std::string(bytes.begin(), bytes.end());
 }
 
@@ -92,62 +134,6 @@ void CreateDirectories(const std::string& path) {
         ThrowIo("Cannot create directory", path, ec.value());
     if (!std::filesystem::is_directory(path, ec))
         ThrowIo("Cannot create directory", path, ENOTDIR);
-}
-
-void WriteAllBytesAtomically(const std::string& path, std::string_view bytes) {
-    CheckPath(path);
-    // The process id never changes while the tool runs; asking the kernel
-    // for it per file was two system calls per job.
-    static const std::string pidSuffix = ".tmp" + std::to_string(::getpid());
-    std::string temp;
-    temp.reserve(path.size() + pidSuffix.size());
-    temp.append(path).append(pidSuffix);
-    {
-        Fd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-        if (fd.Value < 0)
-            ThrowIo("Cannot write", path, errno);
-        const char* p = bytes.data();
-        std::size_t left = bytes.size();
-        while (left > 0) {
-            ssize_t n = ::write(fd.Value, p, left);
-            if (n < 0) {
-                if (errno == EINTR)
-                    continue;
-                int err = errno;
-                ::unlink(temp.c_str());
-                ThrowIo("Cannot write", path, err);
-            }
-            p += n;
-            left -= static_cast<std::size_t>(n);
-        }
-        int closed = ::close(fd.Value);
-        fd.Value = -1;
-        if (closed != 0) {
-            int err = errno;
-            ::unlink(temp.c_str());
-            ThrowIo("Cannot write", path, err);
-        }
-    }
-    // Replacing an existing file by swapping it with the new one keeps the
-    // replacement atomic but avoids the forced write-back that ext4 starts
-    // when a rename overwrites a file (a disk round trip per output file,
-    // which dominated a serve run). The old contents end up under the
-    // temporary name and are unlinked. The swap is tried first, without
-    // looking at what is in the way: unlinking the swapped-out entry fails
-    // only for a directory, which is then swapped back and reported by the
-    // plain rename, like everything else the swap cannot take - no file yet,
-    // a file system without exchange.
-    if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, path.c_str(), RENAME_EXCHANGE) == 0) {
-        if (::unlink(temp.c_str()) == 0 || errno != EISDIR)
-            return;
-        if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, path.c_str(), RENAME_EXCHANGE) != 0)
-            ThrowIo("Cannot write", path, errno);
-    }
-    if (::rename(temp.c_str(), path.c_str()) != 0) {
-        int err = errno;
-        ::unlink(temp.c_str());
-        ThrowIo("Cannot write", path, err);
-    }
 }
 
 void CheckKeyStaysInside(std::string_view key) {
@@ -178,6 +164,279 @@ std::string JoinPath(const std::string& dir, const std::string& name) {
     if (dir.back() == '/')
         return dir + name;
     return dir + "/" + name;
+}
+
+namespace {
+
+constexpr std::string_view TempPrefix = ".fenkvanter-";
+constexpr std::string_view TempSuffix = ".tmp";
+
+// Waiting for another writer of the same directory: it holds the lock for a
+// few file operations, so a lock held longer than this is someone else's.
+constexpr int LockWaitMilliseconds = 10000;
+
+// Holds the directory's advisory lock for one result.
+struct DirectoryLock {
+    int Fd;
+    DirectoryLock(int fd, const std::string& shownPath) : Fd(fd) {
+        for (int waited = 0;; waited++) {
+            if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+                return;
+            int err = errno;
+            if (err == EINTR)
+                continue;
+            if (err != EWOULDBLOCK) {
+                // A file system without locks: nothing to take turns with.
+                Fd = -1;
+                return;
+            }
+            if (waited >= LockWaitMilliseconds) {
+                throw IOException("Cannot write in " + QuoteForMessage(shownPath) +
+                                  ": another process has held its lock for " +
+                                  std::to_string(LockWaitMilliseconds / 1000) + " s.");
+            }
+            ::usleep(1000);
+        }
+    }
+    DirectoryLock(const DirectoryLock&) = delete;
+    DirectoryLock& operator=(const DirectoryLock&) = delete;
+    ~DirectoryLock() {
+        if (Fd >= 0)
+            ::flock(Fd, LOCK_UN);
+    }
+};
+
+bool IsHex(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); }
+
+} // namespace
+
+OutputWriter::OutputWriter() : _pid(::getpid()) {}
+
+OutputWriter::~OutputWriter() {
+    if (_dirFd >= 0)
+        ::close(_dirFd);
+}
+
+void OutputWriter::Open(const std::string& path) {
+    CreateDirectories(path);
+    struct stat st {};
+    if (_dirFd >= 0 && path == _path && ::stat(path.c_str(), &st) == 0 && st.st_dev == _device && st.st_ino == _inode) {
+        return;
+    }
+    Fd fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.Value < 0)
+        ThrowIo("Cannot open directory", path, errno);
+    if (::fstat(fd.Value, &st) != 0)
+        ThrowIo("Cannot open directory", path, errno);
+    if (_dirFd >= 0)
+        ::close(_dirFd);
+    _dirFd = fd.Value;
+    fd.Value = -1;
+    _path = path;
+    _device = st.st_dev;
+    _inode = st.st_ino;
+}
+
+bool OutputWriter::IsTemporaryName(std::string_view name, pid_t& pid) {
+    if (!name.starts_with(TempPrefix) || !name.ends_with(TempSuffix))
+        return false;
+    name.remove_prefix(TempPrefix.size());
+    name.remove_suffix(TempSuffix.size());
+    std::size_t dash = name.find('-');
+    if (dash == 0 || dash == std::string_view::npos || dash > 9 || name.size() - dash - 1 != 16)
+        return false;
+    int64_t value = 0;
+    for (char c : name.substr(0, dash)) {
+        if (c < '0' || c > '9')
+            return false;
+        value = value * 10 + (c - '0');
+    }
+    for (char c : name.substr(dash + 1)) {
+        if (!IsHex(c))
+            return false;
+    }
+    pid = static_cast<pid_t>(value);
+    return true;
+}
+
+std::string OutputWriter::MakeTemporaryName() {
+    if (_randomLeft == 0) {
+        // The kernel's generator: nobody can guess the next name, and one
+        // call serves many files.
+        std::size_t got = 0;
+        auto* bytes = reinterpret_cast<unsigned char*>(_random);
+        while (got < sizeof _random) {
+            ssize_t n = ::getrandom(bytes + got, sizeof _random - got, 0);
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                ThrowIo("Cannot make a temporary name in", _path, errno);
+            }
+            got += static_cast<std::size_t>(n);
+        }
+        _randomLeft = std::size(_random);
+    }
+    uint64_t value = _random[--_randomLeft];
+    char digits[16];
+    for (int i = 15; i >= 0; i--) {
+        digits[i] = "0123456789abcdef"[value & 15];
+        value >>= 4;
+    }
+    std::string name;
+    name.reserve(TempPrefix.size() + 10 + 1 + 16 + TempSuffix.size());
+    name.append(TempPrefix).append(std::to_string(_pid)).append("-").append(digits, 16).append(TempSuffix);
+    return name;
+}
+
+void OutputWriter::RemoveStaleTemporaries(int dirFd) {
+    int listFd = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listFd < 0)
+        return;
+    DIR* dir = ::fdopendir(listFd);
+    if (dir == nullptr) {
+        ::close(listFd);
+        return;
+    }
+    // Names first, removal after: removing while reading could skip entries.
+    std::vector<std::string> stale;
+    while (const dirent* entry = ::readdir(dir)) {
+        pid_t pid = 0;
+        if (!IsTemporaryName(entry->d_name, pid))
+            continue;
+        // Only temporaries of processes that have ended: another live
+        // process may be about to rename its own. This process has written
+        // nothing here yet, so one with its own id is from an earlier one.
+        if (pid == _pid || (::kill(pid, 0) != 0 && errno == ESRCH))
+            stale.emplace_back(entry->d_name);
+    }
+    ::closedir(dir);
+    for (const std::string& name : stale) {
+        struct stat st {};
+        if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
+            ::unlinkat(dirFd, name.c_str(), 0);
+    }
+}
+
+void OutputWriter::WriteFile(int dirFd, const std::string& name, std::string_view bytes, const std::string& shownPath) {
+    std::string temp;
+    Fd fd(-1);
+    for (int attempt = 0; fd.Value < 0; attempt++) {
+        temp = MakeTemporaryName();
+        fd.Value = ::openat(dirFd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (fd.Value < 0 && (errno != EEXIST || attempt == 8))
+            ThrowIo("Cannot write", shownPath, errno);
+    }
+    auto fail = [&](int err) {
+        ::unlinkat(dirFd, temp.c_str(), 0);
+        ThrowIo("Cannot write", shownPath, err);
+    };
+    const char* p = bytes.data();
+    std::size_t left = bytes.size();
+    while (left > 0) {
+        ssize_t n = ::write(fd.Value, p, left);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            fail(errno);
+        }
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    int closed = ::close(fd.Value);
+    fd.Value = -1;
+    if (closed != 0)
+        fail(errno);
+    // Never replaces: the old file was removed before, and whatever stands
+    // under the name now is not ours to replace.
+    if (::renameat2(dirFd, temp.c_str(), dirFd, name.c_str(), RENAME_NOREPLACE) == 0)
+        return;
+    int err = errno;
+    if (err == EINVAL || err == ENOSYS) {
+        // A file system without the no-replace rename: a hard link fails in
+        // the same way when the name is taken.
+        if (::linkat(dirFd, temp.c_str(), dirFd, name.c_str(), 0) == 0) {
+            ::unlinkat(dirFd, temp.c_str(), 0);
+            return;
+        }
+        err = errno;
+    }
+    if (err == EEXIST) {
+        ::unlinkat(dirFd, temp.c_str(), 0);
+        struct stat st {};
+        std::string what = "something else";
+        if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISREG(st.st_mode))
+            what = KindOfFile(st.st_mode);
+        throw IOException("Cannot write " + QuoteForMessage(shownPath) + ": " + what +
+                          " is in the way, and only regular files are replaced.");
+    }
+    fail(err);
+}
+
+void OutputWriter::WriteResult(std::string_view key, std::span<const OutputFile> files) {
+    if (_dirFd < 0)
+        throw Common::InvalidOperationException("No output directory is open.");
+    std::size_t slash = key.rfind('/');
+    std::string_view subdirectories = slash == std::string_view::npos ? std::string_view() : key.substr(0, slash);
+    std::string stem(slash == std::string_view::npos ? key : key.substr(slash + 1));
+
+    // Walk down to the key's directory without following links.
+    int dirFd = _dirFd;
+    Fd owned(-1);
+    std::size_t start = 0;
+    while (start < subdirectories.size()) {
+        std::size_t end = subdirectories.find('/', start);
+        if (end == std::string_view::npos)
+            end = subdirectories.size();
+        std::string part(subdirectories.substr(start, end - start));
+        start = end + 1;
+        if (part.empty() || part == ".")
+            continue;
+        int next = ::openat(dirFd, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (next < 0) {
+            int err = errno;
+            std::string shown = JoinPath(_path, std::string(key.substr(0, end)));
+            if (err == ELOOP || err == ENOTDIR) {
+                throw IOException("Cannot write below " + QuoteForMessage(shown) +
+                                  ": it is a symbolic link or no directory; a job key may only name real "
+                                  "subdirectories of the output directory.");
+            }
+            ThrowIo("Cannot open directory", shown, err);
+        }
+        if (owned.Value >= 0)
+            ::close(owned.Value);
+        owned.Value = next;
+        dirFd = next;
+    }
+
+    std::pair<dev_t, ino_t> id{_device, _inode};
+    if (dirFd != _dirFd) {
+        struct stat st {};
+        if (::fstat(dirFd, &st) != 0)
+            ThrowIo("Cannot open directory", JoinPath(_path, std::string(subdirectories)), errno);
+        id = {st.st_dev, st.st_ino};
+    }
+    if (_cleaned.insert(id).second)
+        RemoveStaleTemporaries(dirFd);
+
+    std::string keyText(key);
+    DirectoryLock lock(dirFd, JoinPath(_path, std::string(subdirectories)));
+
+    // The old result goes first, commit record first, so that from here on
+    // no reader can take the old commit record for the new files. Only
+    // regular files are removed; anything else makes the write fail below.
+    std::vector<std::string> names;
+    names.reserve(files.size());
+    for (const OutputFile& file : files)
+        names.push_back(stem + std::string(file.Suffix));
+    for (std::size_t i = names.size(); i-- > 0;) {
+        struct stat st {};
+        if (::fstatat(dirFd, names[i].c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
+            ::unlinkat(dirFd, names[i].c_str(), 0) != 0 && errno != ENOENT) {
+            ThrowIo("Cannot replace", JoinPath(_path, keyText + std::string(files[i].Suffix)), errno);
+        }
+    }
+    for (std::size_t i = 0; i < files.size(); i++)
+        WriteFile(dirFd, names[i], files[i].Bytes, JoinPath(_path, keyText + std::string(files[i].Suffix)));
 }
 
 } // namespace Zerivox::FenkVanter

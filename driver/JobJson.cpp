@@ -1,12 +1,126 @@
 #include "driver/JobJson.h"
 
+#include <cstring>
 #include <limits>
+#include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "Zerivox.Common/Exceptions.h"
 
 namespace Zerivox::FenkVanter {
 
 using Common::JsonException;
+
+namespace {
+
+// Builds the document from parser events. nlohmann's own builder inserts
+// every object member through a linear search of the members so far (the
+// ordered object is a vector), which makes an object of n members cost n^2;
+// this builder keeps the same result - members in document order, a repeated
+// name keeps its first place and takes the last value - but finds repeats
+// through a hash index once an object grows past a few members.
+class DocumentBuilder : public nlohmann::json_sax<Json> {
+  public:
+    Json Root;
+
+    bool null() override { return Put(Json(nullptr)); }
+    bool boolean(bool v) override { return Put(Json(v)); }
+    bool number_integer(number_integer_t v) override { return Put(Json(v)); }
+    bool number_unsigned(number_unsigned_t v) override { return Put(Json(v)); }
+    bool number_float(number_float_t v, const string_t&) override { return Put(Json(v)); }
+    bool string(string_t& v) override { return Put(Json(std::move(v))); }
+    bool binary(binary_t&) override { throw JsonException("Invalid JSON: binary values are not JSON text."); }
+
+    bool start_object(std::size_t) override { return Open(Json::object()); }
+    bool start_array(std::size_t) override { return Open(Json::array()); }
+    bool end_object() override { return Close(); }
+    bool end_array() override { return Close(); }
+
+    bool key(string_t& name) override {
+        Level& level = _stack.back();
+        Members& members = level.Value->get_ref<Json::object_t&>();
+        constexpr std::size_t IndexFrom = 8;
+        if (level.Index.empty() && members.size() >= IndexFrom) {
+            for (std::size_t i = 0; i < members.size(); i++)
+                level.Index.emplace(members[i].first, i);
+        }
+        std::size_t slot = members.size();
+        if (!level.Index.empty()) {
+            auto [it, added] = level.Index.emplace(name, slot);
+            slot = it->second;
+        } else {
+            for (std::size_t i = 0; i < members.size(); i++) {
+                if (members[i].first == name) {
+                    slot = i;
+                    break;
+                }
+            }
+        }
+        if (slot == members.size())
+            members.emplace_back(std::move(name), Json());
+        level.Slot = slot;
+        return true;
+    }
+
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& e) override {
+        throw JsonException(std::string("Invalid JSON: ") + e.what());
+    }
+
+  private:
+    // The ordered object is a vector of members underneath; appending to it
+    // directly skips the search that its own insertion makes.
+    using Members = std::vector<std::pair<const std::string, Json>>;
+
+    struct Level {
+        Json* Value = nullptr;
+        std::size_t Slot = 0;
+        std::unordered_map<std::string, std::size_t> Index;
+    };
+
+    // Where the next value goes: the root, the end of the open array, or the
+    // member the last key named.
+    Json& Target() {
+        if (_stack.empty())
+            return Root;
+        Level& level = _stack.back();
+        if (level.Value->is_array()) {
+            auto& elements = level.Value->get_ref<Json::array_t&>();
+            return elements.emplace_back();
+        }
+        Members& members = level.Value->get_ref<Json::object_t&>();
+        return members[level.Slot].second;
+    }
+
+    bool Put(Json&& value) {
+        Target() = std::move(value);
+        return true;
+    }
+
+    bool Open(Json&& container) {
+        // The parser keeps its own stack, so deep input cannot overflow ours;
+        // the limit keeps documents to the shape jobs can have.
+        if (_stack.size() >= static_cast<std::size_t>(MaxJsonDepth)) {
+            throw JsonException("The JSON nesting is deeper than " + std::to_string(MaxJsonDepth) + " levels.");
+        }
+        Json& target = Target();
+        target = std::move(container);
+        // A container's children are only added while it is the innermost
+        // open one, so the pointers on the stack stay valid.
+        Level& level = _stack.emplace_back();
+        level.Value = &target;
+        return true;
+    }
+
+    bool Close() {
+        _stack.pop_back();
+        return true;
+    }
+
+    std::vector<Level> _stack;
+};
+
+} // namespace
 
 Json ParseJson(std::string_view text, bool skipByteOrderMark) {
     constexpr std::string_view Bom = "\xEF\xBB\xBF";
@@ -15,21 +129,21 @@ Json ParseJson(std::string_view text, bool skipByteOrderMark) {
             throw JsonException("A byte-order mark is not allowed here.");
         text.remove_prefix(Bom.size());
     }
-    // The parser keeps its own stack, so deep input cannot overflow ours; the
-    // limit keeps documents to the shape jobs can have.
-    auto limitDepth = [](int depth, Json::parse_event_t event, Json&) {
-        if ((event == Json::parse_event_t::object_start || event == Json::parse_event_t::array_start) &&
-            depth >= MaxJsonDepth) {
-            throw JsonException("The JSON nesting is deeper than " + std::to_string(MaxJsonDepth) + " levels.");
-        }
-        return true;
-    };
+    // The parser reads a NUL byte as the end of the input and would ignore
+    // whatever follows it. JSON text never holds one (a string must escape
+    // it), so one anywhere makes the document invalid.
+    if (std::memchr(text.data(), 0, text.size()) != nullptr) {
+        throw JsonException("Invalid JSON: the text holds a NUL byte at offset " + std::to_string(text.find('\0')) +
+                            ".");
+    }
+    DocumentBuilder builder;
     try {
-        return Json::parse(text.begin(), text.end(), limitDepth, /*allow_exceptions=*/true,
-                           /*ignore_comments=*/false);
+        Json::sax_parse(text.begin(), text.end(), &builder, nlohmann::detail::input_format_t::json,
+                        /*strict=*/true, /*ignore_comments=*/false);
     } catch (const nlohmann::json::exception& e) {
         throw JsonException(std::string("Invalid JSON: ") + e.what());
     }
+    return std::move(builder.Root);
 }
 
 const Json* FindMember(const Json& object, std::string_view name) {

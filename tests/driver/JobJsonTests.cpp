@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 
 #include "Zerivox.Common/Exceptions.h"
@@ -35,6 +36,11 @@ TEST(JobJson, StrictParsing) {
         {Nested(MaxJsonDepth), true, true},
         {Nested(MaxJsonDepth + 1), true, false},
         {Nested(100000), true, false}, // rejected without deep recursion
+        // The parser would stop at a NUL and ignore the rest.
+        {std::string("[1]\0garbage", 11), true, false},
+        {std::string("[1,\0 2]", 7), true, false},
+        {std::string("[\"a\0\"]", 6), true, false},
+        {"[1] x", true, false},
     };
     for (const Case& c : cases) {
         std::string shown = c.Text.substr(0, 40);
@@ -67,11 +73,40 @@ TEST(JobJson, TypedReads) {
 }
 
 TEST(JobJson, ObjectsKeepDocumentOrder) {
-    Json j = ParseJson(R"({"3":"a","1":"b","2":"c"})", false);
-    std::string order;
-    for (auto it = j.begin(); it != j.end(); ++it)
-        order += it.key();
-    EXPECT_EQ(order, "312");
+    // A repeated name keeps its first place and takes its last value, in
+    // small objects and in large ones alike.
+    for (int extra : {0, 20}) {
+        std::string text = R"({"3":"a","1":"b","2":"c")";
+        std::string expected = "312";
+        for (int i = 0; i < extra; i++) {
+            text += ",\"x" + std::to_string(i) + "\":" + std::to_string(i);
+            expected += "x" + std::to_string(i);
+        }
+        text += R"(,"1":{"n":[1,{"1":2,"1":3}]}})";
+        Json j = ParseJson(text, false);
+        std::string order;
+        for (auto it = j.begin(); it != j.end(); ++it)
+            order += it.key();
+        EXPECT_EQ(order, expected);
+        EXPECT_EQ(j["1"].dump(), R"({"n":[1,{"1":3}]})");
+        EXPECT_EQ(j.size(), 3u + static_cast<std::size_t>(extra));
+    }
+}
+
+// Objects and arrays of millions of members parse in linear time: a
+// quadratic parser takes minutes for this one.
+TEST(JobJson, LargeObjectsParseInLinearTime) {
+    constexpr int Members = 300000;
+    std::string text = "{";
+    for (int i = 0; i < Members; i++)
+        text += (i ? ",\"" : "\"") + std::to_string(i) + "\":" + std::to_string(i);
+    text += "}";
+    auto start = std::chrono::steady_clock::now();
+    Json j = ParseJson(text, false);
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(j.size(), static_cast<std::size_t>(Members));
+    EXPECT_EQ(GetInt(j, "299999"), 299999);
+    EXPECT_LT(seconds, 10.0);
 }
 
 TEST(JobJson, QuotedUserTextCannotSplitALine) {

@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
 """Writes a generated compute shader code file for the size benchmarks.
 
-gen_shader.py straight|nested N OUT.bin
+gen_shader.py straight|nested N OUT.bin [MAX_DEPTH]
   straight: N dependent integer adds in one block.
-  nested:   N/4 if-levels, each closing after all inner ones (nesting depth
-            N/4), about N instructions in all.
+  nested:   N/4 if-levels, each closing after all inner ones, in nests of at
+            most MAX_DEPTH (default 1000) levels one after another (the
+            translator refuses nesting past 1023), about N instructions in all.
 Every result feeds one global store, so nothing is dead code.
 """
 import struct
@@ -26,6 +27,7 @@ EPILOGUE = [
     0xE2400FFFFF87000F,  # branch to self
 ]
 NOP = 0x50B0000000070F00
+MAX_DEPTH = 1000
 
 
 def iadd_r4(imm):
@@ -43,24 +45,29 @@ def addr(index):
 
 def main():
     kind, n, out = sys.argv[1], int(sys.argv[2]), sys.argv[3]
+    max_depth = int(sys.argv[4]) if len(sys.argv) > 4 else MAX_DEPTH
     ins = list(PROLOGUE)
     if kind == "straight":
         ins += [iadd_r4(1 + i % 7) for i in range(n)]
     elif kind == "nested":
-        depth = max(1, n // 4)
-        branches = []
-        for i in range(depth):
-            ins.append(isetp_ne_p0_r4(i))
-            branches.append(len(ins))
-            ins.append(None)  # @p0 bra, patched below
-            ins.append(iadd_r4(1))
-        targets = [0] * depth
-        for i in reversed(range(depth)):
-            targets[i] = len(ins)
-            ins.append(iadd_r4(3))
-        for i, at in enumerate(branches):
-            off = addr(targets[i]) - (addr(at) + 8)
-            ins[at] = 0xE240000000000000 | (off & 0xFFFFFF) << 20 | 0xF
+        levels = max(1, n // 4)
+        done = 0
+        while done < levels:
+            depth = min(max_depth, levels - done)
+            branches = []
+            for i in range(depth):
+                ins.append(isetp_ne_p0_r4(done + i))
+                branches.append(len(ins))
+                ins.append(None)  # @p0 bra, patched below
+                ins.append(iadd_r4(1))
+            targets = [0] * depth
+            for i in reversed(range(depth)):
+                targets[i] = len(ins)
+                ins.append(iadd_r4(3))
+            for i, at in enumerate(branches):
+                off = addr(targets[i]) - (addr(at) + 8)
+                ins[at] = 0xE240000000000000 | (off & 0xFFFFFF) << 20 | 0xF
+            done += depth
     else:
         sys.exit("kind must be straight or nested")
     ins += EPILOGUE

@@ -28,7 +28,7 @@ fail() {
 # directory, a link from inside the output directory to outside it, and a
 # directory where a module should go.
 python3 "$ROOT/bench/gen_shader.py" straight 8 ok.bin
-python3 "$ROOT/bench/gen_shader.py" nested 4200 nested.bin # 1,050 levels
+python3 "$ROOT/bench/gen_shader.py" nested 4200 nested.bin 1050 # one nest of 1,050 levels
 python3 - <<'PY'
 import struct
 CTRL, EXIT, RET = 0x001F9800FCC007E6, 0xE30000000007000F, 0xE32000000007000F

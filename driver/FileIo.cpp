@@ -218,11 +218,17 @@ OutputWriter::~OutputWriter() {
 }
 
 void OutputWriter::Open(const std::string& path) {
-    CreateDirectories(path);
+    if (path.empty())
+        throw IOException("The output directory path is empty.");
+    CheckPath(path);
+    // Serve mode names the same directory in every request: one stat tells
+    // that it is still the directory already open.
     struct stat st {};
-    if (_dirFd >= 0 && path == _path && ::stat(path.c_str(), &st) == 0 && st.st_dev == _device && st.st_ino == _inode) {
+    bool isDirectory = ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    if (isDirectory && _dirFd >= 0 && path == _path && st.st_dev == _device && st.st_ino == _inode)
         return;
-    }
+    if (!isDirectory)
+        CreateDirectories(path);
     Fd fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.Value < 0)
         ThrowIo("Cannot open directory", path, errno);

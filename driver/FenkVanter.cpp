@@ -103,14 +103,10 @@ std::optional<std::string> FenkVanter::Translate(const Json& job, const std::str
 int FenkVanter::RunOneShot(const std::string& jobsPath, const std::string& outDir) {
     Json jobs;
     try {
-        jobs = ParseJson(ReadAllText(jobsPath, MaxJobsFileBytes, "jobs file size limit"), /*skipByteOrderMark=*/true);
+        jobs = ParseJson(ReadAllText(jobsPath, MaxJobsFileBytes, "jobs file size limit"), /*skipByteOrderMark=*/true,
+                         MaxJobs);
         if (!jobs.is_array())
             throw Common::JsonException("The jobs file must hold a JSON array.");
-        if (jobs.size() > MaxJobs) {
-            throw Common::ArgumentOutOfRangeException("The jobs file holds " + std::to_string(jobs.size()) +
-                                                      " jobs, more than the job count limit of " +
-                                                      std::to_string(MaxJobs) + ".");
-        }
         _output.Open(outDir);
     } catch (const std::exception& e) {
         _err << "fenkvanter: " << Common::ErrorText(e) << Eol;

@@ -22,6 +22,8 @@ namespace {
 // through a hash index once an object grows past a few members.
 class DocumentBuilder : public nlohmann::json_sax<Json> {
   public:
+    explicit DocumentBuilder(std::size_t maxRootElements) : _maxRootElements(maxRootElements) {}
+
     Json Root;
 
     bool null() override { return Put(Json(nullptr)); }
@@ -86,6 +88,11 @@ class DocumentBuilder : public nlohmann::json_sax<Json> {
         Level& level = _stack.back();
         if (level.Value->is_array()) {
             auto& elements = level.Value->get_ref<Json::array_t&>();
+            if (_stack.size() == 1 && elements.size() == _maxRootElements) {
+                throw Common::ArgumentOutOfRangeException("The document holds more than " +
+                                                          std::to_string(_maxRootElements) +
+                                                          " elements, past the job count limit.");
+            }
             return elements.emplace_back();
         }
         Members& members = level.Value->get_ref<Json::object_t&>();
@@ -118,11 +125,12 @@ class DocumentBuilder : public nlohmann::json_sax<Json> {
     }
 
     std::vector<Level> _stack;
+    std::size_t _maxRootElements;
 };
 
 } // namespace
 
-Json ParseJson(std::string_view text, bool skipByteOrderMark) {
+Json ParseJson(std::string_view text, bool skipByteOrderMark, std::size_t maxRootElements) {
     constexpr std::string_view Bom = "\xEF\xBB\xBF";
     if (text.starts_with(Bom)) {
         if (!skipByteOrderMark)
@@ -136,7 +144,7 @@ Json ParseJson(std::string_view text, bool skipByteOrderMark) {
         throw JsonException("Invalid JSON: the text holds a NUL byte at offset " + std::to_string(text.find('\0')) +
                             ".");
     }
-    DocumentBuilder builder;
+    DocumentBuilder builder(maxRootElements);
     try {
         Json::sax_parse(text.begin(), text.end(), &builder, nlohmann::detail::input_format_t::json,
                         /*strict=*/true, /*ignore_comments=*/false);

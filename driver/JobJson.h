@@ -2,7 +2,9 @@
 // Strict reading of job JSON. Everything here is user input: malformed text,
 // wrong member kinds and out-of-range numbers raise typed errors that fail
 // the job (or the run), never undefined behaviour.
+#include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,9 +21,13 @@ using Json = nlohmann::ordered_json;
 inline constexpr int MaxJsonDepth = 64;
 
 // Parses strict JSON (no comments, no trailing commas, nesting at most
-// MaxJsonDepth). A leading UTF-8 byte-order mark is skipped only when
-// skipByteOrderMark is set. Throws JsonException.
-Json ParseJson(std::string_view text, bool skipByteOrderMark);
+// MaxJsonDepth, no NUL byte anywhere). A leading UTF-8 byte-order mark is
+// skipped only when skipByteOrderMark is set. Throws JsonException; a root
+// array of more than maxRootElements elements (the jobs of a jobs file)
+// throws ArgumentOutOfRangeException as soon as the parser meets one more.
+// Time and memory are linear in the text, however many members an object has.
+Json ParseJson(std::string_view text, bool skipByteOrderMark,
+               std::size_t maxRootElements = std::numeric_limits<std::size_t>::max());
 
 // The member `name` of an object, or nullptr when it is absent or JSON null
 // (null counts as absent everywhere). `object` must be an object.

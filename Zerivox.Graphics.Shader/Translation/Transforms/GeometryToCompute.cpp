@@ -140,13 +140,49 @@ void GenerateEmitVertex(InsertionPoint& at, const ShaderDefinitions& definitions
     }
 }
 
+// Ends the current strip with a restart index. On a strip without vertices
+// (none written yet, or the entry before is a restart) the real pipeline
+// does nothing, and neither does this: the restart then only rewrites the
+// entry before it (or the first entry, which the next vertex or the
+// epilogue overwrites) and the count stays. Repeated calls therefore cost no
+// index slots, so they cannot push this invocation's entries into the next
+// invocation's slots.
 void GenerateEndPrimitive(InsertionPoint& at, const ShaderDefinitions& definitions,
                           const ResourceManager& resourceManager) {
-    Operand* slot = GenerateIndexSlot(at, definitions, resourceManager);
-    Operand* indexBuffer = at.Const(resourceManager.Reservations().GeometryIndexOutputStorageBufferBinding);
+    const int32_t stride = definitions.GetGeometryOutputIndexBufferStridePerInstance();
+    const int32_t perPrimitive = static_cast<int32_t>(static_cast<uint32_t>(stride) *
+                                                      static_cast<uint32_t>(definitions.ThreadsPerInputPrimitive));
+    const int32_t countId = resourceManager.LocalGeometryOutputIndexCountMemoryId;
+    const int32_t indexBinding = resourceManager.Reservations().GeometryIndexOutputStorageBufferBinding;
+
+    Operand* loadId = at.Const(countId);
+    Operand* written = at.Load(StorageKind::LocalMemory, {loadId});
+    Operand* base = GenerateBaseOffset(at, resourceManager, perPrimitive, stride);
+    Operand* zero = at.Const(0);
+    Operand* any = at.Op(Instruction::CompareNotEqual, {written, zero});
+    Operand* one = at.Const(1);
+    Operand* last = at.Op(Instruction::Subtract, {written, one});
+    Operand* first = at.Const(0);
+    Operand* previousEntry = at.Op(Instruction::ConditionalSelect, {any, last, first});
+    Operand* previousSlot = at.Op(Instruction::Add, {base, previousEntry});
+    Operand* readBuffer = at.Const(indexBinding);
+    Operand* readField = at.Const(0);
+    Operand* previous = at.Load(StorageKind::StorageBuffer, {readBuffer, readField, previousSlot});
+    Operand* restartIndex = at.Const(RestartIndex);
+    Operand* afterVertex = at.Op(Instruction::CompareNotEqual, {previous, restartIndex});
+    Operand* open = at.Op(Instruction::LogicalAnd, {any, afterVertex});
+    Operand* nextSlot = at.Op(Instruction::Add, {base, written});
+    Operand* slot = at.Op(Instruction::ConditionalSelect, {open, nextSlot, previousSlot});
+    Operand* buffer = at.Const(indexBinding);
     Operand* field = at.Const(0);
     Operand* restart = at.Const(RestartIndex);
-    at.Store(StorageKind::StorageBuffer, {indexBuffer, field, slot, restart});
+    at.Store(StorageKind::StorageBuffer, {buffer, field, slot, restart});
+    Operand* taken = at.Const(1);
+    Operand* kept = at.Const(0);
+    Operand* step = at.Op(Instruction::ConditionalSelect, {open, taken, kept});
+    Operand* count = at.Op(Instruction::Add, {written, step});
+    Operand* storeId = at.Const(countId);
+    at.Store(StorageKind::LocalMemory, {storeId, count});
 }
 
 // The output initialisation clears all eight clip distances once a shader

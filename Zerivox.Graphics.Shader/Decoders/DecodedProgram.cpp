@@ -28,7 +28,8 @@ DecodedFunction* DecodedProgram::GetFunctionByAddress(uint64_t address) const {
 }
 
 Translation::IoUsage DecodedProgram::GetIoUsage() const {
-    return Translation::IoUsage(UsedFeatures, ClipDistancesWritten, AttributeUsage.UsedOutputAttributes);
+    return Translation::IoUsage(UsedFeatures, ClipDistancesWritten, AttributeUsage.UsedOutputAttributes,
+                                PrimitiveIdWritten);
 }
 
 Block* DecodedProgram::CreateBlock(uint64_t address) { return &_storage->Blocks.emplace_back(address); }

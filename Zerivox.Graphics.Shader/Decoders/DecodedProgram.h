@@ -41,6 +41,8 @@ class DecodedProgram {
     Translation::AttributeUsage AttributeUsage;
     Translation::FeatureFlags UsedFeatures = Translation::FeatureFlags::None;
     uint8_t ClipDistancesWritten = 0;
+    // A geometry shader writes the primitive id output (attribute 0x060).
+    bool PrimitiveIdWritten = false;
     // Bytes of constant buffer 1 that jump tables were read from (highest
     // offset read + 4), 0 when none.
     int32_t Cb1Size = 0;

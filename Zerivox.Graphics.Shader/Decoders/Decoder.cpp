@@ -204,6 +204,8 @@ void SetUserAttributeUses(Decoder::Context& context, Translation::ShaderDefiniti
                 program.UsedFeatures |= FeatureFlags::ViewportIndex;
             } else if (o == 0x3A0 && stage != ShaderStage::Fragment) {
                 program.UsedFeatures |= FeatureFlags::ViewportMask;
+            } else if (o == 0x60 && stage == ShaderStage::Geometry) {
+                program.PrimitiveIdWritten = true;
             } else if (o >= 0x2C0 && o <= 0x2DC && (o & 3) == 0 &&
                        (stage == ShaderStage::Vertex || stage == ShaderStage::TessellationControl ||
                         stage == ShaderStage::TessellationEvaluation || stage == ShaderStage::Geometry)) {

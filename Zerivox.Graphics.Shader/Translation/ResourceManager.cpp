@@ -37,6 +37,23 @@ std::string Hex(int32_t value) {
     return text;
 }
 
+// Buffers are known to the IR and the back ends by binding alone, and the host
+// numbers them from one space, so a number handed out twice - or one the
+// translator set aside for its own buffers (the support buffer, and with a
+// stage run as compute "vb_info" and the vertex and geometry output buffers,
+// whatever their set) - would make two buffers one. The host must start
+// above the reserved numbers.
+void RequireFreeBufferBinding(const StructuredIr::ShaderProperties& properties, int32_t binding, const char* what,
+                              int32_t index) {
+    const BufferDefinition* taken = properties.ConstantBuffers().Find(binding);
+    if (taken == nullptr) taken = properties.StorageBuffers().Find(binding);
+    if (taken != nullptr) {
+        throw Common::InvalidOperationException("The host gave " + std::string(what) + " " + std::to_string(index) +
+                                                " binding " + std::to_string(binding) + ", which \"" + taken->Name +
+                                                "\" already uses.");
+    }
+}
+
 StructureType DataArrayType(AggregateType elementType, int32_t length) {
     return StructureType({StructureField(AggregateType::Array | elementType, "data", length)});
 }
@@ -123,6 +140,7 @@ int32_t ResourceManager::GetConstantBufferBinding(int32_t slot) {
     SetBindingPair& pair = _cbSlotToBindingMap[static_cast<std::size_t>(slot)];
     if (pair.Binding < 0) {
         int32_t binding = _gpuAccessor->AllocateConstantBufferBinding(slot);
+        RequireFreeBufferBinding(_properties, binding, "constant buffer slot", slot);
         pair = SetBindingPair(0, binding);
         _properties.AddOrUpdateConstantBuffer(
             BufferDefinition(BufferLayout::Std140, 0, binding, _stagePrefix + "_c" + std::to_string(slot),
@@ -171,6 +189,7 @@ bool ResourceManager::TryGetStorageBufferBinding(int32_t cbSlot, int32_t cbOffse
     SetBindingPair& pair = _sbSlotToBindingMap[static_cast<std::size_t>(index)];
     if (pair.Binding < 0) {
         int32_t newBinding = _gpuAccessor->AllocateStorageBufferBinding(index);
+        RequireFreeBufferBinding(_properties, newBinding, "storage buffer", index);
         pair = SetBindingPair(0, newBinding);
         _properties.AddOrUpdateStorageBuffer(BufferDefinition(BufferLayout::Std430, 0, newBinding,
                                                               _stagePrefix + "_s" + std::to_string(index),

@@ -2,10 +2,14 @@
 
 #include "Zerivox.Common/Exceptions.h"
 #include "Zerivox.Graphics.Shader/IGpuAccessor.h"
+#include "Zerivox.Graphics.Shader/IntermediateRepresentation/Operation.h"
 
 namespace Zerivox::Graphics::Shader::Translation {
 
+using IntermediateRepresentation::Instruction;
 using IntermediateRepresentation::IoVariable;
+using IntermediateRepresentation::Operand;
+using IntermediateRepresentation::Operation;
 using IntermediateRepresentation::StorageKind;
 using StructuredIr::IoDefinition;
 
@@ -62,6 +66,11 @@ int32_t ResourceReservations::FillIoOffsetMap(IGpuAccessor& gpuAccessor, Storage
     if (ioUsage.get_UsesViewportMask() && gpuAccessor.QueryHostSupportsViewportMask()) {
         add(IoVariable::ViewportMask, 0, 0);
     }
+    // A geometry shader may hand its own primitive id to the next stage; run
+    // as compute it has to travel with the vertex like any other output.
+    if (ioUsage.WritesPrimitiveId) {
+        add(IoVariable::PrimitiveId, 0, 0);
+    }
     for (int32_t location = 0; location < 32; location++) {
         if ((ioUsage.UserDefinedMap & (1u << location)) != 0) {
             for (int32_t c = 0; c < 4; c++) {
@@ -70,6 +79,42 @@ int32_t ResourceReservations::FillIoOffsetMap(IGpuAccessor& gpuAccessor, Storage
         }
     }
     return offset;
+}
+
+bool ResourceReservations::TryGetOffset(StorageKind storageKind, const Operation& operation, int32_t& offset) const {
+    offset = 0;
+    const int32_t count = operation.SourcesCount();
+    // A store's last source is the value, not an index.
+    const int32_t last = count - (operation.Inst == Instruction::Store ? 2 : 1);
+    if (count < 1 || !operation.GetSource(0)->IsConstant()) {
+        return false;
+    }
+    const auto variable = static_cast<IoVariable>(operation.GetSource(0)->Value);
+    int32_t location = 0;
+    int32_t component = 0;
+    if (variable == IoVariable::UserDefined || IsVectorOrArrayVariable(variable)) {
+        if (last < 1) {
+            return false;
+        }
+        const Operand* componentSource = operation.GetSource(last);
+        if (!componentSource->IsConstant()) {
+            return false;
+        }
+        component = componentSource->Value;
+        if (variable == IoVariable::UserDefined) {
+            const Operand* locationSource = operation.GetSource(1);
+            if (!locationSource->IsConstant()) {
+                return false;
+            }
+            location = locationSource->Value;
+        }
+    }
+    const int32_t* found = IoOffsetMap.Find(IoDefinition(storageKind, variable, location, component));
+    if (found == nullptr) {
+        return false;
+    }
+    offset = *found;
+    return true;
 }
 
 bool ResourceReservations::IsVectorOrArrayVariable(IoVariable variable) {

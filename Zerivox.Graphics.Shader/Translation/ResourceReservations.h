@@ -10,6 +10,9 @@
 namespace Zerivox::Graphics::Shader {
 class IGpuAccessor;
 }
+namespace Zerivox::Graphics::Shader::IntermediateRepresentation {
+class Operation;
+}
 
 namespace Zerivox::Graphics::Shader::Translation {
 
@@ -48,6 +51,15 @@ class ResourceReservations {
     // same kind twice is an error.
     int32_t FillIoOffsetMap(IGpuAccessor& gpuAccessor, IntermediateRepresentation::StorageKind storageKind,
                             const IoUsage& ioUsage);
+
+    // The word offset of the input or output that a Load or Store with the
+    // Input or Output storage kind names, looked up under `storageKind`: user
+    // attributes by location and component, Position and ClipDistance by
+    // component, every other variable as one word. False when the access is
+    // not in the map, also when its location or component is not a constant
+    // (an attribute addressed through a register has no fixed place).
+    bool TryGetOffset(IntermediateRepresentation::StorageKind storageKind,
+                      const IntermediateRepresentation::Operation& operation, int32_t& offset) const;
 
     // Variables whose map entries are per component.
     static bool IsVectorOrArrayVariable(IntermediateRepresentation::IoVariable variable);

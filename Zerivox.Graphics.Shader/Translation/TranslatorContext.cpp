@@ -152,6 +152,20 @@ ShaderProgram TranslatorContext::Translate(bool asCompute) {
     if (_resourceManager) {
         throw Common::InvalidOperationException("A translation context translates its shader only once.");
     }
+    if (asCompute) {
+        const ShaderStage stage = _definitions->Stage;
+        if (stage != ShaderStage::Vertex && stage != ShaderStage::Geometry) {
+            throw Common::NotImplementedException(
+                std::string("Only vertex and geometry shaders can run as compute shaders; this one is a ") +
+                ShaderStageName(stage) + " shader.");
+        }
+        // The first half of a split vertex program gets no prologue, so it
+        // would never learn its vertex and instance.
+        if (HasFlag(_options.Flags, TranslationFlags::VertexA)) {
+            throw Common::NotImplementedException("The first part of a split vertex program cannot run as a compute "
+                                                  "shader.");
+        }
+    }
     _resourceManager = CreateResourceManager(asCompute);
     ResourceManager& resourceManager = *_resourceManager;
     Decoders::DecodedProgram& program = *_program;

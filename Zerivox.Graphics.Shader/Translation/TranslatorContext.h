@@ -41,7 +41,9 @@ class TranslatorContext {
     ~TranslatorContext();
 
     // Runs emission, the pass pipeline, structuring and the back end.
-    // asCompute translates a vertex or geometry shader as a compute shader.
+    // asCompute translates a vertex or geometry shader as a compute shader of
+    // 32 x 32 x 1 invocations; other stages, and whatever such a shader does
+    // that the compute form cannot carry, fail with NotImplementedException.
     ShaderProgram Translate(bool asCompute = false);
 
     ShaderDefinitions& Definitions() const noexcept { return *_definitions; }
@@ -55,8 +57,12 @@ class TranslatorContext {
     // Bytes of code, header included for graphics stages.
     int32_t Size() const noexcept { return _size; }
 
-    // Outputs of the previous stage that a passthrough geometry shader sees;
-    // nothing in this system narrows it.
+    // Outputs of the vertex stage before a geometry shader: a passthrough
+    // geometry shader passes them on, and a geometry shader run as compute
+    // reads its input vertices in their layout, so a host that runs both
+    // stages as compute sets it to the vertex shader's Program().GetIoUsage()
+    // before translating the geometry shader. Until then it names every user
+    // attribute.
     IoUsage VertexOutputUsage{FeatureFlags::None, 0, 0xFFFFFFFFu};
 
     // Transform feedback is always captured by the host here.

@@ -32,6 +32,9 @@ class IrEvaluator {
     // Load of ConstantBuffer or Input: the storage kind and the evaluated
     // sources (resource index first).
     std::function<uint32_t(StorageKind, std::span<const uint32_t>)> OnLoad;
+    // Store to any memory but shared memory: the storage kind and the
+    // evaluated sources (the value last).
+    std::function<void(StorageKind, std::span<const uint32_t>)> OnStore;
     // Two-source Shuffle: the value and the host lane it reads.
     std::function<uint32_t(uint32_t, uint32_t)> OnShuffle;
     std::vector<uint32_t> SharedMemory;
@@ -144,6 +147,9 @@ class IrEvaluator {
             r = U(x - y * std::floor(x / y));
             break;
         }
+        case Instruction::LogicalAnd:
+            r = B(src(0) != 0 && src(1) != 0);
+            break;
         case Instruction::BitwiseAnd:
             r = src(0) & src(1);
             break;
@@ -219,6 +225,13 @@ class IrEvaluator {
                 r = OnLoad(op.StorageKind, s);
             }
             break;
+        case Instruction::Store:
+            if (op.StorageKind == StorageKind::SharedMemory) {
+                SharedMemory.at(src(1)) = src(2);
+            } else {
+                OnStore(op.StorageKind, s);
+            }
+            return;
         case Instruction::AtomicCompareAndSwap: {
             uint32_t& word = SharedMemory.at(src(1));
             r = word;

@@ -296,3 +296,25 @@ TEST(ResourceManagerTests, GetTextureFormatAtomic) {
     EXPECT_EQ(accessor.Messages[0], "Unsupported format for texture 3: R8Unorm.");
     EXPECT_EQ(StructuredIr::ShaderProperties::GetTextureFormat(accessor, 3), TextureFormat::Unknown);
 }
+
+// Buffers are known by binding alone: a number the host hands out that a
+// declared buffer already has - the support buffer's, or one set aside for
+// a stage run as compute, in any set - is refused instead of merging two
+// buffers into one.
+TEST(ResourceManagerTests, BufferBindingAlreadyInUseIsRefused) {
+    Fixture f(ShaderStage::Geometry);
+    f.manager.Properties().AddOrUpdateStorageBuffer(StructuredIr::BufferDefinition(
+        StructuredIr::BufferLayout::Std430, 1, 2, "geometry_ib_output",
+        StructureType({StructureField(AggregateType::Array | AggregateType::U32, "data", 0)})));
+
+    f.accessor.NextBinding = 0;
+    EXPECT_THROW(f.manager.GetConstantBufferBinding(3), Zerivox::Common::InvalidOperationException);
+    f.accessor.NextBinding = 2;
+    int32_t binding = -1;
+    EXPECT_THROW(f.manager.TryGetStorageBufferBinding(0, 0x110, false, binding),
+                 Zerivox::Common::InvalidOperationException);
+    // Free numbers work as before.
+    EXPECT_EQ(f.manager.GetConstantBufferBinding(3), 3);
+    EXPECT_TRUE(f.manager.TryGetStorageBufferBinding(0, 0x120, false, binding));
+    EXPECT_EQ(binding, 4);
+}

@@ -2,10 +2,13 @@
 
 #include "FakeGpuAccessor.h"
 #include "Zerivox.Common/Exceptions.h"
+#include "Zerivox.Graphics.Shader/IntermediateRepresentation/IrArena.h"
+#include "Zerivox.Graphics.Shader/IntermediateRepresentation/OperandHelper.h"
 #include "Zerivox.Graphics.Shader/Translation/ResourceReservations.h"
 
 using namespace Zerivox::Graphics::Shader;
 using namespace Zerivox::Graphics::Shader::Translation;
+using Zerivox::Graphics::Shader::IntermediateRepresentation::Instruction;
 using Zerivox::Graphics::Shader::IntermediateRepresentation::IoVariable;
 using Zerivox::Graphics::Shader::IntermediateRepresentation::StorageKind;
 using Zerivox::Graphics::Shader::StructuredIr::IoDefinition;
@@ -61,4 +64,70 @@ TEST(ResourceReservationsTests, IoOffsetMap) {
     EXPECT_TRUE(ResourceReservations::IsVectorOrArrayVariable(IoVariable::Position));
     EXPECT_TRUE(ResourceReservations::IsVectorOrArrayVariable(IoVariable::ClipDistance));
     EXPECT_FALSE(ResourceReservations::IsVectorOrArrayVariable(IoVariable::UserDefined));
+}
+
+// The passes that run stages as compute find the word of an access through
+// the map: user attributes by location and component, Position and
+// ClipDistance by component, other variables as one word; an index held in
+// a register has no fixed word.
+TEST(ResourceReservationsTests, OffsetOfAnAccess) {
+    namespace IR = Zerivox::Graphics::Shader::IntermediateRepresentation;
+    Testing::FakeGpuAccessor accessor;
+    ResourceReservations r(false, true);
+    r.FillIoOffsetMap(accessor, StorageKind::Input, IoUsage(FeatureFlags::None, 0, 0x2));
+    r.FillIoOffsetMap(accessor, StorageKind::Output, IoUsage(FeatureFlags::RtLayer, 0x1, 0x1, true));
+    IR::IrArena arena;
+    auto c = [&](int32_t value) { return IR::OperandHelper::MakeConstant(arena, value); };
+    auto v = [](IoVariable variable) { return static_cast<int32_t>(variable); };
+    IR::Operand* local = IR::OperandHelper::MakeLocal(arena);
+
+    struct Row {
+        const char* Name;
+        IR::Operation* Access;
+        StorageKind Kind;
+        int32_t Offset; // -1: not found
+    };
+    const Row rows[] = {
+        {"input user 1.2 of vertex 0",
+         arena.NewOperation(Instruction::Load, StorageKind::Input, local,
+                            {c(v(IoVariable::UserDefined)), c(1), c(0), c(2)}),
+         StorageKind::Input, 7},
+        {"input position.3 of vertex 2",
+         arena.NewOperation(Instruction::Load, StorageKind::Input, local, {c(v(IoVariable::Position)), c(2), c(3)}),
+         StorageKind::Input, 3},
+        {"output store user 0.1",
+         arena.NewOperation(Instruction::Store, StorageKind::Output, nullptr,
+                            {c(v(IoVariable::UserDefined)), c(0), c(1), local}),
+         StorageKind::Output, 9},
+        {"output store clip 0",
+         arena.NewOperation(Instruction::Store, StorageKind::Output, nullptr,
+                            {c(v(IoVariable::ClipDistance)), c(0), local}),
+         StorageKind::Output, 5},
+        {"output layer",
+         arena.NewOperation(Instruction::Store, StorageKind::Output, nullptr, {c(v(IoVariable::Layer)), local}),
+         StorageKind::Output, 6},
+        {"output primitive id",
+         arena.NewOperation(Instruction::Store, StorageKind::Output, nullptr, {c(v(IoVariable::PrimitiveId)), local}),
+         StorageKind::Output, 7},
+        {"output user 1 not written",
+         arena.NewOperation(Instruction::Store, StorageKind::Output, nullptr,
+                            {c(v(IoVariable::UserDefined)), c(1), c(0), local}),
+         StorageKind::Output, -1},
+        {"user component in a register",
+         arena.NewOperation(Instruction::Load, StorageKind::Output, local,
+                            {c(v(IoVariable::UserDefined)), c(0), local}),
+         StorageKind::Output, -1},
+        {"input layer not written by the stage before",
+         arena.NewOperation(Instruction::Load, StorageKind::Input, local, {c(v(IoVariable::Layer)), c(0)}),
+         StorageKind::Input, -1},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.Name);
+        int32_t offset = -1;
+        const bool found = r.TryGetOffset(row.Kind, *row.Access, offset);
+        EXPECT_EQ(found, row.Offset >= 0);
+        if (found) {
+            EXPECT_EQ(offset, row.Offset);
+        }
+    }
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "TestTools/SpirvValidator.h"
 #include "Zerivox.Common/Exceptions.h"
 #include "Zerivox.Graphics.Shader/Decoders/DecodedProgram.h"
 #include "Zerivox.Graphics.Shader/Decoders/DecoderTestSupport.h"
@@ -362,4 +363,48 @@ TEST(TranslatorTests, EveryCorpusShaderTranslatesOrFailsWithATypedError) {
             std::cout << file.filename().string() << ": " << Zerivox::Common::ErrorText(e) << "\n";
         }
     }
+}
+
+// Only vertex and geometry shaders run as compute; a shader of either stage
+// that writes no output still gives a valid compute module of 32 x 32 x 1
+// invocations, whose program info describes the stage itself.
+TEST(TranslatorTests, AsComputeStagesAndShadersThatWriteNothing) {
+    CodeBuilder code;
+    code.Add(Exit());
+    struct Row {
+        ShaderStage Stage;
+        TranslationFlags Flags;
+        bool Runs;
+    };
+    const Row rows[] = {
+        {ShaderStage::Vertex, TranslationFlags::None, true},
+        {ShaderStage::Geometry, TranslationFlags::None, true},
+        {ShaderStage::Vertex, TranslationFlags::VertexA, false},
+        {ShaderStage::TessellationControl, TranslationFlags::None, false},
+        {ShaderStage::TessellationEvaluation, TranslationFlags::None, false},
+        {ShaderStage::Fragment, TranslationFlags::None, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(ShaderStageName(row.Stage));
+        DecoderGpuAccessor accessor(WithHeader(Header(row.Stage), code.Words));
+        TranslatorContext context = Translator::DecodeShader(
+            0, accessor, TranslationOptions(TargetLanguage::Spirv, TargetGraphicsApi::Vulkan, row.Flags));
+        if (!row.Runs) {
+            EXPECT_THROW(context.Translate(true), Zerivox::Common::NotImplementedException);
+            continue;
+        }
+        ShaderProgram program = context.Translate(true);
+        EXPECT_EQ(Zerivox::TestTools::ValidateSpirv(program.BinaryCode), "");
+        const std::string text = Zerivox::TestTools::DisassembleSpirv(program.BinaryCode);
+        EXPECT_NE(text.find("OpEntryPoint GLCompute"), std::string::npos);
+        EXPECT_NE(text.find("LocalSize 32 32 1"), std::string::npos);
+        EXPECT_NE(text.find("vertex_output"), std::string::npos);
+        EXPECT_EQ(program.Info.Stage, row.Stage);
+    }
+    // A compute shader is already one.
+    CodeBuilder compute;
+    compute.Add(Exit());
+    DecoderGpuAccessor accessor(compute.Words);
+    TranslatorContext context = Translator::DecodeShader(0, accessor, ComputeDebug);
+    EXPECT_THROW(context.Translate(true), Zerivox::Common::NotImplementedException);
 }

@@ -7,6 +7,7 @@
 #include "Zerivox.Graphics.Shader/Translation/FakeGpuAccessor.h"
 #include "Zerivox.Graphics.Shader/Translation/HelperFunctionManager.h"
 #include "Zerivox.Graphics.Shader/Translation/Optimizations/IrBuilder.h"
+#include "Zerivox.Graphics.Shader/Translation/Optimizations/Utils.h"
 #include "Zerivox.Graphics.Shader/Translation/ResourceManager.h"
 #include "Zerivox.Graphics.Shader/Translation/ShaderDefinitions.h"
 #include "Zerivox.Graphics.Shader/Translation/Transforms/DrawParametersReplace.h"
@@ -91,6 +92,39 @@ TEST_F(TransformsTest, DriverVisitsOperationsAndWhatIsInsertedAfter) {
     std::vector<IR::INode*> expected{first, RecordingPass::InsertedAfter, second, third};
     EXPECT_EQ(RecordingPass::Visited, expected);
     EXPECT_EQ(RecordingPass::InsertedBefore->ListNext(), second);
+}
+
+// Removes every Barrier without replacing it, returning the node before it
+// (null for the first node of a block).
+struct RemovingPass {
+    static inline std::vector<IR::INode*> Visited;
+
+    static bool IsEnabled(IGpuAccessor&, ShaderStage, TargetLanguage, FeatureFlags) { return true; }
+    static IR::INode* RunPass(TransformContext&, IR::INode* node) {
+        Visited.push_back(node);
+        IR::Operation* op = node->AsOperation();
+        if (op->Inst != Instruction::Barrier)
+            return node;
+        IR::INode* previous = node->ListPrevious();
+        Optimizations::Utils::DeleteNode(op);
+        return previous;
+    }
+};
+
+TEST_F(TransformsTest, DriverGoesOnAfterANodeRemovedWithoutReplacement) {
+    IR::Operation* first = B.Op(Instruction::Barrier, {});
+    IR::Operation* second = B.Op(Instruction::Add, {B.Const(1), B.Const(2)});
+    IR::Operation* third = B.Op(Instruction::Barrier, {});
+    IR::Operation* fourth = B.Op(Instruction::Add, {B.Const(3), B.Const(4)});
+
+    RemovingPass::Visited.clear();
+    TransformContext context = Context(ShaderStage::Compute);
+    TransformPasses::RunPass<RemovingPass>(context);
+
+    std::vector<IR::INode*> expected{first, second, third, fourth};
+    EXPECT_EQ(RemovingPass::Visited, expected);
+    EXPECT_EQ(Testing::IrBuilder::Nodes(B.Current), (std::vector<IR::INode*>{second, fourth}));
+    IR::IrVerifier::Verify(B.Blocks);
 }
 
 TEST_F(TransformsTest, DrawParametersAreRecordedInVertexShadersOnly) {

@@ -1,12 +1,19 @@
 #!/usr/bin/env python3
 """Writes a generated compute shader code file for the size benchmarks.
 
-gen_shader.py straight|nested N OUT.bin [MAX_DEPTH]
-  straight: N dependent integer adds in one block.
-  nested:   N/4 if-levels, each closing after all inner ones, in nests of at
-            most MAX_DEPTH (default 1000) levels one after another (the
-            translator refuses nesting past 1023), about N instructions in all.
-Every result feeds one global store, so nothing is dead code.
+gen_shader.py KIND N OUT.bin [MAX_DEPTH]
+  straight:    N dependent integer adds in one block.
+  nested:      N/4 if-levels, each closing after all inner ones.
+  diamonds:    N/5 if/else diamonds one after another.
+  loops:       N/3 loops one after another (add, compare, branch back).
+  nestedloops: N/3 loop levels, each inner loop inside the one before; the
+               back branches close from the innermost out.
+  calls:       a chain of N/3 functions, each adding, then calling the next
+               and returning.
+Nests (nested, nestedloops) are at most MAX_DEPTH (default 1000) levels deep,
+one nest after another, since the translator refuses nesting past 1023. The
+shapes have about N instructions in all. Every result feeds one global
+store, so nothing is dead code.
 """
 import struct
 import sys
@@ -24,8 +31,9 @@ PROLOGUE = [
 EPILOGUE = [
     0xEEDC200000070004,  # stg [r0:r1], r4
     0xE30000000007000F,  # exit
-    0xE2400FFFFF87000F,  # branch to self
 ]
+BRANCH_TO_SELF = 0xE2400FFFFF87000F
+RET = 0xE32000000007000F  # ret (always)
 NOP = 0x50B0000000070F00
 MAX_DEPTH = 1000
 
@@ -43,17 +51,42 @@ def addr(index):
     return 8 * (index + index // 3 + 1)
 
 
+def offset(at, target):
+    return (addr(target) - (addr(at) + 8)) & 0xFFFFFF
+
+
+def bra_p0(at, target):
+    """@p0 bra target, for the instruction at index `at`."""
+    return 0xE24000000000000F | offset(at, target) << 20
+
+
+def bra(at, target):
+    """bra target (always)."""
+    return 0xE24000000007000F | offset(at, target) << 20
+
+
+def cal(at, target):
+    return 0xE260000000000040 | offset(at, target) << 20
+
+
+def nests(levels, max_depth):
+    """Depths of the nests one after another for `levels` levels."""
+    while levels > 0:
+        depth = min(max_depth, levels)
+        yield depth
+        levels -= depth
+
+
 def main():
     kind, n, out = sys.argv[1], int(sys.argv[2]), sys.argv[3]
     max_depth = int(sys.argv[4]) if len(sys.argv) > 4 else MAX_DEPTH
     ins = list(PROLOGUE)
+    tail = []  # functions placed after the main one
     if kind == "straight":
         ins += [iadd_r4(1 + i % 7) for i in range(n)]
     elif kind == "nested":
-        levels = max(1, n // 4)
         done = 0
-        while done < levels:
-            depth = min(max_depth, levels - done)
+        for depth in nests(max(1, n // 4), max_depth):
             branches = []
             for i in range(depth):
                 ins.append(isetp_ne_p0_r4(done + i))
@@ -65,12 +98,61 @@ def main():
                 targets[i] = len(ins)
                 ins.append(iadd_r4(3))
             for i, at in enumerate(branches):
-                off = addr(targets[i]) - (addr(at) + 8)
-                ins[at] = 0xE240000000000000 | (off & 0xFFFFFF) << 20 | 0xF
+                ins[at] = bra_p0(at, targets[i])
             done += depth
+    elif kind == "diamonds":
+        for i in range(max(1, n // 5)):
+            ins.append(isetp_ne_p0_r4(i))
+            at_else = len(ins)
+            ins.append(None)
+            ins.append(iadd_r4(1))
+            at_end = len(ins)
+            ins.append(None)
+            ins[at_else] = bra_p0(at_else, len(ins))
+            ins.append(iadd_r4(2))
+            ins[at_end] = bra(at_end, len(ins))
+    elif kind == "loops":
+        for i in range(max(1, n // 3)):
+            head = len(ins)
+            ins.append(iadd_r4(1))
+            ins.append(isetp_ne_p0_r4(i))
+            ins.append(bra_p0(len(ins), head))
+    elif kind == "nestedloops":
+        done = 0
+        for depth in nests(max(1, n // 3), max_depth):
+            heads = []
+            for i in range(depth):
+                heads.append(len(ins))
+                ins.append(iadd_r4(1))
+            for i in reversed(range(depth)):
+                ins.append(isetp_ne_p0_r4(done + i))
+                ins.append(bra_p0(len(ins), heads[i]))
+            done += depth
+    elif kind == "calls":
+        count = max(1, n // 3)
+        calls = []  # (index of the CAL, index of the function it calls)
+        calls.append(len(ins))
+        ins.append(None)
+        tail = []
+        for i in range(count):
+            tail.append([iadd_r4(1 + i % 7), "cal" if i + 1 < count else None, RET])
     else:
-        sys.exit("kind must be straight or nested")
+        sys.exit("kind must be straight, nested, diamonds, loops, nestedloops or calls")
     ins += EPILOGUE
+    ins.append(BRANCH_TO_SELF)
+    if kind == "calls":
+        # Each function starts on a fresh instruction; the CAL before it
+        # (in main or in the function before) is patched to its index.
+        caller = calls[0]
+        for body in tail:
+            start = len(ins)
+            ins[caller] = cal(caller, start)
+            for w in body:
+                if w == "cal":
+                    caller = len(ins)
+                    ins.append(None)
+                elif w is not None:
+                    ins.append(w)
     while (len(ins) + len(ins) // 3 + (1 if len(ins) % 3 else 0)) % 8:
         ins.append(NOP)
     words = []

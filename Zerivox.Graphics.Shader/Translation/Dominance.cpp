@@ -1,5 +1,11 @@
 #include "Zerivox.Graphics.Shader/Translation/Dominance.h"
 
+#include <algorithm>
+#include <limits>
+#include <string>
+
+#include "Zerivox.Common/Exceptions.h"
+
 namespace Zerivox::Graphics::Shader::Translation::Dominance {
 
 using IntermediateRepresentation::BasicBlock;
@@ -53,6 +59,158 @@ void FindDominanceFrontiers(std::span<BasicBlock* const> blocks) {
             }
         }
     }
+}
+
+} // namespace Zerivox::Graphics::Shader::Translation::Dominance
+
+namespace Zerivox::Graphics::Shader::Translation::Dominance {
+
+namespace {
+
+// Root level of a walk from a block the entry does not reach: its frontier
+// is every join it branches to, since no block dominates it.
+constexpr int32_t UnreachableRootLevel = std::numeric_limits<int32_t>::max() - 1;
+constexpr int32_t Never = std::numeric_limits<int32_t>::max();
+
+} // namespace
+
+IteratedFrontier::IteratedFrontier(std::span<BasicBlock* const> blocks) {
+    const std::size_t count = blocks.size();
+    auto indexOf = [&](const BasicBlock* block) -> int32_t {
+        auto index = static_cast<std::size_t>(block->Index);
+        if (block->Index < 0 || index >= count || blocks[index] != block) {
+            throw Common::InvalidOperationException("An edge or dominator leaves the function's blocks.");
+        }
+        return block->Index;
+    };
+
+    _level.assign(count, -1);
+    _successors.assign(count * 2, -1);
+    std::vector<int32_t> idom(count, -1);
+    for (std::size_t i = 0; i < count; i++) {
+        const BasicBlock* block = blocks[i];
+        if (block->Index != static_cast<int32_t>(i)) {
+            throw Common::InvalidOperationException("Block at position " + std::to_string(i) + " has index " +
+                                                    std::to_string(block->Index) + ".");
+        }
+        if (block->Next() != nullptr) _successors[2 * i] = indexOf(block->Next());
+        if (block->Branch() != nullptr) _successors[2 * i + 1] = indexOf(block->Branch());
+        if (block->ImmediateDominator == nullptr) {
+            _level[i] = 0;
+        } else if (block->ImmediateDominator == block) {
+            _level[i] = 1;
+        } else {
+            idom[i] = indexOf(block->ImmediateDominator);
+        }
+    }
+
+    // Levels down the dominator tree; each block's chain is climbed once.
+    for (std::size_t i = 0; i < count; i++) {
+        int32_t b = static_cast<int32_t>(i);
+        while (_level[static_cast<std::size_t>(b)] < 0) {
+            _stack.push_back(b);
+            b = idom[static_cast<std::size_t>(b)];
+            if (_stack.size() > count) {
+                throw Common::InvalidOperationException("The immediate dominators form a cycle.");
+            }
+        }
+        int32_t level = _level[static_cast<std::size_t>(b)];
+        if (level == 0 && !_stack.empty()) {
+            throw Common::InvalidOperationException("A block's immediate dominator is unreachable.");
+        }
+        while (!_stack.empty()) {
+            _level[static_cast<std::size_t>(_stack.back())] = ++level;
+            _stack.pop_back();
+        }
+    }
+
+    // A walk from a root of level L reaches a join Y exactly when Y is in the
+    // frontier of some block of the root's subtree: when Y's immediate
+    // dominator lies above the root, which is when Y's level is at most L. A
+    // join the entry does not reach is in the frontier of every block with
+    // an edge to it and of all their dominators; the entry (and any block
+    // that dominates itself) is in no frontier of its own.
+    _threshold.assign(count, Never);
+    for (std::size_t i = 0; i < count; i++) {
+        if (blocks[i]->Predecessors.size() < 2) continue;
+        _threshold[i] = _level[i] == 0 ? 1 : (idom[i] < 0 ? 2 : _level[i]);
+    }
+
+    _childStart.assign(count + 1, 0);
+    for (std::size_t i = 0; i < count; i++) {
+        if (idom[i] >= 0) _childStart[static_cast<std::size_t>(idom[i]) + 1]++;
+    }
+    for (std::size_t i = 0; i < count; i++) _childStart[i + 1] += _childStart[i];
+    _children.assign(static_cast<std::size_t>(_childStart[count]), 0);
+    std::vector<int32_t> fill(_childStart.begin(), _childStart.end() - 1);
+    for (std::size_t i = 0; i < count; i++) {
+        if (idom[i] >= 0) _children[static_cast<std::size_t>(fill[static_cast<std::size_t>(idom[i])]++)] = static_cast<int32_t>(i);
+    }
+
+    _inResult.assign(count, 0);
+    _walkedQuery.assign(count, 0);
+    _walkedLevel.assign(count, 0);
+}
+
+std::span<const int32_t> IteratedFrontier::Compute(std::span<const int32_t> defs) {
+    if (++_query == 0) {
+        std::fill(_inResult.begin(), _inResult.end(), 0u);
+        std::fill(_walkedQuery.begin(), _walkedQuery.end(), 0u);
+        _query = 1;
+    }
+    _result.clear();
+    _heap.clear();
+    for (int32_t d : defs) {
+        if (d < 0 || static_cast<std::size_t>(d) >= _level.size()) {
+            throw Common::ArgumentOutOfRangeException("Block position " + std::to_string(d) +
+                                                      " is outside the function.");
+        }
+        const int32_t level = _level[static_cast<std::size_t>(d)];
+        _heap.emplace_back(level == 0 ? UnreachableRootLevel : level, d);
+        std::push_heap(_heap.begin(), _heap.end());
+    }
+    // Deepest roots first: a shallower root's walk then stops at blocks a
+    // deeper one has passed, whose joins it would take in only if the deeper
+    // walk did. Roots found on the way are never deeper than the walk that
+    // found them, except after a walk from a block the entry does not reach;
+    // the level kept per block makes the walk correct in any order.
+    while (!_heap.empty()) {
+        std::pop_heap(_heap.begin(), _heap.end());
+        const auto [level, root] = _heap.back();
+        _heap.pop_back();
+        Walk(root);
+    }
+    return _result;
+}
+
+void IteratedFrontier::Walk(int32_t root) {
+    const int32_t rootLevel = _level[static_cast<std::size_t>(root)];
+    const int32_t level = rootLevel == 0 ? UnreachableRootLevel : rootLevel;
+    _stack.clear();
+    _stack.push_back(root);
+    while (!_stack.empty()) {
+        const auto n = static_cast<std::size_t>(_stack.back());
+        _stack.pop_back();
+        if (_walkedQuery[n] == _query && _walkedLevel[n] >= level) continue;
+        _walkedQuery[n] = _query;
+        _walkedLevel[n] = level;
+        for (std::size_t k = 0; k < 2; k++) {
+            const int32_t s = _successors[2 * n + k];
+            if (s >= 0 && _threshold[static_cast<std::size_t>(s)] <= level) Reach(s);
+        }
+        for (int32_t c = _childStart[n]; c < _childStart[n + 1]; c++) {
+            _stack.push_back(_children[static_cast<std::size_t>(c)]);
+        }
+    }
+}
+
+void IteratedFrontier::Reach(int32_t block) {
+    const auto b = static_cast<std::size_t>(block);
+    if (_inResult[b] == _query) return;
+    _inResult[b] = _query;
+    _result.push_back(block);
+    _heap.emplace_back(_level[b] == 0 ? UnreachableRootLevel : _level[b], block);
+    std::push_heap(_heap.begin(), _heap.end());
 }
 
 } // namespace Zerivox::Graphics::Shader::Translation::Dominance

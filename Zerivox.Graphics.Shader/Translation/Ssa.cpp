@@ -10,6 +10,7 @@
 #include "Zerivox.Common/Exceptions.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/IrArena.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/OperandHelper.h"
+#include "Zerivox.Graphics.Shader/Translation/Dominance.h"
 
 namespace Zerivox::Graphics::Shader::Translation::Ssa {
 
@@ -82,6 +83,7 @@ public:
 
     void Run() {
         for (BasicBlock* block : _blocks) RenameLocals(block);
+        MarkPhis();
         for (BasicBlock* block : _blocks) RenameGlobals(block);
     }
 
@@ -94,8 +96,8 @@ private:
         return _defMaps[index];
     }
 
-    // Pass 1: reads and writes inside one block, then mark the phis that
-    // the block's definitions need along its iterated dominance frontier.
+    // Pass 1: reads and writes inside one block; the registers the block
+    // defines are noted for the phis.
     void RenameLocals(BasicBlock* block) {
         for (INode* node : block->Operations) {
             Operation* op = node->AsOperation();
@@ -121,19 +123,29 @@ private:
         for (int u = 0; u < _local.UsedCount(); u++) {
             int key = _local.GetUsedKey(u);
             defs.TryAddOperand(key, _local.Get(key));
-
-            // Breadth-first over a reused vector: each block enters at most
-            // once per key, since AddPhi admits it only the first time.
-            _queue.clear();
-            _queue.push_back(block);
-            for (std::size_t head = 0; head < _queue.size(); head++) {
-                BasicBlock* q = _queue[head];
-                for (BasicBlock* frontier : q->DominanceFrontiers) {
-                    if (Defs(frontier).AddPhi(key)) _queue.push_back(frontier);
-                }
-            }
+            _definitions.emplace_back(key, block->Index);
         }
         _local.Clear();
+    }
+
+    // Every register needs a phi wherever the iterated dominance frontier of
+    // the blocks defining it reaches: one frontier query per register.
+    void MarkPhis() {
+        if (_definitions.empty()) return;
+        std::array<int32_t, RegisterKeyCount + 1> start{};
+        for (const auto& [key, block] : _definitions) start[static_cast<std::size_t>(key) + 1]++;
+        for (std::size_t k = 0; k < RegisterKeyCount; k++) start[k + 1] += start[k];
+        std::vector<int32_t> byKey(_definitions.size());
+        std::array<int32_t, RegisterKeyCount> fill{};
+        std::copy(start.begin(), start.end() - 1, fill.begin());
+        for (const auto& [key, block] : _definitions) byKey[static_cast<std::size_t>(fill[static_cast<std::size_t>(key)]++)] = block;
+
+        Dominance::IteratedFrontier frontier(_blocks);
+        for (std::size_t key = 0; key < RegisterKeyCount; key++) {
+            if (start[key] == start[key + 1]) continue;
+            std::span<const int32_t> defs(byKey.data() + start[key], static_cast<std::size_t>(start[key + 1] - start[key]));
+            for (int32_t block : frontier.Compute(defs)) _defMaps[static_cast<std::size_t>(block)].AddPhi(static_cast<int>(key));
+        }
     }
 
     // Pass 2: registers still read without a local get the definition that
@@ -277,7 +289,7 @@ private:
     std::span<BasicBlock* const> _blocks;
     std::vector<DefMap> _defMaps;
     LocalDefMap _local;
-    std::vector<BasicBlock*> _queue;
+    std::vector<std::pair<int, int32_t>> _definitions;  // (key, block) in the order met
     std::unordered_map<uint64_t, BasicBlock*> _skip;  // lookup only, never iterated
     std::vector<BasicBlock*> _path;
     std::vector<PhiFrame> _phiStack;

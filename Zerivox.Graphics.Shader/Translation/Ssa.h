@@ -18,7 +18,8 @@ Decoders::Register GetRegisterFromKey(int key);
 // Rewrites the guest registers of the blocks into SSA form in place: every
 // register write gets its own new local, every read the definition that
 // reaches it (phis are inserted on demand, reads nothing reaches become
-// Undefined). Needs dominators and dominance frontiers; blocks[i]->Index must
+// Undefined). Needs the immediate dominators (the frontiers it works out
+// itself, see Dominance::IteratedFrontier); blocks[i]->Index must
 // be i. Afterwards no operation has a Register operand.
 void Rename(std::span<IntermediateRepresentation::BasicBlock* const> blocks);
 

@@ -215,7 +215,6 @@ ShaderProgram TranslatorContext::TranslatePasses(std::vector<std::vector<Operati
         if (!cfg.Blocks.empty()) {
             RegisterUsage::FixupCalls(cfg.Blocks, usages);
             Dominance::FindDominators(cfg);
-            Dominance::FindDominanceFrontiers(cfg.Blocks);
             Ssa::Rename(cfg.Blocks);
 
             Transforms::TransformContext context{

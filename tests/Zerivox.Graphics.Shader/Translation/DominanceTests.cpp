@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+
 #include "IrTestBuilder.h"
 #include "Zerivox.Graphics.Shader/Translation/ControlFlowGraph.h"
 #include "Zerivox.Graphics.Shader/Translation/Dominance.h"
@@ -76,6 +79,65 @@ TEST(DominanceTest, MergeWithAnUnreachablePredecessor) {
               "B1 idom B0\n"
               "B2 idom - df B3\n"
               "B3 idom B0\n");
+}
+
+// The iterated frontier must be the closure of the frontier sets on any
+// graph: random graphs with loops, irreducible cycles, blocks the entry does
+// not reach, branches to the entry and both edges to one block, each asked
+// for random sets of defining blocks.
+TEST(DominanceTest, IteratedFrontierIsTheClosureOfTheFrontiers) {
+    std::mt19937 rng(7);
+    auto pick = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(rng); };
+    for (int graph = 0; graph < 1500; graph++) {
+        IrArena arena;
+        IrTestBuilder b(arena);
+        const int count = pick(1, 12);
+        for (int i = 0; i < count; i++) {
+            b.Mark("b" + std::to_string(i));
+            b.Copy(b.R(0), b.C(i));
+            const std::string target = "b" + std::to_string(pick(0, count - 1));
+            const int kind = pick(0, 9);
+            if (kind < 3 && i + 1 < count) continue;  // falls through
+            if (kind < 5) {
+                b.Branch(target);
+            } else if (kind < 9) {
+                b.BranchIfTrue(target, b.P(0));
+                if (i + 1 == count) b.Return();
+            } else {
+                b.Return();
+            }
+        }
+        ControlFlowGraph cfg = ControlFlowGraph::Create(arena, b.Ops);
+        Dominance::FindDominators(cfg);
+        Dominance::FindDominanceFrontiers(cfg.Blocks);
+        Dominance::IteratedFrontier frontier(cfg.Blocks);
+        const int blocks = static_cast<int>(cfg.Blocks.size());
+        for (int query = 0; query < 4; query++) {
+            std::vector<int32_t> defs;
+            for (int i = 0; i < blocks; i++)
+                if (pick(0, 3) == 0) defs.push_back(i);
+            std::vector<bool> in(static_cast<std::size_t>(blocks), false);
+            std::vector<int32_t> work = defs;
+            while (!work.empty()) {
+                BasicBlock* block = cfg.Blocks[static_cast<std::size_t>(work.back())];
+                work.pop_back();
+                for (BasicBlock* f : block->DominanceFrontiers) {
+                    if (!in[static_cast<std::size_t>(f->Index)]) {
+                        in[static_cast<std::size_t>(f->Index)] = true;
+                        work.push_back(f->Index);
+                    }
+                }
+            }
+            std::vector<int32_t> expected;
+            for (int i = 0; i < blocks; i++)
+                if (in[static_cast<std::size_t>(i)]) expected.push_back(i);
+            std::span<const int32_t> got = frontier.Compute(defs);
+            std::vector<int32_t> actual(got.begin(), got.end());
+            std::sort(actual.begin(), actual.end());
+            ASSERT_EQ(actual, expected) << "graph " << graph << " query " << query << "\n"
+                                        << Describe(arena, b.Ops);
+        }
+    }
 }
 
 }  // namespace

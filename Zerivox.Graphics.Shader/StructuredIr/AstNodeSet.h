@@ -7,9 +7,12 @@
 // Most sets hold one or two nodes: up to ScanLimit entries a scan replaces the
 // hash index, so building the AST allocates no index per local, and the first
 // InlineCapacity entries live in the set itself, so a local's use and
-// definition sets usually allocate nothing at all.
+// definition sets usually allocate nothing at all. Everything a larger set
+// needs sits behind one pointer: every AST operand carries two sets, most of
+// them empty, so the set's own size is paid for every constant of a shader.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace Zerivox::Graphics::Shader::StructuredIr {
@@ -53,13 +56,13 @@ public:
         PushBack(node);
         _live++;
         const std::size_t size = Size();
-        if (_indexed) {
-            _index.Set(node, size - 1);
+        if (Indexed()) {
+            _spill->Index.Set(node, size - 1);
         } else if (size > ScanLimit) {
-            _indexed = true;
+            _spill->Indexed = true;
             T* const* items = Items();
             for (std::size_t i = 0; i < size; i++) {
-                if (items[i] != nullptr) _index.Set(items[i], i);
+                if (items[i] != nullptr) _spill->Index.Set(items[i], i);
             }
         }
         return true;
@@ -70,7 +73,7 @@ public:
         if (pos == NotFound) return false;
         Items()[pos] = nullptr;
         _live--;
-        if (_indexed) _index.Erase(node);
+        if (Indexed()) _spill->Index.Erase(node);
         if (Size() > 16 && _live * 2 < Size()) Compact();
         return true;
     }
@@ -175,7 +178,7 @@ private:
     // Position of a live node (null is never a member).
     std::size_t Find(T* node) const {
         if (node == nullptr) return NotFound;
-        if (_indexed) return _index.Find(node);
+        if (Indexed()) return _spill->Index.Find(node);
         T* const* items = Items();
         const std::size_t size = Size();
         for (std::size_t i = 0; i < size; i++) {
@@ -186,21 +189,23 @@ private:
 
     // Entries (holes included) in insertion order: the inline slots until the
     // set first outgrows them, the spill vector from then on.
-    T* const* Items() const { return _spilled ? _spill.data() : _inline; }
-    T** Items() { return _spilled ? _spill.data() : _inline; }
-    std::size_t Size() const { return _spilled ? _spill.size() : _inlineSize; }
+    T* const* Items() const { return _spill ? _spill->Items.data() : _inline; }
+    T** Items() { return _spill ? _spill->Items.data() : _inline; }
+    std::size_t Size() const { return _spill ? _spill->Items.size() : _inlineSize; }
+    bool Indexed() const { return _spill && _spill->Indexed; }
 
     void PushBack(T* node) {
-        if (!_spilled) {
+        if (!_spill) {
             if (_inlineSize < InlineCapacity) {
                 _inline[_inlineSize++] = node;
                 return;
             }
-            _spill.reserve(InlineCapacity * 2);
-            _spill.assign(_inline, _inline + _inlineSize);
-            _spilled = true;
+            auto spill = std::make_unique<Spill>();
+            spill->Items.reserve(InlineCapacity * 2);
+            spill->Items.assign(_inline, _inline + _inlineSize);
+            _spill = std::move(spill);
         }
-        _spill.push_back(node);
+        _spill->Items.push_back(node);
     }
 
     void Compact() {
@@ -210,23 +215,27 @@ private:
         for (std::size_t i = 0; i < size; i++) {
             T* node = items[i];
             if (node == nullptr) continue;
-            if (_indexed) _index.Set(node, out);
+            if (Indexed()) _spill->Index.Set(node, out);
             items[out++] = node;
         }
-        if (_spilled) {
-            _spill.resize(out);
+        if (_spill) {
+            _spill->Items.resize(out);
         } else {
-            _inlineSize = out;
+            _inlineSize = static_cast<uint32_t>(out);
         }
     }
 
+    // A set that has outgrown its inline slots.
+    struct Spill {
+        std::vector<T*> Items;
+        PositionIndex Index; // filled once the set outgrows a scan
+        bool Indexed = false;
+    };
+
     T* _inline[InlineCapacity] = {};
-    std::size_t _inlineSize = 0;
-    bool _spilled = false;
-    std::vector<T*> _spill;
+    uint32_t _inlineSize = 0;
     std::size_t _live = 0;
-    PositionIndex _index; // filled once the set outgrows a scan
-    bool _indexed = false;
+    std::unique_ptr<Spill> _spill;
 };
 
 } // namespace Zerivox::Graphics::Shader::StructuredIr

@@ -251,6 +251,11 @@ ShaderProgram TranslatorContext::Generate(std::vector<Function*>& functions, Att
         StructuredIr::StructuredProgram::MakeStructuredProgram(functions, attributeUsage, definitions, resourceManager,
                                                                _options.TargetLanguage, debugMode);
     resourceManager.RemoveUnusedConstantBufferDeclarations();
+    // The structured program holds copies of all it needs from the IR, and
+    // nothing reads the IR from here on: its memory goes back now, for the
+    // back end to reuse, instead of adding to the translation's peak.
+    functions.clear();
+    _arena = std::make_unique<IntermediateRepresentation::IrArena>();
 
     // Stage and header facts always describe the shader itself, even when the
     // back end is given the compute form.

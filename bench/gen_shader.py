@@ -8,6 +8,12 @@ gen_shader.py KIND N OUT.bin [MAX_DEPTH]
   loops:       N/3 loops one after another (add, compare, branch back).
   nestedloops: N/3 loop levels, each inner loop inside the one before; the
                back branches close from the innermost out.
+  breaks:      N/5 loops one after another, each left early by a forward
+               branch past its back branch (a break the structurer turns
+               into a goto and eliminates).
+  crossed:     N/3 loops that overlap: each back branch goes to the head of
+               the loop before the one it closes, so no loop nests in
+               another and the structurer needs gotos.
   calls:       a chain of N/3 functions, each adding, then calling the next
                and returning.
 Nests (nested, nestedloops) are at most MAX_DEPTH (default 1000) levels deep,
@@ -128,6 +134,23 @@ def main():
                 ins.append(isetp_ne_p0_r4(done + i))
                 ins.append(bra_p0(len(ins), heads[i]))
             done += depth
+    elif kind == "breaks":
+        for i in range(max(1, n // 5)):
+            head = len(ins)
+            ins.append(iadd_r4(1))
+            ins.append(isetp_ne_p0_r4(i))
+            at_break = len(ins)
+            ins.append(None)
+            ins.append(isetp_ne_p0_r4(i + 1))
+            ins.append(bra_p0(len(ins), head))
+            ins[at_break] = bra_p0(at_break, len(ins))
+    elif kind == "crossed":
+        heads = []
+        for i in range(max(2, n // 3)):
+            heads.append(len(ins))
+            ins.append(iadd_r4(1))
+            ins.append(isetp_ne_p0_r4(i))
+            ins.append(bra_p0(len(ins), heads[max(0, i - 1)]))
     elif kind == "calls":
         count = max(1, n // 3)
         calls = []  # (index of the CAL, index of the function it calls)
@@ -137,7 +160,7 @@ def main():
         for i in range(count):
             tail.append([iadd_r4(1 + i % 7), "cal" if i + 1 < count else None, RET])
     else:
-        sys.exit("kind must be straight, nested, diamonds, loops, nestedloops or calls")
+        sys.exit("kind must be straight, nested, diamonds, loops, nestedloops, breaks, crossed or calls")
     ins += EPILOGUE
     ins.append(BRANCH_TO_SELF)
     if kind == "calls":

@@ -4,7 +4,9 @@
 #include <exception>
 #include <istream>
 #include <limits>
+#include <memory>
 #include <ostream>
+#include <span>
 #include <string_view>
 
 #include "Zerivox.Common/Exceptions.h"
@@ -168,7 +170,11 @@ int FenkVanter::RunServe() {
     // Lines are read into a buffer of the request size limit (plus a CR);
     // a longer line is answered and skipped without being stored, so no
     // input line can take more memory or time than its own length to pass.
-    std::vector<char> buffer(MaxRequestBytes + 2);
+    // Left uninitialised: zeroing it would touch every page of the limit in
+    // each serve process, where lines use only the first few.
+    const std::size_t size = MaxRequestBytes + 2;
+    std::unique_ptr<char[]> storage = std::make_unique_for_overwrite<char[]>(size);
+    const std::span<char> buffer(storage.get(), size);
     const auto capacity = static_cast<std::streamsize>(buffer.size());
     for (;;) {
         _in.getline(buffer.data(), capacity);

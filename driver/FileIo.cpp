@@ -108,7 +108,12 @@ std::vector<uint8_t> ReadAllBytes(const std::string& path, std::size_t maxBytes,
         }
         if (n == 0)
             break;
+        const bool shortRead = static_cast<std::size_t>(n) < bytes.size() - used;
         used += static_cast<std::size_t>(n);
+        // A regular file reads short only at its end: asking again would
+        // cost one more system call per job to be told so.
+        if (shortRead)
+            break;
     }
     bytes.resize(used);
     return bytes;

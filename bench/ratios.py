@@ -14,8 +14,9 @@ ratios.py BUILD_DIR CORPUS_DIR WORK_DIR [--quick] [--session N] [--procs 1,2,4,8
   session  (--session N) one serve process over N requests against one over
            N/100: peak RSS must stay flat over a long session.
   procs    (--procs list) serve processes side by side over one job list,
-           split round-robin with split(1) and run with xargs -P: wall time
-           and the speed-up over one process.
+           split round-robin with split(1), each part given its own output
+           directory, and run with xargs -P: wall time and the speed-up
+           over one process.
 The single-process figures run on one core. CPU time is user + system of the
 measured process (getrusage of that child),
 so a loaded machine slows the figures less than wall time would.
@@ -149,8 +150,13 @@ def procs(build, corpus, work, counts):
             parts = os.path.join(work, "parts-%d" % p)
             shutil.rmtree(parts, ignore_errors=True)
             os.makedirs(parts)
-            subprocess.run(["split", "-n", "r/%d" % p, "-d", req, os.path.join(parts, "part.")], check=True)
-            cmd = "ls %s/part.* | xargs -P %d -I{} sh -c '%s --serve < {} > {}.out'" % (parts, p, tool)
+            # Each process writes into its own output directory: processes
+            # sharing one take turns on its lock and the kernel's.
+            split = ("cd %s && split -n r/%d -d %s part. && for f in part.*; do "
+                     "sed -i \"s|\\\"out\\\": *\\\"[^\\\"]*\\\"|\\\"out\\\": \\\"%s/$f\\\"|\" $f; done"
+                     % (parts, p, req, out))
+            subprocess.run(split, shell=True, check=True)
+            cmd = "cd %s && ls part.* | xargs -P %d -I{} sh -c '%s --serve < {} > {}.answers'" % (parts, p, tool)
             start = time.monotonic()
             subprocess.run(cmd, shell=True, check=True)
             wall = time.monotonic() - start

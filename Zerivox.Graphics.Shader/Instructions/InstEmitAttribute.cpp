@@ -113,6 +113,9 @@ Operand* IndexedWordAddress(EmitterContext& context, Operand* ra, int i) {
 }
 
 void EmitOut(EmitterContext& context, bool emit, bool cut) {
+    if ((emit || cut) && Stage(context) != ShaderStage::Geometry) {
+        InstEmitHelper::ThrowNotInStage(context, "OUT", "only geometry shaders emit vertices and end primitives");
+    }
     if (emit) {
         if (context.Definitions().IsLastVertexStage) {
             Operand* x = nullptr;
@@ -201,6 +204,10 @@ void Ald(EmitterContext& context) {
 }
 
 void Ast(EmitterContext& context) {
+    if (Stage(context) == ShaderStage::Compute || Stage(context) == ShaderStage::Fragment) {
+        InstEmitHelper::ThrowNotInStage(context, "AST",
+                                        "only vertex, tessellation and geometry shaders write output attributes");
+    }
     const auto op = context.GetOp<Decoders::InstAst>();
     const bool direct = op.P() || op.Imm11() != 0 || op.Ra() == RZ;
     Operand* ra = direct ? nullptr : Reg(context, op.Ra());

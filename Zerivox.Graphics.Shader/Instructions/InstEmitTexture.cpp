@@ -11,6 +11,7 @@
 #include "Zerivox.Graphics.Shader/IGpuAccessor.h"
 #include "Zerivox.Graphics.Shader/Instructions/InstEmit.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/CommentNode.h"
+#include "Zerivox.Graphics.Shader/Instructions/InstEmitHelper.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/OperandHelper.h"
 #include "Zerivox.Graphics.Shader/Translation/EmitterContext.h"
 #include "Zerivox.Graphics.Shader/Translation/EmitterContextInsts.h"
@@ -96,6 +97,8 @@ void EmitTex(EmitterContext& context, TextureFlags flags, TexDim dimensions, int
     Operand* packedOffsets = hasOffset ? rb.Next() : nullptr;
 
     if (hasDepthCompare) {
+        if (BaseType(type) == SamplerType::Texture3D)
+            InstEmitHelper::ThrowUntranslatable(context, "TEX", "3D textures have no depth comparison");
         Operand* reference = rb.Next();
         sources.Add(reference);
         type |= SamplerType::Shadow;

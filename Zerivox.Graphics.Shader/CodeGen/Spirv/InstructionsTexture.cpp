@@ -8,6 +8,8 @@
 #include "Zerivox.Common/Exceptions.h"
 #include "Zerivox.Graphics.Shader/CodeGen/Spirv/Instructions.h"
 #include "Zerivox.Graphics.Shader/StructuredIr/AstTextureOperation.h"
+#include "Zerivox.Graphics.Shader/StructuredIr/ShaderProperties.h"
+#include "Zerivox.Graphics.Shader/StructuredIr/TextureDefinition.h"
 #include "Zerivox.Graphics.Shader/Translation/ShaderDefinitions.h"
 
 namespace Zerivox::Graphics::Shader::CodeGen::Spirv {
@@ -360,9 +362,17 @@ OperationResult Instructions::GenerateTextureSample(CodeGenContext& context, con
         result = context.ImageSampleImplicitLod(resultType, sampledImage, coordinates, mask, operands);
     }
 
+    AggregateType type = operation.GetVectorType(AggregateType::FP32);
     if (isGather || !isShadow) {
-        AggregateType type = operation.GetVectorType(AggregateType::FP32);
         return OperationResult(type, GetSwizzledResult(context, result, type, operation.Index));
+    }
+    // A depth comparison gives one value; every component the operation
+    // writes receives it, as each does when written on its own.
+    if (type != AggregateType::FP32) {
+        const int32_t count = std::popcount(static_cast<uint32_t>(operation.Index));
+        SpvInst* vectorType = context.TypeVectorOf(floatType, count);
+        std::vector<SpvInst*> components(static_cast<std::size_t>(count), result);
+        return OperationResult(type, context.CompositeConstruct(vectorType, components));
     }
     return OperationResult(AggregateType::FP32, result);
 }
@@ -392,7 +402,13 @@ OperationResult Instructions::GenerateLod(CodeGenContext& context, const AstOper
 
 OperationResult Instructions::GenerateTextureQuerySamples(CodeGenContext& context, const AstOperation& base) {
     const AstTextureOperation& operation = AsTexture(base);
-    const SamplerDeclaration& declaration = Declared(context.Samplers, operation.GetTextureSetAndBinding());
+    const SetBindingPair binding = operation.GetTextureSetAndBinding();
+    const SamplerDeclaration& declaration = Declared(context.Samplers, binding);
+    // Only multisampled images can be asked for their sample count; any
+    // other texture has one sample per texel.
+    const StructuredIr::TextureDefinition* definition = context.Properties.Textures().Find(binding);
+    if (definition == nullptr || !HasFlag(definition->Type, SamplerType::Multisample))
+        return OperationResult(AggregateType::S32, context.ConstantS32(1));
     SourceReader sources(context, operation);
     SpvInst* sampledImage = LoadSampledImage(context, operation, declaration, sources);
     SpvInst* image = context.Image(declaration.ImageType, sampledImage);

@@ -135,6 +135,7 @@ TEST(SpirvGeneratorTests, PoolsReturnAfterSuccessAndAreDroppedOnFailure) {
         return p.Generate();
     };
     std::vector<uint8_t> first = generateValid();
+    EXPECT_EQ(Validate(first), "");
     EXPECT_EQ(CodeGen::Spirv::SpirvGenerator::SpareInstructionPools(), 1u);
     EXPECT_EQ(CodeGen::Spirv::SpirvGenerator::SpareLiteralPools(), 1u);
     // Reused pools hand out objects still holding the previous module's

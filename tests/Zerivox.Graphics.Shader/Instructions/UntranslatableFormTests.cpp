@@ -1,0 +1,103 @@
+// Instructions that a stage cannot execute, and forms no host module can
+// express, end the translation with a typed error that names the
+// instruction, its address and the stage; the same instructions where they
+// belong still translate.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include "Zerivox.Common/Exceptions.h"
+#include "Zerivox.Graphics.Shader/Decoders/DecoderEnums.h"
+#include "Zerivox.Graphics.Shader/Instructions/AluEmitTestSupport.h"
+
+namespace Zerivox::Graphics::Shader::Testing {
+namespace {
+
+Inst Kil() { return Inst("111000110011xx").Ccc(0xF); }
+// OUT (register form) with the emit and cut bits.
+Inst Out(bool emit, bool cut) { return Inst("1111101111100x").Rd(0).Ra(1).Rb(2).Bit(39, emit).Bit(40, cut); }
+// AST of one word from R4 to attribute offset (direct) or through Ra.
+Inst Ast(int ra, int offset) { return Inst(Prefix::Ast).Rd(4).Ra(ra).Bits(20, 11, static_cast<uint64_t>(offset)); }
+// SURED (bound, 2D) of the given data size.
+Inst Sured(int size) { return Inst("1110101101011x").Rd(4).Ra(2).Bits(20, 3, static_cast<uint64_t>(size)).Bits(33, 3, 3).Bits(36, 13, 5); }
+// SUATOM.CAS (bindless 2D) of the given data size; bit 54 keeps the word out
+// of the plain SUATOM encodings.
+Inst SuatomCas(int size) {
+    return Inst("1110101x1xxxxx").Rd(1).Ra(2).Rb(4).Bits(39, 8, 6).Bits(33, 3, 3).Bits(51, 3, static_cast<uint64_t>(size)).Bit(54);
+}
+// TEX of dimension dim, R0 from R2/R4, all components, with or without a
+// depth reference.
+Inst Tex(Decoders::TexDim dim, bool depthCompare) {
+    return Inst("11000xxxxxxxxx").Rd(0).Ra(2).Rb(4).Bits(28, 3, static_cast<uint64_t>(dim)).Bits(31, 4, 0xF).Bit(50, depthCompare);
+}
+
+struct Case {
+    const char* What;
+    ShaderStage Stage;
+    uint64_t Word;
+    const char* Kind;    // null: the instruction translates
+    const char* Message; // the error's text
+};
+
+TEST(UntranslatableForm, TypedErrorNamesInstructionAndStage) {
+    using S = ShaderStage;
+    using D = Decoders::TexDim;
+    const Case cases[] = {
+        {"KIL in a fragment shader", S::Fragment, Kil(), nullptr, nullptr},
+        {"KIL in a vertex shader", S::Vertex, Kil(), "InvalidOperationException",
+         "KIL at 0x8 cannot run in a Vertex shader: only fragment shaders discard."},
+        {"KIL in a compute shader", S::Compute, Kil(), "InvalidOperationException",
+         "KIL at 0x8 cannot run in a Compute shader: only fragment shaders discard."},
+        {"OUT emit in a geometry shader", S::Geometry, Out(true, true), nullptr, nullptr},
+        {"OUT without emit or cut does nothing anywhere", S::Vertex, Out(false, false), nullptr, nullptr},
+        {"OUT emit in a vertex shader", S::Vertex, Out(true, false), "InvalidOperationException",
+         "OUT at 0x8 cannot run in a Vertex shader: only geometry shaders emit vertices and end primitives."},
+        {"OUT cut in a tessellation evaluation shader", S::TessellationEvaluation, Out(false, true),
+         "InvalidOperationException",
+         "OUT at 0x8 cannot run in a TessellationEvaluation shader: only geometry shaders emit vertices and end "
+         "primitives."},
+        {"AST in a vertex shader", S::Vertex, Ast(255, 0x80), nullptr, nullptr},
+        {"AST through a register in a tessellation control shader", S::TessellationControl, Ast(2, 0), nullptr,
+         nullptr},
+        {"AST in a compute shader", S::Compute, Ast(255, 0x80), "InvalidOperationException",
+         "AST at 0x8 cannot run in a Compute shader: only vertex, tessellation and geometry shaders write output "
+         "attributes."},
+        {"AST through a register in a fragment shader", S::Fragment, Ast(2, 0), "InvalidOperationException",
+         "AST at 0x8 cannot run in a Fragment shader: only vertex, tessellation and geometry shaders write output "
+         "attributes."},
+        {"SURED of 32-bit values", S::Compute, Sured(0), nullptr, nullptr},
+        {"SURED of unsigned 64-bit values", S::Compute, Sured(2), "NotImplementedException",
+         "SURED at 0x8 cannot be translated: the host has no 64-bit image atomics."},
+        {"SURED of signed 64-bit values", S::Fragment, Sured(5), "NotImplementedException",
+         "SURED at 0x8 cannot be translated: the host has no 64-bit image atomics."},
+        {"SUATOM.CAS of 32-bit values", S::Compute, SuatomCas(0), nullptr, nullptr},
+        {"SUATOM.CAS of 64-bit values", S::Compute, SuatomCas(5), "NotImplementedException",
+         "SUATOM.CAS at 0x8 cannot be translated: the host has no 64-bit image atomics."},
+        {"TEX with a depth reference on a 2D texture", S::Fragment, Tex(D::_2d, true), nullptr, nullptr},
+        {"TEX without a depth reference on a 3D texture", S::Fragment, Tex(D::_3d, false), nullptr, nullptr},
+        {"TEX with a depth reference on a 3D texture", S::Vertex, Tex(D::_3d, true), "NotImplementedException",
+         "TEX at 0x8 cannot be translated: 3D textures have no depth comparison."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.What);
+        EmitHarness harness(c.Stage);
+        std::optional<std::string> kind;
+        std::string message;
+        try {
+            harness.Emit(c.Word);
+        } catch (const Common::Exception& e) {
+            kind = e.kind();
+            message = e.what();
+        }
+        if (c.Kind == nullptr) {
+            EXPECT_FALSE(kind.has_value()) << *kind << ": " << message;
+        } else {
+            EXPECT_EQ(kind.value_or("no error"), c.Kind);
+            EXPECT_EQ(message, c.Message);
+        }
+    }
+}
+
+} // namespace
+} // namespace Zerivox::Graphics::Shader::Testing

@@ -148,6 +148,8 @@ void Al2p(EmitterContext& context) {
 }
 
 void Ald(EmitterContext& context) {
+    if (Stage(context) == ShaderStage::Compute)
+        InstEmitHelper::ThrowNotInStage(context, "ALD", "compute shaders have no attributes");
     const auto op = context.GetOp<Decoders::InstAld>();
     const ShaderStage stage = Stage(context);
     const bool direct = op.P() || op.Imm11() != 0 || op.Ra() == RZ;
@@ -236,6 +238,8 @@ void Ast(EmitterContext& context) {
 }
 
 void Ipa(EmitterContext& context) {
+    if (Stage(context) != ShaderStage::Fragment)
+        InstEmitHelper::ThrowNotInStage(context, "IPA", "only fragment shaders interpolate attributes");
     const auto op = context.GetOp<Decoders::InstIpa>();
     Operand* value = nullptr;
     bool remapped = false;

@@ -55,6 +55,22 @@ template <typename Map> const auto& Declared(const Map& map, const SetBindingPai
     return *value;
 }
 
+// One texture is declared with one type (dimensions, array, multisample):
+// an operation that addresses it as another type would build coordinates
+// the image cannot take. The guest reads such a descriptor as something it
+// is not; fail with a typed error rather than write an invalid module.
+void CheckDeclaredType(const CodeGenContext& context, const AstTextureOperation& operation) {
+    constexpr SamplerType Shape = SamplerType::Mask | SamplerType::Array | SamplerType::Multisample;
+    const SetBindingPair binding = operation.GetTextureSetAndBinding();
+    const StructuredIr::TextureDefinition* definition = context.Properties.Textures().Find(binding);
+    if (definition == nullptr || (definition->Type & Shape) == (operation.Type & Shape))
+        return;
+    throw Common::InvalidOperationException("The texture at binding " + std::to_string(binding.Binding) +
+                                            " is declared as " +
+                                            SamplerTypeName(definition->Type & Shape) + " but used as " +
+                                            SamplerTypeName(operation.Type & Shape) + ".");
+}
+
 SpvInst* LoadSampledImage(CodeGenContext& context, const AstTextureOperation& operation,
                           const SamplerDeclaration& declaration, SourceReader& sources) {
     SpvInst* image = declaration.Image;
@@ -177,6 +193,7 @@ OperationResult Instructions::GenerateTextureSample(CodeGenContext& context, con
     bool isShadow = HasFlag(operation.Type, SamplerType::Shadow);
 
     const SamplerDeclaration& declaration = Declared(context.Samplers, operation.GetTextureSetAndBinding());
+    CheckDeclaredType(context, operation);
     SourceReader sources(context, operation);
     SpvInst* sampledImage = LoadSampledImage(context, operation, declaration, sources);
 
@@ -388,6 +405,7 @@ OperationResult Instructions::GenerateLod(CodeGenContext& context, const AstOper
         return OperationResult(AggregateType::FP32, context.ConstantFP32(0.0f));
     }
     const SamplerDeclaration& declaration = Declared(context.Samplers, operation.GetTextureSetAndBinding());
+    CheckDeclaredType(context, operation);
     SourceReader sources(context, operation);
     SpvInst* sampledImage = LoadSampledImage(context, operation, declaration, sources);
     int32_t dims = SamplerTypeExtensions::get_Dimensions(operation.Type);

@@ -32,6 +32,21 @@ Inst Tex(Decoders::TexDim dim, bool depthCompare) {
     return Inst("11000xxxxxxxxx").Rd(0).Ra(2).Rb(4).Bits(28, 3, static_cast<uint64_t>(dim)).Bits(31, 4, 0xF).Bit(50, depthCompare);
 }
 
+// IPA of attribute 0x80 into R0.
+Inst Ipa() { return Inst("11100000xxxxxx").Rd(0).Ra(255).Rb(255).Bits(28, 10, 0x80).Bits(39, 8, 255); }
+// ALD of attribute 0x80 into R0.
+Inst Ald() { return Inst(Prefix::Ald).Rd(0).Ra(255).Bits(20, 11, 0x80).Bits(39, 8, 255); }
+// S2R R0 <- special register sreg.
+Inst S2r(int sreg) { return Inst("1111000011001x").Rd(0).Bits(20, 8, static_cast<uint64_t>(sreg)); }
+// TLD4 (gather) of dimension dim into R0.
+Inst Tld4(Decoders::TexDim dim) {
+    return Inst("110010xxxxxxxx").Rd(0).Ra(2).Rb(4).Bits(28, 3, static_cast<uint64_t>(dim)).Bits(31, 4, 0xF);
+}
+// TLD (texel fetch) of dimension dim into R0.
+Inst Tld(Decoders::TexDim dim) {
+    return Inst("11011100xxxxxx").Rd(0).Ra(2).Rb(4).Bits(28, 3, static_cast<uint64_t>(dim)).Bits(31, 4, 0xF);
+}
+
 struct Case {
     const char* What;
     ShaderStage Stage;
@@ -74,6 +89,24 @@ TEST(UntranslatableForm, TypedErrorNamesInstructionAndStage) {
         {"SUATOM.CAS of 32-bit values", S::Compute, SuatomCas(0), nullptr, nullptr},
         {"SUATOM.CAS of 64-bit values", S::Compute, SuatomCas(5), "NotImplementedException",
          "SUATOM.CAS at 0x8 cannot be translated: the host has no 64-bit image atomics."},
+        {"IPA in a fragment shader", S::Fragment, Ipa(), nullptr, nullptr},
+        {"IPA in a vertex shader", S::Vertex, Ipa(), "InvalidOperationException",
+         "IPA at 0x8 cannot run in a Vertex shader: only fragment shaders interpolate attributes."},
+        {"ALD in a vertex shader", S::Vertex, Ald(), nullptr, nullptr},
+        {"ALD in a compute shader", S::Compute, Ald(), "InvalidOperationException",
+         "ALD at 0x8 cannot run in a Compute shader: compute shaders have no attributes."},
+        {"S2R of the thread index in a compute shader", S::Compute, S2r(33), nullptr, nullptr},
+        {"S2R of the lane index in a vertex shader", S::Vertex, S2r(0), nullptr, nullptr},
+        {"S2R of the thread index in a vertex shader", S::Vertex, S2r(33), "InvalidOperationException",
+         "S2R at 0x8 cannot run in a Vertex shader: only compute shaders have thread and block indices."},
+        {"S2R of the block index in a fragment shader", S::Fragment, S2r(37), "InvalidOperationException",
+         "S2R at 0x8 cannot run in a Fragment shader: only compute shaders have thread and block indices."},
+        {"TLD4 of a 2D texture", S::Fragment, Tld4(D::_2d), nullptr, nullptr},
+        {"TLD4 of a 3D texture", S::Fragment, Tld4(D::_3d), "NotImplementedException",
+         "TLD4 at 0x8 cannot be translated: 3D textures cannot be gathered."},
+        {"TLD of a 2D texture", S::Compute, Tld(D::_2d), nullptr, nullptr},
+        {"TLD of a cube texture", S::Compute, Tld(D::Cube), "NotImplementedException",
+         "TLD at 0x8 cannot be translated: cube textures have no texel fetch."},
         {"TEX with a depth reference on a 2D texture", S::Fragment, Tex(D::_2d, true), nullptr, nullptr},
         {"TEX without a depth reference on a 3D texture", S::Fragment, Tex(D::_3d, false), nullptr, nullptr},
         {"TEX with a depth reference on a 3D texture", S::Vertex, Tex(D::_3d, true), "NotImplementedException",

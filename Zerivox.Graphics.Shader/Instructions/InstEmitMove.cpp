@@ -351,6 +351,12 @@ void S2r(EmitterContext& context) {
         context.Definitions().Stage != ShaderStage::Compute) {
         InstEmitHelper::ThrowNotInStage(context, "S2R", "only compute shaders have thread and block indices");
     }
+    // SR_INVOCATION_ID (17): the invocation within a patch or a primitive.
+    if (sreg == 17 && context.Definitions().Stage != ShaderStage::TessellationControl &&
+        context.Definitions().Stage != ShaderStage::Geometry) {
+        InstEmitHelper::ThrowNotInStage(context, "S2R",
+                                        "only tessellation control and geometry shaders have invocation indices");
+    }
     Operand* value = ReadSpecialRegister(context, op.SReg());
     WriteRd(context, op.Rd(), value);
 }

@@ -101,6 +101,10 @@ TEST(UntranslatableForm, TypedErrorNamesInstructionAndStage) {
          "S2R at 0x8 cannot run in a Vertex shader: only compute shaders have thread and block indices."},
         {"S2R of the block index in a fragment shader", S::Fragment, S2r(37), "InvalidOperationException",
          "S2R at 0x8 cannot run in a Fragment shader: only compute shaders have thread and block indices."},
+        {"S2R of the invocation index in a geometry shader", S::Geometry, S2r(17), nullptr, nullptr},
+        {"S2R of the invocation index in a vertex shader", S::Vertex, S2r(17), "InvalidOperationException",
+         "S2R at 0x8 cannot run in a Vertex shader: only tessellation control and geometry shaders have invocation "
+         "indices."},
         {"TLD4 of a 2D texture", S::Fragment, Tld4(D::_2d), nullptr, nullptr},
         {"TLD4 of a 3D texture", S::Fragment, Tld4(D::_3d), "NotImplementedException",
          "TLD4 at 0x8 cannot be translated: 3D textures cannot be gathered."},

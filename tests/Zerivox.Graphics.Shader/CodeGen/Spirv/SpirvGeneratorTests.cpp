@@ -161,6 +161,14 @@ TEST(SpirvGeneratorTests, InvalidStageFactsFailWithTheirMessages) {
         EXPECT_STREQ(e.what(), "Invalid output topology \"2\".");
     }
 
+    SpirvProgram patch(ShaderStage::TessellationControl, {}, 0);
+    try {
+        patch.Generate();
+        FAIL() << "expected an error";
+    } catch (const Zerivox::Common::InvalidOperationException& e) {
+        EXPECT_STREQ(e.what(), "The program header gives the tessellation control shader 0 output vertices.");
+    }
+
     SpirvProgram unknown(ShaderStage::Compute);
     unknown.Io(StorageKind::Input, IoVariable::FogCoord);
     try {

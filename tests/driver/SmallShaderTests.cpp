@@ -121,6 +121,16 @@ TEST(SmallShaderTests, FragmentShaderReadsTwoClipDistances) {
     EXPECT_TRUE(Has(r.Text, "%int_0") && Has(r.Text, "%int_1")) << r.Text;
 }
 
+// The instance and vertex ids are vertex-shader inputs: read by a fragment
+// shader they are attributes the stage may not read (0), not the vertex
+// stage's built-ins.
+TEST(SmallShaderTests, InstanceIdReadOutsideTheVertexStageIsZero) {
+    const Result r = Translate(ShaderStage::Fragment, {Ald(0, RZ, 0x2F8, 1), Exit});
+    ASSERT_EQ(r.Error, "");
+    EXPECT_EQ(r.Validation, "") << r.Text;
+    EXPECT_FALSE(Has(r.Text, "InstanceIndex") || Has(r.Text, "BaseInstance") || Has(r.Text, "VertexIndex")) << r.Text;
+}
+
 // A sample-count query (TXQ texture type, component z) asks the image only
 // when the texture is multisampled; a texture the job gives no type (2D) or
 // a single-sampled type has one sample.

@@ -77,7 +77,8 @@ bool TryFixedFuncToUserAttributeIpa(EmitterContext& context, int offset, Operand
 bool TryConvertIdToIndexForVulkan(EmitterContext& context, int offset, Operand*& value) {
     // Only vertex shaders have instance and vertex ids; elsewhere the load
     // takes the path of an attribute the stage may not read.
-    if (!IsVulkan(context) || Stage(context) != ShaderStage::Vertex) return false;
+    if (!IsVulkan(context) || Stage(context) != ShaderStage::Vertex)
+        return false;
     if (offset == 0x2F8) {
         Operand* index = Load(context, StorageKind::Input, static_cast<int>(IoVariable::InstanceIndex));
         Operand* base = Load(context, StorageKind::Input, static_cast<int>(IoVariable::BaseInstance));

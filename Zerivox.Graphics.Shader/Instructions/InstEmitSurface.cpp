@@ -165,7 +165,8 @@ void EmitSured(EmitterContext& context, int dimensions, int atomicOp, int size, 
                bool byteAddress, bool isBindless) {
     SamplerType type = ConvertSuSamplerType(dimensions);
     if (type == SamplerType::None) return;
-    if (Is64BitAtomicSize(size)) InstEmitHelper::ThrowUntranslatable(context, "SURED", "the host has no 64-bit image atomics");
+    if (Is64BitAtomicSize(size))
+        InstEmitHelper::ThrowUntranslatable(context, "SURED", "the host has no 64-bit image atomics");
 
     RegisterCursor ra(context, srcA);
     RegisterCursor rb(context, srcB);

@@ -103,8 +103,12 @@ TEST(IsaSweepTests, EverySampledEncodingInEveryStageIsATypedErrorOrAValidModule)
     // Per stage and instruction form: how many words failed, and the first
     // failure in full.
     std::map<std::string, std::pair<int, std::string>> failures;
-    constexpr ShaderStage Stages[] = {ShaderStage::Compute,        ShaderStage::Vertex,   ShaderStage::TessellationControl,
-                                      ShaderStage::TessellationEvaluation, ShaderStage::Geometry, ShaderStage::Fragment};
+    constexpr ShaderStage Stages[] = {ShaderStage::Compute,
+                                      ShaderStage::Vertex,
+                                      ShaderStage::TessellationControl,
+                                      ShaderStage::TessellationEvaluation,
+                                      ShaderStage::Geometry,
+                                      ShaderStage::Fragment};
     for (ShaderStage stage : Stages) {
         const bool compute = stage == ShaderStage::Compute;
         const Tr::TranslationOptions options(Tr::TargetLanguage::Spirv, Tr::TargetGraphicsApi::Vulkan,

@@ -44,18 +44,36 @@ constexpr int RZ = 255;
 
 // IPA Rd <- attribute byte offset, plain interpolation.
 uint64_t Ipa(int rd, int offset) {
-    return Word("11100000xxxxxx").Bits(0, 8, rd).Bits(8, 8, RZ).Bits(20, 8, RZ).Bits(28, 10, offset).Bits(39, 8, RZ).Value;
+    return Word("11100000xxxxxx")
+        .Bits(0, 8, rd)
+        .Bits(8, 8, RZ)
+        .Bits(20, 8, RZ)
+        .Bits(28, 10, offset)
+        .Bits(39, 8, RZ)
+        .Value;
 }
 // ALD of size + 1 words into Rd: from offset (ra RZ), or through ra; per-patch
 // when patch.
 uint64_t Ald(int rd, int ra, int offset, int size, bool patch = false) {
-    return Word("1110111111011x").Bits(0, 8, rd).Bits(8, 8, ra).Bits(20, 11, offset).Bits(31, 1, patch ? 1 : 0)
-        .Bits(39, 8, RZ).Bits(47, 2, size).Value;
+    return Word("1110111111011x")
+        .Bits(0, 8, rd)
+        .Bits(8, 8, ra)
+        .Bits(20, 11, offset)
+        .Bits(31, 1, patch ? 1 : 0)
+        .Bits(39, 8, RZ)
+        .Bits(47, 2, size)
+        .Value;
 }
 // AST of size + 1 words from Rs to offset; per-patch when patch.
 uint64_t Ast(int rs, int offset, int size, bool patch = false) {
-    return Word("1110111111110x").Bits(0, 8, rs).Bits(8, 8, RZ).Bits(20, 11, offset).Bits(31, 1, patch ? 1 : 0)
-        .Bits(39, 8, RZ).Bits(47, 2, size).Value;
+    return Word("1110111111110x")
+        .Bits(0, 8, rs)
+        .Bits(8, 8, RZ)
+        .Bits(20, 11, offset)
+        .Bits(31, 1, patch ? 1 : 0)
+        .Bits(39, 8, RZ)
+        .Bits(47, 2, size)
+        .Value;
 }
 // The texture handle of slot 0 as the tool's jobs name it.
 constexpr uint64_t Slot0Handle = 90;
@@ -135,8 +153,13 @@ TEST(SmallShaderTests, InstanceIdReadOutsideTheVertexStageIsZero) {
 // when the texture is multisampled; a texture the job gives no type (2D) or
 // a single-sampled type has one sample.
 TEST(SmallShaderTests, SampleCountQueryOfASingleSampledTextureIsOne) {
-    const uint64_t txq = Word("1101111101001x").Bits(0, 8, 0).Bits(8, 8, RZ).Bits(22, 6, 2).Bits(31, 4, 4)
-                             .Bits(36, 13, Slot0Handle).Value;
+    const uint64_t txq = Word("1101111101001x")
+                             .Bits(0, 8, 0)
+                             .Bits(8, 8, RZ)
+                             .Bits(22, 6, 2)
+                             .Bits(31, 4, 4)
+                             .Bits(36, 13, Slot0Handle)
+                             .Value;
     struct Case {
         const char* Type; // null: the job gives none
         bool Queries;
@@ -159,8 +182,15 @@ TEST(SmallShaderTests, SampleCountQueryOfASingleSampledTextureIsOne) {
 // TEX with a depth reference writing two components: both receive the
 // comparison's one value.
 TEST(SmallShaderTests, DepthCompareWrittenToTwoComponents) {
-    const uint64_t tex = Word("11000xxxxxxxxx").Bits(0, 8, 0).Bits(8, 8, 2).Bits(20, 8, 4).Bits(28, 3, 2)
-                             .Bits(31, 4, 3).Bits(36, 13, Slot0Handle).Bits(50, 1, 1).Value;
+    const uint64_t tex = Word("11000xxxxxxxxx")
+                             .Bits(0, 8, 0)
+                             .Bits(8, 8, 2)
+                             .Bits(20, 8, 4)
+                             .Bits(28, 3, 2)
+                             .Bits(31, 4, 3)
+                             .Bits(36, 13, Slot0Handle)
+                             .Bits(50, 1, 1)
+                             .Value;
     const Result r = Translate(ShaderStage::Fragment, {tex, Exit});
     ASSERT_EQ(r.Error, "");
     EXPECT_EQ(r.Validation, "") << r.Text;
@@ -176,24 +206,22 @@ TEST(SmallShaderTests, DepthCompareWrittenToTwoComponents) {
 // error.
 TEST(SmallShaderTests, TessellationPairWithPerPatchAndPerVertexAttributes) {
     // Control: per-vertex attribute 0 and per-patch attribute 1 (0x28).
-    const Result control =
-        Translate(ShaderStage::TessellationControl, {Ast(4, 0x80, 3), Ast(8, 0x28, 3, true), Exit});
+    const Result control = Translate(ShaderStage::TessellationControl, {Ast(4, 0x80, 3), Ast(8, 0x28, 3, true), Exit});
     ASSERT_EQ(control.Error, "");
     EXPECT_EQ(control.Validation, "") << control.Text;
     EXPECT_TRUE(Has(control.Text, "Patch")) << control.Text;
     // Evaluation: reads both and passes them on.
-    const Result evaluation = Translate(ShaderStage::TessellationEvaluation,
-                                        {Ald(0, RZ, 0x80, 3), Ald(4, RZ, 0x28, 3, true), Ast(0, 0x70, 3),
-                                         Ast(4, 0x80, 3), Exit});
+    const Result evaluation =
+        Translate(ShaderStage::TessellationEvaluation,
+                  {Ald(0, RZ, 0x80, 3), Ald(4, RZ, 0x28, 3, true), Ast(0, 0x70, 3), Ast(4, 0x80, 3), Exit});
     ASSERT_EQ(evaluation.Error, "");
     EXPECT_EQ(evaluation.Validation, "") << evaluation.Text;
 
-    const Result meeting =
-        Translate(ShaderStage::TessellationControl, {Ast(4, 0x90, 3), Ast(8, 0x28, 3, true), Exit});
+    const Result meeting = Translate(ShaderStage::TessellationControl, {Ast(4, 0x90, 3), Ast(8, 0x28, 3, true), Exit});
     EXPECT_EQ(meeting.Error, "NotImplementedException: Per-patch attribute 1 and a per-vertex output attribute both "
                              "take location 1, which the host's single location space cannot hold.");
-    const Result matrix = Translate(ShaderStage::TessellationEvaluation,
-                                    {Ald(0, 8, 0, 3), Ald(4, RZ, 0x28, 3, true), Ast(0, 0x70, 3), Ast(4, 0x80, 3), Exit});
+    const Result matrix = Translate(ShaderStage::TessellationEvaluation, {Ald(0, 8, 0, 3), Ald(4, RZ, 0x28, 3, true),
+                                                                          Ast(0, 0x70, 3), Ast(4, 0x80, 3), Exit});
     // (With register-indexed inputs the per-patch input is addressed without
     // its location, so it is named as attribute 0.)
     EXPECT_EQ(matrix.Error, "NotImplementedException: Per-patch attribute 0 and a per-vertex input attribute both "

@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "TestTools/SpirvValidator.h"
+#include "Zerivox.Graphics.Shader/Translation/TranslationOptions.h"
 #include "driver/FenkVanter.h"
 #include "driver/FenkVanterAccessor.h"
-#include "Zerivox.Graphics.Shader/Translation/TranslationOptions.h"
 
 namespace {
 
@@ -87,8 +87,7 @@ Fv::Json MakeJob(const uint8_t* f) {
 // A translation that succeeds must give a whole module that the Vulkan 1.1
 // validator accepts: a host hands it to a driver as it is.
 void CheckModule(const std::vector<uint8_t>& spv) {
-    if (spv.size() < 20 || spv.size() % 4 != 0 || spv[0] != 0x03 || spv[1] != 0x02 || spv[2] != 0x23 ||
-        spv[3] != 0x07)
+    if (spv.size() < 20 || spv.size() % 4 != 0 || spv[0] != 0x03 || spv[1] != 0x02 || spv[2] != 0x23 || spv[3] != 0x07)
         __builtin_trap();
     const std::string error = Zerivox::TestTools::ValidateSpirv(spv);
     if (!error.empty()) {

@@ -66,9 +66,8 @@ void CheckDeclaredType(const CodeGenContext& context, const AstTextureOperation&
     if (definition == nullptr || (definition->Type & Shape) == (operation.Type & Shape))
         return;
     throw Common::InvalidOperationException("The texture at binding " + std::to_string(binding.Binding) +
-                                            " is declared as " +
-                                            SamplerTypeName(definition->Type & Shape) + " but used as " +
-                                            SamplerTypeName(operation.Type & Shape) + ".");
+                                            " is declared as " + SamplerTypeName(definition->Type & Shape) +
+                                            " but used as " + SamplerTypeName(operation.Type & Shape) + ".");
 }
 
 SpvInst* LoadSampledImage(CodeGenContext& context, const AstTextureOperation& operation,

@@ -53,7 +53,8 @@ void BindlessToArray::RunPass(BasicBlock& block, ResourceManager& resourceManage
         INode* next = node->ListNext();
         TextureOperation* op = node->AsTextureOperation();
         node = next;
-        if (op == nullptr || !HasFlag(op->Flags, TextureFlags::Bindless) || op->SourcesCount() == 0) continue;
+        if (op == nullptr || !HasFlag(op->Flags, TextureFlags::Bindless) || op->SourcesCount() == 0)
+            continue;
 
         Operand* h = Utils::FindLastOperation(op->GetSource(0), &block, true);
         Operation* load = DefiningOperation(h);

@@ -20,16 +20,31 @@ Inst Out(bool emit, bool cut) { return Inst("1111101111100x").Rd(0).Ra(1).Rb(2).
 // AST of one word from R4 to attribute offset (direct) or through Ra.
 Inst Ast(int ra, int offset) { return Inst(Prefix::Ast).Rd(4).Ra(ra).Bits(20, 11, static_cast<uint64_t>(offset)); }
 // SURED (bound, 2D) of the given data size.
-Inst Sured(int size) { return Inst("1110101101011x").Rd(4).Ra(2).Bits(20, 3, static_cast<uint64_t>(size)).Bits(33, 3, 3).Bits(36, 13, 5); }
+Inst Sured(int size) {
+    return Inst("1110101101011x").Rd(4).Ra(2).Bits(20, 3, static_cast<uint64_t>(size)).Bits(33, 3, 3).Bits(36, 13, 5);
+}
 // SUATOM.CAS (bindless 2D) of the given data size; bit 54 keeps the word out
 // of the plain SUATOM encodings.
 Inst SuatomCas(int size) {
-    return Inst("1110101x1xxxxx").Rd(1).Ra(2).Rb(4).Bits(39, 8, 6).Bits(33, 3, 3).Bits(51, 3, static_cast<uint64_t>(size)).Bit(54);
+    return Inst("1110101x1xxxxx")
+        .Rd(1)
+        .Ra(2)
+        .Rb(4)
+        .Bits(39, 8, 6)
+        .Bits(33, 3, 3)
+        .Bits(51, 3, static_cast<uint64_t>(size))
+        .Bit(54);
 }
 // TEX of dimension dim, R0 from R2/R4, all components, with or without a
 // depth reference.
 Inst Tex(Decoders::TexDim dim, bool depthCompare) {
-    return Inst("11000xxxxxxxxx").Rd(0).Ra(2).Rb(4).Bits(28, 3, static_cast<uint64_t>(dim)).Bits(31, 4, 0xF).Bit(50, depthCompare);
+    return Inst("11000xxxxxxxxx")
+        .Rd(0)
+        .Ra(2)
+        .Rb(4)
+        .Bits(28, 3, static_cast<uint64_t>(dim))
+        .Bits(31, 4, 0xF)
+        .Bit(50, depthCompare);
 }
 
 // IPA of attribute 0x80 into R0.

@@ -123,8 +123,8 @@ TEST(SpirvIoDeclarationTests, PerPatchAndPerVertexAttributesMeetingAtALocationFa
         const char* Error; // null: a valid module
     };
     const Case cases[] = {
-        {"control outputs apart", ShaderStage::TessellationControl, StorageKind::Output, StorageKind::OutputPerPatch,
-         0, 2, false, nullptr},
+        {"control outputs apart", ShaderStage::TessellationControl, StorageKind::Output, StorageKind::OutputPerPatch, 0,
+         2, false, nullptr},
         {"control outputs at one location", ShaderStage::TessellationControl, StorageKind::Output,
          StorageKind::OutputPerPatch, 2, 2, false,
          "Per-patch attribute 2 and a per-vertex output attribute both take location 2, which the host's single "

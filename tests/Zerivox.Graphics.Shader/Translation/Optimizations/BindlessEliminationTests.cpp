@@ -176,18 +176,27 @@ TEST(BindlessToArray, DynamicConstantBufferIndexBecomesArrayIndexConstantIndexDo
 // vector and component indices.
 uint32_t EvaluateIndex(const IR::Operand* value, const IR::Operand* vector, uint32_t vectorValue,
                        const IR::Operand* component, uint32_t componentValue) {
-    if (value == vector) return vectorValue;
-    if (value == component) return componentValue;
-    if (value->IsConstant()) return static_cast<uint32_t>(value->Value);
+    if (value == vector)
+        return vectorValue;
+    if (value == component)
+        return componentValue;
+    if (value->IsConstant())
+        return static_cast<uint32_t>(value->Value);
     const IR::Operation* op = value->Definition->AsOperation();
     const uint32_t a = EvaluateIndex(op->GetSource(0), vector, vectorValue, component, componentValue);
     const uint32_t b = EvaluateIndex(op->GetSource(1), vector, vectorValue, component, componentValue);
     switch (op->Inst) {
-    case Instruction::ShiftLeft: return a << (b & 31);
-    case Instruction::ShiftRightU32: return a >> (b & 31);
-    case Instruction::Add: return a + b;
-    case Instruction::MinimumU32: return std::min(a, b);
-    default: ADD_FAILURE() << "unexpected index operation"; return 0;
+    case Instruction::ShiftLeft:
+        return a << (b & 31);
+    case Instruction::ShiftRightU32:
+        return a >> (b & 31);
+    case Instruction::Add:
+        return a + b;
+    case Instruction::MinimumU32:
+        return std::min(a, b);
+    default:
+        ADD_FAILURE() << "unexpected index operation";
+        return 0;
     }
 }
 
@@ -205,7 +214,8 @@ TEST(BindlessToArray, ElementIsTheWordIndexHalvedClampedTo31) {
         IR::Operand* h = f.B.Op(Instruction::Load, IR::StorageKind::ConstantBuffer,
                                 {f.B.Const(binding), f.B.Const(0), vector, component})
                              ->Dest();
-        if (samplerWord) h = f.B.Val(Instruction::BitwiseOr, {f.B.Cbuf(1, 9), h});
+        if (samplerWord)
+            h = f.B.Val(Instruction::BitwiseOr, {f.B.Cbuf(1, 9), h});
         IR::TextureOperation* op = f.Sample(h, f.B.Local());
         Translation::Optimizations::BindlessToArray::RunPass(*f.B.Current, f.Manager, f.Accessor);
 

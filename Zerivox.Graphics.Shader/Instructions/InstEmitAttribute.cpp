@@ -75,7 +75,10 @@ bool TryFixedFuncToUserAttributeIpa(EmitterContext& context, int offset, Operand
 }
 
 bool TryConvertIdToIndexForVulkan(EmitterContext& context, int offset, Operand*& value) {
-    if (!IsVulkan(context)) return false;
+    // Only vertex shaders have instance and vertex ids; elsewhere the load
+    // takes the path of an attribute the stage may not read.
+    if (!IsVulkan(context) || Stage(context) != ShaderStage::Vertex)
+        return false;
     if (offset == 0x2F8) {
         Operand* index = Load(context, StorageKind::Input, static_cast<int>(IoVariable::InstanceIndex));
         Operand* base = Load(context, StorageKind::Input, static_cast<int>(IoVariable::BaseInstance));
@@ -113,6 +116,9 @@ Operand* IndexedWordAddress(EmitterContext& context, Operand* ra, int i) {
 }
 
 void EmitOut(EmitterContext& context, bool emit, bool cut) {
+    if ((emit || cut) && Stage(context) != ShaderStage::Geometry) {
+        InstEmitHelper::ThrowNotInStage(context, "OUT", "only geometry shaders emit vertices and end primitives");
+    }
     if (emit) {
         if (context.Definitions().IsLastVertexStage) {
             Operand* x = nullptr;
@@ -145,6 +151,8 @@ void Al2p(EmitterContext& context) {
 }
 
 void Ald(EmitterContext& context) {
+    if (Stage(context) == ShaderStage::Compute)
+        InstEmitHelper::ThrowNotInStage(context, "ALD", "compute shaders have no attributes");
     const auto op = context.GetOp<Decoders::InstAld>();
     const ShaderStage stage = Stage(context);
     const bool direct = op.P() || op.Imm11() != 0 || op.Ra() == RZ;
@@ -201,6 +209,10 @@ void Ald(EmitterContext& context) {
 }
 
 void Ast(EmitterContext& context) {
+    if (Stage(context) == ShaderStage::Compute || Stage(context) == ShaderStage::Fragment) {
+        InstEmitHelper::ThrowNotInStage(context, "AST",
+                                        "only vertex, tessellation and geometry shaders write output attributes");
+    }
     const auto op = context.GetOp<Decoders::InstAst>();
     const bool direct = op.P() || op.Imm11() != 0 || op.Ra() == RZ;
     Operand* ra = direct ? nullptr : Reg(context, op.Ra());
@@ -229,6 +241,8 @@ void Ast(EmitterContext& context) {
 }
 
 void Ipa(EmitterContext& context) {
+    if (Stage(context) != ShaderStage::Fragment)
+        InstEmitHelper::ThrowNotInStage(context, "IPA", "only fragment shaders interpolate attributes");
     const auto op = context.GetOp<Decoders::InstIpa>();
     Operand* value = nullptr;
     bool remapped = false;

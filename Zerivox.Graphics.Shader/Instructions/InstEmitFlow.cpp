@@ -23,6 +23,7 @@
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/OperandHelper.h"
 #include "Zerivox.Graphics.Shader/Translation/EmitterContext.h"
 #include "Zerivox.Graphics.Shader/Translation/EmitterContextInsts.h"
+#include "Zerivox.Graphics.Shader/Translation/ShaderDefinitions.h"
 
 namespace Zerivox::Graphics::Shader::Instructions::InstEmit {
 
@@ -272,6 +273,8 @@ void Ret(EmitterContext& context) {
 void Kil(EmitterContext& context) {
     // The discard honours its condition-code test like EXIT does: a test
     // that never holds (or has no meaning) discards nothing.
+    if (context.Definitions().Stage != ShaderStage::Fragment)
+        InstEmitHelper::ThrowNotInStage(context, "KIL", "only fragment shaders discard");
     const auto op = context.GetOp<Decoders::InstKil>();
     if (op.Ccc() == AlwaysCcc) {
         context.Add(Instruction::Discard);

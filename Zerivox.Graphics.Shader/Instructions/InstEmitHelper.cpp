@@ -8,6 +8,7 @@
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/OperandHelper.h"
 #include "Zerivox.Graphics.Shader/Translation/EmitterContext.h"
 #include "Zerivox.Graphics.Shader/Translation/EmitterContextInsts.h"
+#include "Zerivox.Graphics.Shader/Translation/ShaderDefinitions.h"
 
 namespace Zerivox::Graphics::Shader::Instructions::InstEmitHelper {
 
@@ -205,6 +206,17 @@ std::string ToHexUpper(uint64_t value) {
             c = static_cast<char>(c - 'a' + 'A');
     }
     return text;
+}
+
+void ThrowNotInStage(EmitterContext& context, const char* name, const char* reason) {
+    throw Common::InvalidOperationException(std::string(name) + " at 0x" + ToHexUpper(context.CurrOp.Address) +
+                                            " cannot run in a " + ShaderStageName(context.Definitions().Stage) +
+                                            " shader: " + reason + ".");
+}
+
+void ThrowUntranslatable(EmitterContext& context, const char* name, const char* reason) {
+    throw Common::NotImplementedException(std::string(name) + " at 0x" + ToHexUpper(context.CurrOp.Address) +
+                                          " cannot be translated: " + reason + ".");
 }
 
 } // namespace Zerivox::Graphics::Shader::Instructions::InstEmitHelper

@@ -90,4 +90,14 @@ uint32_t HalfToSingleBits(uint16_t half);
 // log messages.
 std::string ToHexUpper(uint64_t value);
 
+// Throws InvalidOperationException naming the current instruction (`name`,
+// its address) and the shader's stage, with `reason`: for an instruction the
+// stage cannot execute, which has no meaning to translate there.
+[[noreturn]] void ThrowNotInStage(EmitterContext& context, const char* name, const char* reason);
+
+// Throws NotImplementedException naming the current instruction (`name`, its
+// address) with `reason`: for a form that no host module can express, which
+// must not be translated into something else or dropped.
+[[noreturn]] void ThrowUntranslatable(EmitterContext& context, const char* name, const char* reason);
+
 } // namespace Zerivox::Graphics::Shader::Instructions::InstEmitHelper

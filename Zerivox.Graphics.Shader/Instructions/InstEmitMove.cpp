@@ -344,6 +344,19 @@ void Psetp(EmitterContext& context) {
 
 void S2r(EmitterContext& context) {
     const auto op = context.GetOp<Decoders::InstS2r>();
+    // SR_TID (32-35) and SR_CTAID (37-39) index threads and blocks of a
+    // compute grid, which no other stage has.
+    const int sreg = static_cast<int>(op.SReg());
+    if (((sreg >= 32 && sreg <= 35) || (sreg >= 37 && sreg <= 39)) &&
+        context.Definitions().Stage != ShaderStage::Compute) {
+        InstEmitHelper::ThrowNotInStage(context, "S2R", "only compute shaders have thread and block indices");
+    }
+    // SR_INVOCATION_ID (17): the invocation within a patch or a primitive.
+    if (sreg == 17 && context.Definitions().Stage != ShaderStage::TessellationControl &&
+        context.Definitions().Stage != ShaderStage::Geometry) {
+        InstEmitHelper::ThrowNotInStage(context, "S2R",
+                                        "only tessellation control and geometry shaders have invocation indices");
+    }
     Operand* value = ReadSpecialRegister(context, op.SReg());
     WriteRd(context, op.Rd(), value);
 }

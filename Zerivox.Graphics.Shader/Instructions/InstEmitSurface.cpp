@@ -35,6 +35,10 @@ SamplerType ConvertSuSamplerType(int dimensions) {
     }
 }
 
+// SUATOM / SURED sizes 2 and 5: 64-bit integers, for which the host has no
+// image atomics.
+bool Is64BitAtomicSize(int size) { return size == 2 || size == 5; }
+
 // SUATOM / SURED size: log2 of the component size in bytes.
 int AtomicSizeLog2(int size) { return size == 2 || size == 5 || size == 7 ? 3 : 2; }
 
@@ -118,6 +122,10 @@ void EmitSuatom(EmitterContext& context, int dimensions, int atomicOp, int size,
                 int srcC, int dest, bool byteAddress, bool isBindless, bool compareAndSwap) {
     SamplerType type = ConvertSuSamplerType(dimensions);
     if (type == SamplerType::None) return;
+    if (Is64BitAtomicSize(size)) {
+        InstEmitHelper::ThrowUntranslatable(context, compareAndSwap ? "SUATOM.CAS" : "SUATOM",
+                                            "the host has no 64-bit image atomics");
+    }
 
     Operand* d = InstEmitHelper::GetDest(context, dest);
     RegisterCursor ra(context, srcA);
@@ -157,6 +165,8 @@ void EmitSured(EmitterContext& context, int dimensions, int atomicOp, int size, 
                bool byteAddress, bool isBindless) {
     SamplerType type = ConvertSuSamplerType(dimensions);
     if (type == SamplerType::None) return;
+    if (Is64BitAtomicSize(size))
+        InstEmitHelper::ThrowUntranslatable(context, "SURED", "the host has no 64-bit image atomics");
 
     RegisterCursor ra(context, srcA);
     RegisterCursor rb(context, srcB);

@@ -10,6 +10,7 @@
 #include "Zerivox.Graphics.Shader/Decoders/InstFieldsTexture.h"
 #include "Zerivox.Graphics.Shader/IGpuAccessor.h"
 #include "Zerivox.Graphics.Shader/Instructions/InstEmit.h"
+#include "Zerivox.Graphics.Shader/Instructions/InstEmitHelper.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/CommentNode.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/OperandHelper.h"
 #include "Zerivox.Graphics.Shader/Translation/EmitterContext.h"
@@ -65,6 +66,8 @@ void EmitTex(EmitterContext& context, TextureFlags flags, TexDim dimensions, int
     SamplerType type = ConvertSamplerType(dimensions);
     const bool isArray = HasFlag(type, SamplerType::Array);
     const bool isBindless = HasFlag(flags, TextureFlags::Bindless);
+    if (HasFlag(flags, TextureFlags::IntCoords) && BaseType(type) == SamplerType::TextureCube)
+        InstEmitHelper::ThrowUntranslatable(context, "TLD", "cube textures have no texel fetch");
 
     Operand* arrayIndex = isArray ? ra.Next() : nullptr;
     if (isBindless) {
@@ -96,6 +99,8 @@ void EmitTex(EmitterContext& context, TextureFlags flags, TexDim dimensions, int
     Operand* packedOffsets = hasOffset ? rb.Next() : nullptr;
 
     if (hasDepthCompare) {
+        if (BaseType(type) == SamplerType::Texture3D)
+            InstEmitHelper::ThrowUntranslatable(context, "TEX", "3D textures have no depth comparison");
         Operand* reference = rb.Next();
         sources.Add(reference);
         type |= SamplerType::Shadow;
@@ -130,6 +135,8 @@ void EmitTex(EmitterContext& context, TextureFlags flags, TexDim dimensions, int
 void EmitTld4(EmitterContext& context, TexDim dimensions, int component, int imm, int componentMask, int srcA,
               int srcB, int dest, int offsetMode, bool hasDepthCompare, bool isBindless) {
     if (dest == RZ) return;
+    if (dimensions == TexDim::_3d || dimensions == TexDim::Array3d)
+        InstEmitHelper::ThrowUntranslatable(context, "TLD4", "3D textures cannot be gathered");
 
     RegisterCursor ra(context, srcA);
     RegisterCursor rb(context, srcB);

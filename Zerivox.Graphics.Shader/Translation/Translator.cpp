@@ -349,8 +349,12 @@ void Translator::InitializeOutputComponent(EmitterContext& context, int32_t loca
 
     Operand* value = MakeFloatConstant(arena, OutputDefault(component));
     if (context.Definitions().IndexedOutputAttributes) {
-        Operand* element = MakeConstant(arena, location * 4 + component);
-        Store(context, storageKind, IoVariable::UserDefined, invocationId, element, value);
+        // Indexed outputs are one array of vectors, addressed (as the
+        // register-indexed attribute stores address it) by the vertex first,
+        // then the location and the component.
+        Operand* locationOperand = MakeConstant(arena, location);
+        Operand* componentOperand = MakeConstant(arena, component);
+        Store(context, storageKind, IoVariable::UserDefined, invocationId, locationOperand, componentOperand, value);
     } else {
         Operand* locationOperand = MakeConstant(arena, location);
         Operand* componentOperand = MakeConstant(arena, component);

@@ -5,16 +5,20 @@
 // driver's code files). The fact bytes pick the stage (compute or
 // graphics) and small job facts, so both translation entries and the
 // accessor's answers are explored. Typed errors are the expected outcome of
-// bad code; crashes, leaks, sanitizer reports and hangs are the faults.
+// bad code; crashes, leaks, sanitizer reports, hangs and a translation that
+// succeeds with a module the validator rejects are the faults.
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <exception>
 #include <span>
 #include <string>
+#include <vector>
 
+#include "TestTools/SpirvValidator.h"
+#include "Zerivox.Graphics.Shader/Translation/TranslationOptions.h"
 #include "driver/FenkVanter.h"
 #include "driver/FenkVanterAccessor.h"
-#include "Zerivox.Graphics.Shader/Translation/TranslationOptions.h"
 
 namespace {
 
@@ -80,6 +84,18 @@ Fv::Json MakeJob(const uint8_t* f) {
     return job;
 }
 
+// A translation that succeeds must give a whole module that the Vulkan 1.1
+// validator accepts: a host hands it to a driver as it is.
+void CheckModule(const std::vector<uint8_t>& spv) {
+    if (spv.size() < 20 || spv.size() % 4 != 0 || spv[0] != 0x03 || spv[1] != 0x02 || spv[2] != 0x23 || spv[3] != 0x07)
+        __builtin_trap();
+    const std::string error = Zerivox::TestTools::ValidateSpirv(spv);
+    if (!error.empty()) {
+        std::fprintf(stderr, "invalid module: %s\n", error.c_str());
+        __builtin_trap();
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
@@ -98,11 +114,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
             flags |= Tr::TranslationFlags::Compute;
         Tr::TranslationOptions options(Tr::TargetLanguage::Spirv, Tr::TargetGraphicsApi::Vulkan, flags);
         Tr::ShaderProgram program = Fv::RunTranslator(accessor, options);
-        // A module is whole words and starts with the SPIR-V magic number.
-        const std::vector<uint8_t>& spv = program.BinaryCode;
-        if (spv.size() < 20 || spv.size() % 4 != 0 || spv[0] != 0x03 || spv[1] != 0x02 || spv[2] != 0x23 ||
-            spv[3] != 0x07)
-            __builtin_trap();
+        CheckModule(program.BinaryCode);
     } catch (const std::exception&) {
         // Rejected input: the translator reported it with a typed error.
     }

@@ -277,6 +277,35 @@ void Declarations::DeclareSamplers(CodeGenContext& context,
     }
 }
 
+namespace {
+
+// Storage image formats beyond those every Vulkan implementation offers
+// with the Shader capability alone.
+bool NeedsExtendedFormats(spv::ImageFormat format) {
+    using F = spv::ImageFormat;
+    switch (format) {
+    case F::Unknown:
+    case F::Rgba32f:
+    case F::Rgba16f:
+    case F::R32f:
+    case F::Rgba8:
+    case F::Rgba8Snorm:
+    case F::Rgba32i:
+    case F::Rgba16i:
+    case F::Rgba8i:
+    case F::R32i:
+    case F::Rgba32ui:
+    case F::Rgba16ui:
+    case F::Rgba8ui:
+    case F::R32ui:
+        return false;
+    default:
+        return true;
+    }
+}
+
+} // namespace
+
 void Declarations::DeclareImages(CodeGenContext& context,
                                  const Common::OrderedMap<SetBindingPair, TextureDefinition>& images) {
     bool formatlessStore = false;
@@ -314,6 +343,8 @@ void Declarations::DeclareImages(CodeGenContext& context,
             context.AddCapabilityOnce(spv::Capability::ImageMSArray);
 
         spv::ImageFormat imageFormat = GetImageFormat(format);
+        if (NeedsExtendedFormats(imageFormat))
+            context.AddCapabilityOnce(spv::Capability::StorageImageExtendedFormats);
         SpvInst* sampledType = context.GetType(componentType);
         SpvInst* imageType = context.TypeImage(
             sampledType, dim, LiteralInteger::FromInt32(HasFlag(image.Type, SamplerType::Shadow) ? 1 : 0),

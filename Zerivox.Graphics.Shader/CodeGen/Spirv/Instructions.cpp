@@ -35,6 +35,7 @@ using TernaryFn = SpvInst* (Module::*)(SpvInst*, SpvInst*, SpvInst*, SpvInst*);
 constexpr uint32_t ScopeDevice = static_cast<uint32_t>(spv::Scope::Device);
 constexpr uint32_t ScopeWorkgroup = static_cast<uint32_t>(spv::Scope::Workgroup);
 constexpr uint32_t ScopeSubgroup = static_cast<uint32_t>(spv::Scope::Subgroup);
+constexpr uint32_t ScopeInvocation = static_cast<uint32_t>(spv::Scope::Invocation);
 // AcquireRelease | WorkgroupMemory.
 constexpr uint32_t BarrierSemantics = 0x108;
 // AcquireRelease | UniformMemory | WorkgroupMemory | AtomicCounterMemory | ImageMemory.
@@ -312,9 +313,14 @@ OperationResult GenerateBarrier(CodeGenContext& context, const AstOperation&) {
                 (context.CurrentBlock != nullptr && context.CurrentBlock->Type == AstBlockType::Main &&
                  !context.MayHaveReturned && context.IsMainFunction);
     if (emit) {
+        // The invocations of a tessellation control patch share no workgroup
+        // memory, and the GLSL memory model gives them no workgroup memory
+        // scope: the barrier only synchronises their execution, which also
+        // makes their output writes visible to each other.
+        const bool patch = context.Definitions.Stage == ShaderStage::TessellationControl;
         SpvInst* execution = context.ConstantU32(ScopeWorkgroup);
-        SpvInst* memory = context.ConstantU32(ScopeWorkgroup);
-        SpvInst* semantics = context.ConstantU32(BarrierSemantics);
+        SpvInst* memory = context.ConstantU32(patch ? ScopeInvocation : ScopeWorkgroup);
+        SpvInst* semantics = context.ConstantU32(patch ? 0u : BarrierSemantics);
         context.ControlBarrier(execution, memory, semantics);
     }
     return OperationResult::Invalid();
@@ -397,8 +403,11 @@ OperationResult GenerateFindMSBU32(CodeGenContext& context, const AstOperation& 
 }
 
 OperationResult GenerateGroupMemoryBarrier(CodeGenContext& context, const AstOperation&) {
-    // Without workgroups, order the accesses for the whole device instead.
-    SpvInst* memory = context.ConstantU32(HasWorkgroups(context) ? ScopeWorkgroup : ScopeDevice);
+    // Without workgroup memory (every stage but compute: the GLSL memory
+    // model gives tessellation control no workgroup memory scope), order the
+    // accesses for the whole device instead.
+    const bool workgroupMemory = context.Definitions.Stage == ShaderStage::Compute;
+    SpvInst* memory = context.ConstantU32(workgroupMemory ? ScopeWorkgroup : ScopeDevice);
     SpvInst* semantics = context.ConstantU32(MemoryBarrierSemantics);
     context.MemoryBarrier(memory, semantics);
     return OperationResult::Invalid();

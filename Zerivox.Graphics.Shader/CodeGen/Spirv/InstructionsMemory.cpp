@@ -110,8 +110,11 @@ SpvInst* Instructions::GetStoragePointer(CodeGenContext& context, const AstOpera
         }
         elementType = ElementOf(type);
 
-        if (ioVariable == IoVariable::ClipDistance || ioVariable == IoVariable::PointSize ||
-            ioVariable == IoVariable::Position) {
+        // Vertex-pipeline stages keep these in the gl_PerVertex block; a
+        // fragment shader reads clip distances as a plain built-in array.
+        if ((ioVariable == IoVariable::ClipDistance || ioVariable == IoVariable::PointSize ||
+             ioVariable == IoVariable::Position) &&
+            context.Definitions.Stage != ShaderStage::Fragment) {
             isPerVertexBlock = true;
             perVertexVariable = ioVariable;
             ioVariable = IoVariable::Position;

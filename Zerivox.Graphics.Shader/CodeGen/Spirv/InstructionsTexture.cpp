@@ -8,6 +8,8 @@
 #include "Zerivox.Common/Exceptions.h"
 #include "Zerivox.Graphics.Shader/CodeGen/Spirv/Instructions.h"
 #include "Zerivox.Graphics.Shader/StructuredIr/AstTextureOperation.h"
+#include "Zerivox.Graphics.Shader/StructuredIr/ShaderProperties.h"
+#include "Zerivox.Graphics.Shader/StructuredIr/TextureDefinition.h"
 #include "Zerivox.Graphics.Shader/Translation/ShaderDefinitions.h"
 
 namespace Zerivox::Graphics::Shader::CodeGen::Spirv {
@@ -51,6 +53,21 @@ template <typename Map> const auto& Declared(const Map& map, const SetBindingPai
         throw Common::KeyNotFoundException("Texture or image " + key.ToString() + " was never declared.");
     }
     return *value;
+}
+
+// One texture is declared with one type (dimensions, array, multisample):
+// an operation that addresses it as another type would build coordinates
+// the image cannot take. The guest reads such a descriptor as something it
+// is not; fail with a typed error rather than write an invalid module.
+void CheckDeclaredType(const CodeGenContext& context, const AstTextureOperation& operation) {
+    constexpr SamplerType Shape = SamplerType::Mask | SamplerType::Array | SamplerType::Multisample;
+    const SetBindingPair binding = operation.GetTextureSetAndBinding();
+    const StructuredIr::TextureDefinition* definition = context.Properties.Textures().Find(binding);
+    if (definition == nullptr || (definition->Type & Shape) == (operation.Type & Shape))
+        return;
+    throw Common::InvalidOperationException("The texture at binding " + std::to_string(binding.Binding) +
+                                            " is declared as " + SamplerTypeName(definition->Type & Shape) +
+                                            " but used as " + SamplerTypeName(operation.Type & Shape) + ".");
 }
 
 SpvInst* LoadSampledImage(CodeGenContext& context, const AstTextureOperation& operation,
@@ -175,6 +192,7 @@ OperationResult Instructions::GenerateTextureSample(CodeGenContext& context, con
     bool isShadow = HasFlag(operation.Type, SamplerType::Shadow);
 
     const SamplerDeclaration& declaration = Declared(context.Samplers, operation.GetTextureSetAndBinding());
+    CheckDeclaredType(context, operation);
     SourceReader sources(context, operation);
     SpvInst* sampledImage = LoadSampledImage(context, operation, declaration, sources);
 
@@ -360,9 +378,17 @@ OperationResult Instructions::GenerateTextureSample(CodeGenContext& context, con
         result = context.ImageSampleImplicitLod(resultType, sampledImage, coordinates, mask, operands);
     }
 
+    AggregateType type = operation.GetVectorType(AggregateType::FP32);
     if (isGather || !isShadow) {
-        AggregateType type = operation.GetVectorType(AggregateType::FP32);
         return OperationResult(type, GetSwizzledResult(context, result, type, operation.Index));
+    }
+    // A depth comparison gives one value; every component the operation
+    // writes receives it, as each does when written on its own.
+    if (type != AggregateType::FP32) {
+        const int32_t count = std::popcount(static_cast<uint32_t>(operation.Index));
+        SpvInst* vectorType = context.TypeVectorOf(floatType, count);
+        std::vector<SpvInst*> components(static_cast<std::size_t>(count), result);
+        return OperationResult(type, context.CompositeConstruct(vectorType, components));
     }
     return OperationResult(AggregateType::FP32, result);
 }
@@ -378,6 +404,7 @@ OperationResult Instructions::GenerateLod(CodeGenContext& context, const AstOper
         return OperationResult(AggregateType::FP32, context.ConstantFP32(0.0f));
     }
     const SamplerDeclaration& declaration = Declared(context.Samplers, operation.GetTextureSetAndBinding());
+    CheckDeclaredType(context, operation);
     SourceReader sources(context, operation);
     SpvInst* sampledImage = LoadSampledImage(context, operation, declaration, sources);
     int32_t dims = SamplerTypeExtensions::get_Dimensions(operation.Type);
@@ -392,7 +419,13 @@ OperationResult Instructions::GenerateLod(CodeGenContext& context, const AstOper
 
 OperationResult Instructions::GenerateTextureQuerySamples(CodeGenContext& context, const AstOperation& base) {
     const AstTextureOperation& operation = AsTexture(base);
-    const SamplerDeclaration& declaration = Declared(context.Samplers, operation.GetTextureSetAndBinding());
+    const SetBindingPair binding = operation.GetTextureSetAndBinding();
+    const SamplerDeclaration& declaration = Declared(context.Samplers, binding);
+    // Only multisampled images can be asked for their sample count; any
+    // other texture has one sample per texel.
+    const StructuredIr::TextureDefinition* definition = context.Properties.Textures().Find(binding);
+    if (definition == nullptr || !HasFlag(definition->Type, SamplerType::Multisample))
+        return OperationResult(AggregateType::S32, context.ConstantS32(1));
     SourceReader sources(context, operation);
     SpvInst* sampledImage = LoadSampledImage(context, operation, declaration, sources);
     SpvInst* image = context.Image(declaration.ImageType, sampledImage);

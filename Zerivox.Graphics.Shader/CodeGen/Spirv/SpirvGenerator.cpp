@@ -152,6 +152,13 @@ void DeclareExecutionModes(CodeGenContext& context, SpvInst* function) {
         break;
     }
     case ShaderStage::TessellationControl: {
+        // A patch of no vertices has no meaning; its outputs would be
+        // arrays of no elements.
+        if (definitions.ThreadsPerInputPrimitive < 1) {
+            throw Common::InvalidOperationException("The program header gives the tessellation control shader " +
+                                                    std::to_string(definitions.ThreadsPerInputPrimitive) +
+                                                    " output vertices.");
+        }
         std::array<int32_t, 1> vertices{definitions.ThreadsPerInputPrimitive};
         AddMode(context, function, M::OutputVertices, vertices);
         break;

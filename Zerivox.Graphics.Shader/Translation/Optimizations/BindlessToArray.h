@@ -13,10 +13,10 @@ class ResourceManager;
 namespace Zerivox::Graphics::Shader::Translation::Optimizations {
 
 // Turns bindless texture operations whose handle is read from a constant
-// buffer at a dynamic index into accesses of an array of textures. The array
-// starts at the constant part of the word offset (its handle) and element i
-// is the handle word base + i; its length is the number of words the index
-// can reach when masks or shifts bound it, else 32.
+// buffer at a dynamic index into accesses of an array of 32 textures keyed by
+// the handle's constant-buffer slot (and the separate sampler word, when the
+// handle ORs one in). Element i stands for the 64-bit handle in words 2i and
+// 2i + 1 of that constant buffer; the index is clamped to the array.
 // RunPassOgl is the variant for OpenGL hosts (handles in constant buffer 2).
 struct BindlessToArray {
     static void RunPass(IntermediateRepresentation::BasicBlock& block, ResourceManager& resourceManager,

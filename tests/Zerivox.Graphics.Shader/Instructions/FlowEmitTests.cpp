@@ -99,7 +99,21 @@ TEST(FlowEmit, ExitAndDiscardHonourTheirConditionCode) {
         CodeBuilder code;
         const uint64_t at = code.Add(c.Word);
         code.Add(Exit());
-        EmitFixture f(code.Words);
+        // KIL discards a fragment: its cases run as a fragment shader, whose
+        // code follows the 0x50-byte program header (addresses count from
+        // the code).
+        const bool fragment = (c.Word.Word >> 50) == (Inst(KilPrefix).Word >> 50);
+        std::vector<uint64_t> words;
+        EmitSetup setup;
+        if (fragment) {
+            words.assign(10, 0);
+            words[0] = static_cast<uint64_t>(ShaderStage::Fragment) << 10;
+            setup.Options = Translation::TranslationOptions(Translation::TargetLanguage::Spirv,
+                                                            Translation::TargetGraphicsApi::Vulkan,
+                                                            Translation::TranslationFlags::DebugMode);
+        }
+        words.insert(words.end(), code.Words.begin(), code.Words.end());
+        EmitFixture f(words, setup);
         EXPECT_EQ(Own(f, at), c.Expected) << c.What << "\n" << Dump(f);
     }
 }

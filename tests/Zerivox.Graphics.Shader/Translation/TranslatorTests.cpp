@@ -291,6 +291,7 @@ TEST(TranslatorTests, TargetLanguageSelectsTheBackEnd) {
     EXPECT_EQ(program.BinaryCode[0] | (program.BinaryCode[1] << 8) | (program.BinaryCode[2] << 16) |
                   (static_cast<uint32_t>(program.BinaryCode[3]) << 24),
               0x07230203u);
+    EXPECT_EQ(Zerivox::TestTools::ValidateSpirv(program.BinaryCode), "");
     EXPECT_EQ(program.Info.Stage, ShaderStage::Compute);
 }
 
@@ -358,6 +359,7 @@ TEST(TranslatorTests, EveryCorpusShaderTranslatesOrFailsWithATypedError) {
             ShaderProgram program = context.Translate();
             EXPECT_EQ(program.Language, TargetLanguage::Spirv);
             EXPECT_EQ(program.Info.Stage, context.Definitions().Stage);
+            EXPECT_EQ(Zerivox::TestTools::ValidateSpirv(program.BinaryCode), "") << file.filename();
         } catch (const Zerivox::Common::Exception& e) {
             // A stage that is not finished may refuse a shader; it must say so.
             std::cout << file.filename().string() << ": " << Zerivox::Common::ErrorText(e) << "\n";

@@ -1,4 +1,5 @@
 #include "SpirvTestSupport.h"
+#include "Zerivox.Common/Exceptions.h"
 
 using namespace Zerivox::Graphics::Shader;
 using namespace Zerivox::Graphics::Shader::Testing;
@@ -106,6 +107,58 @@ TEST(SpirvIoDeclarationTests, TessellationControlPerPatchAndPerVertexOutputs) {
     EXPECT_TRUE(Contains(text, "Patch"));
     EXPECT_TRUE(Contains(text, "Location 2"));
     EXPECT_TRUE(Contains(text, "OpTypeArray %v4float %uint_4"));
+}
+
+// Per-patch and per-vertex user attributes share the host's location space:
+// where the two kinds meet at a location (directly, or inside an indexed
+// per-vertex array of 16 locations), the translation fails with a typed
+// error rather than writing a module with two variables at one location.
+TEST(SpirvIoDeclarationTests, PerPatchAndPerVertexAttributesMeetingAtALocationFail) {
+    struct Case {
+        const char* What;
+        ShaderStage Stage;
+        StorageKind PerVertex, PerPatch;
+        int32_t VertexLocation, PatchLocation;
+        bool Indexed;
+        const char* Error; // null: a valid module
+    };
+    const Case cases[] = {
+        {"control outputs apart", ShaderStage::TessellationControl, StorageKind::Output, StorageKind::OutputPerPatch, 0,
+         2, false, nullptr},
+        {"control outputs at one location", ShaderStage::TessellationControl, StorageKind::Output,
+         StorageKind::OutputPerPatch, 2, 2, false,
+         "Per-patch attribute 2 and a per-vertex output attribute both take location 2, which the host's single "
+         "location space cannot hold."},
+        {"evaluation inputs inside an indexed array", ShaderStage::TessellationEvaluation, StorageKind::Input,
+         StorageKind::InputPerPatch, 0, 5, true,
+         "Per-patch attribute 5 and a per-vertex input attribute both take location 5, which the host's single "
+         "location space cannot hold."},
+        {"evaluation inputs beyond an indexed array", ShaderStage::TessellationEvaluation, StorageKind::Input,
+         StorageKind::InputPerPatch, 0, 16, true, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.What);
+        SpirvProgram p(c.Stage, {}, 3);
+        const bool output = c.PerVertex == StorageKind::Output;
+        if (c.Indexed)
+            (output ? p.Definitions->IndexedOutputAttributes : p.Definitions->IndexedInputAttributes) = true;
+        p.Io(c.PerVertex, IoVariable::UserDefined, c.VertexLocation);
+        p.Io(c.PerPatch, IoVariable::UserDefined, c.PatchLocation);
+        if (c.Stage == ShaderStage::TessellationControl)
+            p.Io(StorageKind::Input, IoVariable::InvocationId);
+        p.Add(p.Main, p.Op(Instruction::Return, {}));
+        if (c.Error == nullptr) {
+            std::vector<uint8_t> bytes = p.Generate();
+            EXPECT_EQ(Validate(bytes), "");
+            continue;
+        }
+        try {
+            p.Generate();
+            ADD_FAILURE() << "expected an error";
+        } catch (const Zerivox::Common::NotImplementedException& e) {
+            EXPECT_STREQ(e.what(), c.Error);
+        }
+    }
 }
 
 } // namespace

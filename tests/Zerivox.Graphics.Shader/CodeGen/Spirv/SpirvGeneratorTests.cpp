@@ -135,6 +135,7 @@ TEST(SpirvGeneratorTests, PoolsReturnAfterSuccessAndAreDroppedOnFailure) {
         return p.Generate();
     };
     std::vector<uint8_t> first = generateValid();
+    EXPECT_EQ(Validate(first), "");
     EXPECT_EQ(CodeGen::Spirv::SpirvGenerator::SpareInstructionPools(), 1u);
     EXPECT_EQ(CodeGen::Spirv::SpirvGenerator::SpareLiteralPools(), 1u);
     // Reused pools hand out objects still holding the previous module's
@@ -158,6 +159,14 @@ TEST(SpirvGeneratorTests, InvalidStageFactsFailWithTheirMessages) {
         FAIL() << "expected an error";
     } catch (const Zerivox::Common::InvalidOperationException& e) {
         EXPECT_STREQ(e.what(), "Invalid output topology \"2\".");
+    }
+
+    SpirvProgram patch(ShaderStage::TessellationControl, {}, 0);
+    try {
+        patch.Generate();
+        FAIL() << "expected an error";
+    } catch (const Zerivox::Common::InvalidOperationException& e) {
+        EXPECT_STREQ(e.what(), "The program header gives the tessellation control shader 0 output vertices.");
     }
 
     SpirvProgram unknown(ShaderStage::Compute);

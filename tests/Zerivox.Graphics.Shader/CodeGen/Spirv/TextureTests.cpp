@@ -1,4 +1,5 @@
 #include "SpirvTestSupport.h"
+#include "Zerivox.Common/Exceptions.h"
 
 using namespace Zerivox::Graphics::Shader;
 using namespace Zerivox::Graphics::Shader::Testing;
@@ -237,6 +238,45 @@ TEST(SpirvTextureTests, IndexedTexturesAreMarkedNonUniformOnHostsThatSupportIt) 
         EXPECT_EQ(Lines(text, "OpExtension \"SPV_EXT_descriptor_indexing\"").size(), nonUniform ? 1u : 0u);
         EXPECT_EQ(Lines(text, "OpCapability ShaderNonUniform").size(), nonUniform ? 1u : 0u);
         EXPECT_EQ(Lines(text, "OpDecorate").size() > 2u, nonUniform);
+    }
+}
+
+// A texture is declared with one shape; a sample that addresses it as
+// another (a 2D texture sampled as 3D) has coordinates the image cannot take
+// and fails with a typed error, while a depth comparison on a texture declared
+// without it keeps the declared shape.
+TEST(SpirvTextureTests, SampleOfAnotherShapeThanDeclaredFails) {
+    struct Case {
+        SamplerType Declared, Used;
+        const char* Error; // null: a valid module
+    };
+    const Case cases[] = {
+        {SamplerType::Texture2D, SamplerType::Texture2D | SamplerType::Shadow, nullptr},
+        {SamplerType::Texture2D, SamplerType::Texture3D,
+         "The texture at binding 1 is declared as Texture2D but used as Texture3D."},
+        {SamplerType::Texture2D, SamplerType::Texture2D | SamplerType::Array,
+         "The texture at binding 1 is declared as Texture2D but used as Texture2D, Array."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(SamplerTypeName(c.Used));
+        SpirvProgram p(ShaderStage::Fragment);
+        AddTexture(p, 1, c.Declared);
+        AstOperand* f = p.Local(AggregateType::FP32);
+        // Three sources in every case: x, y and the reference, layer or z.
+        p.Assign(p.Main, f,
+                 p.Texture(Instruction::TextureSample, c.Used, TextureFlags::None, 1, 1,
+                           {p.ConstF(0.5f), p.ConstF(0.5f), p.ConstF(0.5f)}));
+        if (c.Error == nullptr) {
+            std::vector<uint8_t> bytes = p.Generate();
+            EXPECT_EQ(Validate(bytes), "");
+            continue;
+        }
+        try {
+            p.Generate();
+            ADD_FAILURE() << "expected an error";
+        } catch (const Zerivox::Common::InvalidOperationException& e) {
+            EXPECT_STREQ(e.what(), c.Error);
+        }
     }
 }
 

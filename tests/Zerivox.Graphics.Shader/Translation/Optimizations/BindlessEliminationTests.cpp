@@ -2,6 +2,8 @@
 // 32-entry array fallback and removal of untraceable accesses.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/IrPrinter.h"
 #include "Zerivox.Graphics.Shader/Translation/FakeGpuAccessor.h"
 #include "Zerivox.Graphics.Shader/Translation/Optimizations/BindlessElimination.h"
@@ -170,45 +172,68 @@ TEST(BindlessToArray, DynamicConstantBufferIndexBecomesArrayIndexConstantIndexDo
     }
 }
 
-// A sampler array's handles sit one word each from a constant base word (as
-// LDC reads c[0][(index << 2) + 0x6a0]): the array starts at that word, its
-// element is the word index minus the base, and a mask on the index bounds
-// its length to the words the code can reach.
-TEST(BindlessToArray, ArrayStartsAtTheConstantWordAndSpansTheReachableWords) {
-    struct Row {
-        const char* Name;
-        bool Masked;
-        int32_t Length;
-    };
-    for (const Row& row : {Row{"index & 3", true, 4}, Row{"unbounded index", false, 32}}) {
-        SCOPED_TRACE(row.Name);
+// The value of an index the pass built, for given values of the load's
+// vector and component indices.
+uint32_t EvaluateIndex(const IR::Operand* value, const IR::Operand* vector, uint32_t vectorValue,
+                       const IR::Operand* component, uint32_t componentValue) {
+    if (value == vector)
+        return vectorValue;
+    if (value == component)
+        return componentValue;
+    if (value->IsConstant())
+        return static_cast<uint32_t>(value->Value);
+    const IR::Operation* op = value->Definition->AsOperation();
+    const uint32_t a = EvaluateIndex(op->GetSource(0), vector, vectorValue, component, componentValue);
+    const uint32_t b = EvaluateIndex(op->GetSource(1), vector, vectorValue, component, componentValue);
+    switch (op->Inst) {
+    case Instruction::ShiftLeft:
+        return a << (b & 31);
+    case Instruction::ShiftRightU32:
+        return a >> (b & 31);
+    case Instruction::Add:
+        return a + b;
+    case Instruction::MinimumU32:
+        return std::min(a, b);
+    default:
+        ADD_FAILURE() << "unexpected index operation";
+        return 0;
+    }
+}
+
+// The host fills the array from 64-bit handles from word 0 of the constant
+// buffer: the element of the word (vector, component) is the word index
+// halved, clamped to 31; the array is keyed by the slot alone (handle 0), or
+// with a separate sampler word by both words as a kind 1 handle.
+TEST(BindlessToArray, ElementIsTheWordIndexHalvedClampedTo31) {
+    for (bool samplerWord : {false, true}) {
+        SCOPED_TRACE(samplerWord ? "with a sampler word" : "handle word alone");
         BindlessFixture f;
-        const int32_t binding = f.Manager.GetConstantBufferBinding(0);
-        IR::Operand* index = f.B.Local();
-        if (row.Masked) index = f.B.Val(Instruction::BitwiseAnd, {index, f.B.Const(3)});
-        IR::Operand* bytes = f.B.Val(Instruction::ShiftLeft, {index, f.B.Const(2)});
-        IR::Operand* address = f.B.Val(Instruction::Add, {bytes, f.B.Const(0x6a0)});
-        IR::Operand* word = f.B.Val(Instruction::ShiftRightU32, {address, f.B.Const(2)});
-        IR::Operand* vector = f.B.Val(Instruction::ShiftRightU32, {word, f.B.Const(2)});
-        IR::Operand* component = f.B.Val(Instruction::BitwiseAnd, {word, f.B.Const(3)});
+        const int32_t binding = f.Manager.GetConstantBufferBinding(3);
+        IR::Operand* vector = f.B.Local();
+        IR::Operand* component = f.B.Local();
         IR::Operand* h = f.B.Op(Instruction::Load, IR::StorageKind::ConstantBuffer,
                                 {f.B.Const(binding), f.B.Const(0), vector, component})
                              ->Dest();
+        if (samplerWord)
+            h = f.B.Val(Instruction::BitwiseOr, {f.B.Cbuf(1, 9), h});
         IR::TextureOperation* op = f.Sample(h, f.B.Local());
         Translation::Optimizations::BindlessToArray::RunPass(*f.B.Current, f.Manager, f.Accessor);
 
+        EXPECT_FALSE(HasFlag(op->Flags, TextureFlags::Bindless));
         ASSERT_EQ(f.Manager.UsedTextures().size(), 1u);
         const ResourceManager::TextureInfo& key = f.Manager.UsedTextures().begin()->first;
-        EXPECT_EQ(key.CbufSlot, 0);
-        EXPECT_EQ(key.Handle, 0x6a0 / 4);
-        EXPECT_EQ(key.ArrayLength, row.Length);
-        const IR::Operation* clamp = op->GetSource(0)->Definition->AsOperation();
-        ASSERT_EQ(clamp->Inst, Instruction::MinimumU32);
-        EXPECT_EQ(clamp->GetSource(1)->Value, row.Length - 1);
-        const IR::Operation* element = clamp->GetSource(0)->Definition->AsOperation();
-        ASSERT_EQ(element->Inst, Instruction::Subtract);
-        EXPECT_EQ(element->GetSource(0), word);
-        EXPECT_EQ(element->GetSource(1)->Value, 0x6a0 / 4);
+        EXPECT_EQ(key.ArrayLength, 32);
+        EXPECT_EQ(key.CbufSlot, samplerWord ? (3 | (2 << 16)) : 3);
+        EXPECT_EQ(key.Handle, samplerWord ? ((9 << 14) | 0x10000000) : 0);
+
+        struct Row {
+            uint32_t Vector, Component, Element;
+        };
+        for (const Row& row : {Row{0, 0, 0}, Row{0, 1, 0}, Row{0, 2, 1}, Row{0, 3, 1}, Row{1, 0, 2}, Row{5, 3, 11},
+                               Row{15, 3, 31}, Row{16, 0, 31}, Row{0x6a0 / 16, 0, 31}, Row{0x7FFFFFFF, 3, 31}}) {
+            EXPECT_EQ(EvaluateIndex(op->GetSource(0), vector, row.Vector, component, row.Component), row.Element)
+                << "vector " << row.Vector << ", component " << row.Component;
+        }
     }
 }
 

@@ -9,6 +9,7 @@
 #include "Spv.Generator/BinaryWriter.h"
 #include "Spv.Generator/DeterministicHashCode.h"
 #include "Spv.Generator/LiteralInteger.h"
+#include "Spv.Generator/LiteralString.h"
 #include "Zerivox.Common/Exceptions.h"
 
 namespace Spv::Generator {
@@ -91,91 +92,95 @@ void Instruction::AddOperand(std::span<Instruction* const> operands) {
     for (Instruction* operand : operands) Operands.Add(operand);
 }
 
-uint16_t Instruction::GetTotalWordCount() const {
-    uint64_t count = 1;
-    if (Id != InvalidId) ++count;
-    if (ResultType != nullptr) ++count;
-    for (const IOperand* operand : Operands.AsSpan()) count += operand->GetWordCount();
-    // The encoding has 16 bits for the count; truncating would silently
-    // corrupt every instruction that follows.
-    if (count > 0xFFFF) {
-        throw Zerivox::Common::OverflowException("SPIR-V instruction exceeds 65535 words.");
+namespace {
+
+// Words of one operand, without a call per operand: the kinds are known here.
+inline uint32_t OperandWords(const IOperand* operand) {
+    switch (operand->GetOperandType()) {
+    case OperandType::Instruction: return 1;
+    case OperandType::Number: return static_cast<const LiteralInteger*>(operand)->GetWordCount();
+    default: return operand->GetWordCount();
     }
+}
+
+// The encoding has 16 bits for the count; truncating would silently
+// corrupt every instruction that follows.
+inline uint16_t CheckedWordCount(uint64_t count) {
+    if (count > 0xFFFF) throw Zerivox::Common::OverflowException("SPIR-V instruction exceeds 65535 words.");
     return static_cast<uint16_t>(count);
 }
 
+inline uint64_t CountWords(const Instruction& instruction, std::span<IOperand* const> operands) {
+    uint64_t count = 1;
+    if (instruction.Id != Instruction::InvalidId) ++count;
+    if (instruction.ResultType != nullptr) ++count;
+    for (const IOperand* operand : operands) count += OperandWords(operand);
+    return count;
+}
+
+} // namespace
+
+uint16_t Instruction::GetTotalWordCount() const { return CheckedWordCount(CountWords(*this, Operands.AsSpan())); }
+
 void Instruction::Write(BinaryWriter& writer) const {
-    const uint16_t wordCount = GetTotalWordCount();
+    const std::span<IOperand* const> operands = Operands.AsSpan();
+    const uint16_t wordCount = CheckedWordCount(CountWords(*this, operands));
     // Module encoding is dominated by this loop: the whole instruction gets
     // its room at once and ids and literals are stored straight into it,
-    // instead of a capacity check and a call per word.
+    // instead of a capacity check and a call per word. The room is exactly
+    // what GetTotalWordCount counted, from the same operands, so every store
+    // below stays inside it.
     const std::size_t size = std::size_t{wordCount} * 4;
-    uint8_t* const start = writer.Append(size);
-    uint8_t* const end = start + size;
-    uint8_t* p = start;
+    uint8_t* p = writer.Append(size);
+    uint8_t* const end = p + size;
     p = BinaryWriter::StoreUInt32(p, (static_cast<uint32_t>(Opcode) & 0xFFFFu) | (uint32_t{wordCount} << 16));
     if (ResultType != nullptr) p = BinaryWriter::StoreUInt32(p, ResultType->BoundId());
     if (Id != InvalidId) p = BinaryWriter::StoreUInt32(p, Id);
-    bool fits = true;
-    for (const IOperand* operand : Operands.AsSpan()) {
-        const auto left = static_cast<std::size_t>(end - p);
+    for (const IOperand* operand : operands) {
         switch (operand->GetOperandType()) {
         case OperandType::Instruction:
-            if (left < 4) {
-                fits = false;
-                break;
-            }
             p = BinaryWriter::StoreUInt32(p, static_cast<const Instruction*>(operand)->BoundId());
             break;
         case OperandType::Number: {
             const auto* literal = static_cast<const LiteralInteger*>(operand);
-            const bool wide = literal->GetWordCount() == 2;
-            if (left < (wide ? 8u : 4u)) {
-                fits = false;
-                break;
-            }
             const uint64_t data = literal->Data();
             p = BinaryWriter::StoreUInt32(p, static_cast<uint32_t>(data));
-            if (wide) p = BinaryWriter::StoreUInt32(p, static_cast<uint32_t>(data >> 32));
+            if (literal->GetWordCount() == 2) p = BinaryWriter::StoreUInt32(p, static_cast<uint32_t>(data >> 32));
             break;
         }
         default: {
-            // Strings (rare: names and entry points) write themselves.
-            BinaryWriter own(64);
-            operand->WriteOperand(own);
-            std::vector<uint8_t> bytes = own.TakeBytes();
-            if (bytes.size() > left) {
-                fits = false;
-                break;
+            // Strings (rare: names and entry points): the characters, then
+            // zero bytes up to the next word (at least one).
+            const std::string& text = static_cast<const LiteralString*>(operand)->Value();
+            const std::size_t padded = std::size_t{operand->GetWordCount()} * 4;
+            for (char c : text) {
+                const auto byte = static_cast<uint8_t>(c);
+                *p++ = byte < 0x80 ? byte : static_cast<uint8_t>('?');
             }
-            p = std::copy(bytes.begin(), bytes.end(), p);
+            p = std::fill_n(p, padded - text.size(), uint8_t{0});
             break;
         }
         }
-        if (!fits) break;
     }
     // The count in the first word must describe exactly what follows, or
     // every later instruction would be misread.
-    if (!fits || p != end) {
+    if (p != end) {
         throw Zerivox::Common::InvalidOperationException("SPIR-V operand word counts disagree with their encoding.");
     }
 }
 
 void Instruction::WriteOperand(BinaryWriter& writer) const { writer.WriteUInt32(BoundId()); }
 
-uint32_t Instruction::BoundId() const {
-    if (Id == InvalidId) {
-        std::string message = "Id wasn't bound to the module, please make sure to call ";
-        if (Opcode == Op::OpVariable) {
-            message += "AddLocalVariable or AddGlobalVariable";
-        } else if (Opcode == Op::OpLabel) {
-            message += "AddLabel";
-        } else {
-            message += "Internal error";
-        }
-        throw Zerivox::Common::InvalidOperationException(message);
+void Instruction::ThrowUnbound() const {
+    std::string message = "Id wasn't bound to the module, please make sure to call ";
+    if (Opcode == Op::OpVariable) {
+        message += "AddLocalVariable or AddGlobalVariable";
+    } else if (Opcode == Op::OpLabel) {
+        message += "AddLabel";
+    } else {
+        message += "Internal error";
     }
-    return Id;
+    throw Zerivox::Common::InvalidOperationException(message);
 }
 
 bool Instruction::Equals(const Instruction& other) const {
@@ -196,7 +201,20 @@ bool Instruction::EqualsContent(const Instruction& other) const {
     auto theirs = other.Operands.AsSpan();
     if (mine.size() != theirs.size()) return false;
     for (std::size_t i = 0; i < mine.size(); ++i) {
-        if (!mine[i]->Equals(*theirs[i])) return false;
+        const IOperand* a = mine[i];
+        const IOperand* b = theirs[i];
+        if (a->GetOperandType() != b->GetOperandType()) return false;
+        switch (a->GetOperandType()) {
+        case OperandType::Instruction:
+            if (!static_cast<const Instruction*>(a)->Equals(*static_cast<const Instruction*>(b))) return false;
+            break;
+        case OperandType::Number:
+            if (!static_cast<const LiteralInteger*>(a)->Equals(*static_cast<const LiteralInteger*>(b))) return false;
+            break;
+        default:
+            if (!a->Equals(*b)) return false;
+            break;
+        }
     }
     return true;
 }
@@ -206,17 +224,22 @@ bool Instruction::EqualsResultType(const Instruction& other) const {
     return ResultType->Opcode == other.ResultType->Opcode && ResultType->EqualsContent(*other.ResultType);
 }
 
-uint32_t Instruction::GetHashCode() const {
-    // Equal instructions have the same id, so the id alone is a sound hash.
-    // Walking the result type and operands instead made every lookup of a
-    // type or constant rehash the whole tree of types beneath it.
-    return DeterministicHashCode::Combine(static_cast<uint32_t>(OperandType::Instruction), Id);
-}
-
 uint32_t Instruction::GetHashCodeContent() const {
     auto operands = Operands.AsSpan();
     DeterministicHashCode::Combiner combiner(static_cast<uint32_t>(operands.size()));
-    for (const IOperand* operand : operands) combiner.Add(operand->GetHashCode());
+    for (const IOperand* operand : operands) {
+        switch (operand->GetOperandType()) {
+        case OperandType::Instruction:
+            combiner.Add(static_cast<const Instruction*>(operand)->GetHashCode());
+            break;
+        case OperandType::Number:
+            combiner.Add(static_cast<const LiteralInteger*>(operand)->GetHashCode());
+            break;
+        default:
+            combiner.Add(operand->GetHashCode());
+            break;
+        }
+    }
     return combiner.Finish();
 }
 

@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 
+#include "Spv.Generator/DeterministicHashCode.h"
 #include "Spv.Generator/IOperand.h"
 #include "Spv.Generator/InstructionOperands.h"
 #include "Spv.Generator/SpirvEnums.h"
@@ -25,7 +26,7 @@ public:
     Instruction* ResultType = nullptr;
     InstructionOperands Operands;
 
-    Instruction() = default;
+    Instruction() noexcept : IOperand(OperandType::Instruction) {}
     Instruction(const Instruction&) = delete;
     Instruction& operator=(const Instruction&) = delete;
 
@@ -49,33 +50,40 @@ public:
     // type has no bound id.
     void Write(BinaryWriter& writer) const;
 
-    OperandType GetOperandType() const override { return OperandType::Instruction; }
-    uint32_t GetWordCount() const override { return 1; }
+    uint32_t GetWordCount() const noexcept { return 1; }
     // Appends this instruction's id; fails when it is not bound.
-    void WriteOperand(BinaryWriter& writer) const override;
+    void WriteOperand(BinaryWriter& writer) const;
 
     // Same id, equal result types (recursively) and equal operands.
     bool Equals(const Instruction& other) const;
-    bool Equals(const IOperand& other) const override;
+    bool Equals(const IOperand& other) const;
     // Operand lists of equal length, equal element by element.
     bool EqualsContent(const Instruction& other) const;
     // Both result types present, same opcode and equal operands (ids ignored).
     bool EqualsResultType(const Instruction& other) const;
 
     // Hash of the identity (the id): consistent with Equals, cheap for
-    // deep types.
-    uint32_t GetHashCode() const override;
+    // deep types. Equal instructions have the same id, so the id alone is a
+    // sound hash; walking the result type and operands instead made every
+    // lookup of a type or constant rehash the whole tree of types beneath it.
+    uint32_t GetHashCode() const noexcept {
+        return DeterministicHashCode::Combine(static_cast<uint32_t>(OperandType::Instruction), Id);
+    }
     uint32_t GetHashCodeContent() const;
     uint32_t GetHashCodeResultType() const;
 
     // Diagnostic text, e.g. "OpTypeInt(Width: Int32 32, Signed: Int32 1)";
     // never part of the module output.
-    std::string ToString() const override;
+    std::string ToString() const;
 
 private:
     // The id operands refer to; InvalidOperationException when the
     // instruction was never given one.
-    uint32_t BoundId() const;
+    uint32_t BoundId() const {
+        if (Id == InvalidId) ThrowUnbound();
+        return Id;
+    }
+    [[noreturn]] void ThrowUnbound() const;
 };
 
 } // namespace Spv::Generator

@@ -78,11 +78,6 @@ bool LiteralInteger::Equals(const IOperand& other) const {
     return Equals(*literal);
 }
 
-uint32_t LiteralInteger::GetHashCode() const {
-    return DeterministicHashCode::Combine(static_cast<uint32_t>(OperandType::Number),
-                                          DeterministicHashCode::Fold(_data));
-}
-
 std::string LiteralInteger::ToString() const {
     return std::string(IntegerTypeName(_integerType)) + " " + std::to_string(_data);
 }

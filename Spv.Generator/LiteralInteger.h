@@ -9,6 +9,7 @@
 #include <string>
 #include <type_traits>
 
+#include "Spv.Generator/DeterministicHashCode.h"
 #include "Spv.Generator/GeneratorPool.h"
 #include "Spv.Generator/IOperand.h"
 
@@ -26,7 +27,7 @@ public:
     };
 
     // Only the pool creates literals this way; use the factories below.
-    LiteralInteger() = default;
+    LiteralInteger() noexcept : IOperand(OperandType::Number) {}
     LiteralInteger(const LiteralInteger&) = delete;
     LiteralInteger& operator=(const LiteralInteger&) = delete;
 
@@ -61,15 +62,17 @@ public:
     uint64_t Data() const noexcept { return _data; }
     IntegerType GetIntegerType() const noexcept { return _integerType; }
 
-    OperandType GetOperandType() const override { return OperandType::Number; }
-    uint32_t GetWordCount() const override { return _wordCount; }
-    void WriteOperand(BinaryWriter& writer) const override;
-    bool Equals(const IOperand& other) const override;
+    uint32_t GetWordCount() const noexcept { return _wordCount; }
+    void WriteOperand(BinaryWriter& writer) const;
+    bool Equals(const IOperand& other) const;
     bool Equals(const LiteralInteger& other) const noexcept {
         return _integerType == other._integerType && _data == other._data;
     }
-    uint32_t GetHashCode() const override;
-    std::string ToString() const override;
+    uint32_t GetHashCode() const noexcept {
+        return DeterministicHashCode::Combine(static_cast<uint32_t>(OperandType::Number),
+                                              DeterministicHashCode::Fold(_data));
+    }
+    std::string ToString() const;
 
 private:
     static LiteralInteger* Make(uint64_t data, IntegerType type, uint16_t wordCount);

@@ -10,17 +10,16 @@ namespace Spv::Generator {
 // the module keeps the ones its builders create until it is destroyed.
 class LiteralString final : public IOperand {
 public:
-    explicit LiteralString(std::string_view value) : _value(value) {}
+    explicit LiteralString(std::string_view value) : IOperand(OperandType::String), _value(value) {}
 
     const std::string& Value() const noexcept { return _value; }
 
-    OperandType GetOperandType() const override { return OperandType::String; }
     // The characters plus at least one terminating zero byte, in whole words.
-    uint32_t GetWordCount() const override { return static_cast<uint32_t>(_value.size() / 4 + 1); }
-    void WriteOperand(BinaryWriter& writer) const override;
-    bool Equals(const IOperand& other) const override;
-    uint32_t GetHashCode() const override;
-    std::string ToString() const override { return _value; }
+    uint32_t GetWordCount() const noexcept { return static_cast<uint32_t>(_value.size() / 4 + 1); }
+    void WriteOperand(BinaryWriter& writer) const;
+    bool Equals(const IOperand& other) const;
+    uint32_t GetHashCode() const;
+    std::string ToString() const { return _value; }
 
 private:
     std::string _value;

@@ -137,6 +137,19 @@ Instruction* Module::ExtInst(Instruction* resultType, Instruction* set, LiteralI
 }
 
 std::vector<uint8_t> Module::Generate() {
+    // Types, global variables and constants interleave by id: an operand
+    // always got its id before the instruction that refers to it, so id
+    // order is definition order.
+    std::vector<Instruction*> declarations;
+    declarations.reserve(_typeDeclarationsList.size() + _globals.size() + _constantsList.size());
+    declarations.insert(declarations.end(), _typeDeclarationsList.begin(), _typeDeclarationsList.end());
+    declarations.insert(declarations.end(), _globals.begin(), _globals.end());
+    declarations.insert(declarations.end(), _constantsList.begin(), _constantsList.end());
+    std::stable_sort(declarations.begin(), declarations.end(),
+                     [](const Instruction* a, const Instruction* b) { return a->Id < b->Id; });
+
+    // Room for a typical instruction per definition up front; the writer
+    // grows when a module needs more.
     BinaryWriter writer(32 * _functionsDefinitions.size() + 1024);
 
     writer.WriteUInt32(SpirvEnums::MagicNumber);
@@ -174,16 +187,6 @@ std::vector<uint8_t> Module::Generate() {
     for (const Instruction* instruction : _debug) instruction->Write(writer);
     for (const Instruction* instruction : _annotations) instruction->Write(writer);
 
-    // Types, global variables and constants interleave by id: an operand
-    // always got its id before the instruction that refers to it, so id
-    // order is definition order.
-    std::vector<Instruction*> declarations;
-    declarations.reserve(_typeDeclarationsList.size() + _globals.size() + _constantsList.size());
-    declarations.insert(declarations.end(), _typeDeclarationsList.begin(), _typeDeclarationsList.end());
-    declarations.insert(declarations.end(), _globals.begin(), _globals.end());
-    declarations.insert(declarations.end(), _constantsList.begin(), _constantsList.end());
-    std::stable_sort(declarations.begin(), declarations.end(),
-                     [](const Instruction* a, const Instruction* b) { return a->Id < b->Id; });
     for (const Instruction* instruction : declarations) instruction->Write(writer);
 
     for (const Instruction* instruction : _functionsDeclarations) instruction->Write(writer);

@@ -32,6 +32,7 @@
 #include "Spv.Generator/LiteralString.h"
 #include "Spv.Generator/SpirvEnums.h"
 #include "Spv.Generator/TypeDeclarationKey.h"
+#include "Zerivox.Common/KeyedPointerTable.h"
 
 namespace Spv::Generator {
 
@@ -395,6 +396,10 @@ private:
     GeneratorPool<Instruction>* _instructionPool;
     GeneratorPool<LiteralInteger>* _literalPool;
     std::deque<LiteralString> _strings;
+    // Shortcuts past the type and constant tables for the two most asked
+    // kinds (see TypePointer and Constant); they give what the tables give.
+    Zerivox::Common::KeyedPointerTable<Instruction> _pointerTypes;
+    Zerivox::Common::KeyedPointerTable<Instruction> _scalarConstants;
 };
 
 } // namespace Spv::Generator

@@ -187,10 +187,22 @@ Instruction* Module::TypeStruct(bool forceIdAllocation, InstructionSpan memberTy
 }
 
 Instruction* Module::TypePointer(StorageClass storageClass, Instruction* type, bool forceIdAllocation) {
+    // Pointer types are asked for at every variable and memory access. Equal
+    // pointee ids mean equal pointees (a type takes the id of its equal, a
+    // forced one a new id), so the pair of storage class and pointee id names
+    // the pointer type the type table would find, without building the
+    // instruction and hashing it again.
+    const bool cacheable = type->Id != Instruction::InvalidId;
+    const uint64_t key = (uint64_t{static_cast<uint32_t>(storageClass)} << 32) | type->Id;
+    if (cacheable && !forceIdAllocation) {
+        if (Instruction* known = _pointerTypes.Find(key)) return known;
+    }
     Instruction* instruction = NewInstruction(Op::OpTypePointer);
     instruction->AddOperand(LiteralInteger::FromEnum(storageClass));
     instruction->AddOperand(type);
     AddTypeDeclaration(instruction, forceIdAllocation);
+    // After a forced declaration, later equal pointer types resolve to it.
+    if (cacheable) _pointerTypes.Set(key, instruction);
     return instruction;
 }
 
@@ -205,9 +217,20 @@ Instruction* Module::TypeFunction(Instruction* returnType, InstructionSpan param
 // ---- constants --------------------------------------------------------------
 
 Instruction* Module::Constant(Instruction* resultType, LiteralInteger* value) {
+    // Every operation asks for its constants; one-word literals of a result
+    // type (equal type ids mean equal types) find the constant the constant
+    // table would give, without building and hashing an instruction first.
+    const bool cacheable = value->GetWordCount() == 1 && resultType != nullptr && resultType->Id < (1u << 28);
+    uint64_t key = 0;
+    if (cacheable) {
+        key = (uint64_t{resultType->Id} << 36) | (uint64_t{static_cast<uint32_t>(value->GetIntegerType()) & 7u} << 32) |
+              static_cast<uint32_t>(value->Data());
+        if (Instruction* known = _scalarConstants.Find(key)) return known;
+    }
     Instruction* instruction = NewInstruction(Op::OpConstant, Instruction::InvalidId, resultType);
     instruction->AddOperand(value);
     AddConstant(instruction);
+    if (cacheable) _scalarConstants.Set(key, instruction);
     return instruction;
 }
 

@@ -238,6 +238,34 @@ TEST(ModuleTest, LiteralKindTakesPartInDeduplication) {
     EXPECT_EQ(constants[2], (std::vector<uint32_t>{FirstWord(Op::OpConstant, 4), unsigned32->Id, d->Id, 2}));
 }
 
+// Pointer types and one-word constants are found by type id before the
+// tables are asked; what they give must be what the tables would give.
+TEST(ModuleTest, PointerAndConstantLookupsAgreeWithTheTables) {
+    Module m(Version13);
+    Instruction* u32 = m.TypeInt(LiteralInteger::FromInt32(32), LiteralInteger::FromInt32(0));
+    Instruction* u32Again = m.TypeInt(LiteralInteger::FromInt32(32), LiteralInteger::FromInt32(0));
+    Instruction* s32 = m.TypeInt(LiteralInteger::FromInt32(32), LiteralInteger::FromInt32(1));
+
+    Instruction* p1 = m.TypePointer(SpvSpec::StorageClass::Function, u32);
+    EXPECT_EQ(m.TypePointer(SpvSpec::StorageClass::Function, u32Again)->Id, p1->Id);
+    EXPECT_NE(m.TypePointer(SpvSpec::StorageClass::Private, u32)->Id, p1->Id);
+    EXPECT_NE(m.TypePointer(SpvSpec::StorageClass::Function, s32)->Id, p1->Id);
+    // A forced pointer type gets a new id, and later equal ones resolve to it.
+    Instruction* forced = m.TypePointer(SpvSpec::StorageClass::Function, u32, true);
+    EXPECT_NE(forced->Id, p1->Id);
+    EXPECT_EQ(m.TypePointer(SpvSpec::StorageClass::Function, u32Again)->Id, forced->Id);
+
+    Instruction* seven = m.Constant(u32, LiteralInteger::FromUInt32(7u));
+    EXPECT_EQ(m.Constant(u32Again, LiteralInteger::FromUInt32(7u))->Id, seven->Id);
+    EXPECT_NE(m.Constant(u32, LiteralInteger::FromInt32(7))->Id, seven->Id);     // other literal kind
+    EXPECT_NE(m.Constant(s32, LiteralInteger::FromUInt32(7u))->Id, seven->Id);   // other type
+    EXPECT_NE(m.Constant(u32, LiteralInteger::FromFloat32(7.0f))->Id, seven->Id); // other kind and bits
+    // All ones as a signed and as an unsigned literal: the same low word.
+    Instruction* minusOne = m.Constant(s32, LiteralInteger::FromInt32(-1));
+    EXPECT_NE(m.Constant(s32, LiteralInteger::FromUInt32(0xFFFFFFFFu))->Id, minusOne->Id);
+    EXPECT_EQ(m.Constant(s32, LiteralInteger::FromInt32(-1))->Id, minusOne->Id);
+}
+
 TEST(ModuleTest, ConstantsDeduplicateByValueAndResultType) {
     ZV_REQUIRE_SPIRV_TOOLS();
     ComputeShader s;

@@ -4,8 +4,7 @@
 
 namespace Zerivox::Graphics::Shader::IntermediateRepresentation {
 
-CommentNode::CommentNode(IrArena& arena, std::string comment)
-    : Operation(arena, NodeKind::Comment, Instruction::Comment, 0, Operands(), Operands()),
-      Comment(std::move(comment)) {}
+CommentNode::CommentNode(IrArena& arena, std::string_view comment)
+    : Operation(arena, NodeKind::Comment, Instruction::Comment, 0, Operands(), Operands()), Comment(comment) {}
 
 } // namespace Zerivox::Graphics::Shader::IntermediateRepresentation

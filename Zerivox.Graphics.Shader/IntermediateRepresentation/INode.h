@@ -3,6 +3,7 @@
 
 namespace Zerivox::Graphics::Shader::IntermediateRepresentation {
 
+class IrArena;
 class Operand;
 class Operation;
 class TextureOperation;
@@ -57,8 +58,12 @@ public:
     INode* ListPrevious() const { return _prev; }
     NodeList* List() const { return _list; }
 
+    // The arena that made the node: passes that hold a node create new IR
+    // there, and the use sets of the node's sources take their storage from it.
+    IrArena& Arena() const { return *_arena; }
+
 protected:
-    explicit INode(NodeKind kind) : _kind(kind) {}
+    INode(IrArena& arena, NodeKind kind) : _arena(&arena), _kind(kind) {}
     ~INode() = default;
 
 private:
@@ -66,6 +71,7 @@ private:
     INode* _prev = nullptr;
     INode* _next = nullptr;
     NodeList* _list = nullptr;
+    IrArena* _arena;
     NodeKind _kind;
 };
 

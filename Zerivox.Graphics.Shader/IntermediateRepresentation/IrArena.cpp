@@ -5,10 +5,6 @@
 
 namespace Zerivox::Graphics::Shader::IntermediateRepresentation {
 
-namespace {
-constexpr std::size_t ChunkSize = 4096;
-}
-
 Operand* IrArena::NewOperand(OperandType type, int32_t value) { return _operands.Emplace(type, value); }
 
 Operand* IrArena::NewOperand(Decoders::Register reg) { return _operands.Emplace(reg); }
@@ -31,9 +27,9 @@ TextureOperation* IrArena::NewTextureOperation(Instruction inst, SamplerType typ
     return _textureOperations.Emplace(*this, inst, type, format, flags, set, binding, index, dests, sources);
 }
 
-CommentNode* IrArena::NewComment(std::string text) { return _comments.Emplace(*this, std::move(text)); }
+CommentNode* IrArena::NewComment(std::string_view text) { return _comments.Emplace(*this, _bytes.CopyString(text)); }
 
-PhiNode* IrArena::NewPhi(Operand* dest) { return _phis.Emplace(dest); }
+PhiNode* IrArena::NewPhi(Operand* dest) { return _phis.Emplace(*this, dest); }
 
 BasicBlock* IrArena::NewBlock() { return _blocks.Emplace(*this); }
 
@@ -41,20 +37,6 @@ Function* IrArena::NewFunction(std::vector<BasicBlock*> blocks, std::string name
                                int inArgumentCount, int outArgumentCount) {
     return _functions.Emplace(std::move(blocks), std::move(name), returnsValue, inArgumentCount,
                                     outArgumentCount);
-}
-
-Operand** IrArena::AllocOperandArray(std::size_t n) {
-    if (n == 0) return nullptr;
-    if (n > _chunkLeft) {
-        std::size_t size = std::max(ChunkSize, n);
-        _chunks.push_back(std::make_unique_for_overwrite<Operand*[]>(size));
-        _chunkCursor = _chunks.back().get();
-        _chunkLeft = size;
-    }
-    Operand** result = _chunkCursor;
-    _chunkCursor += n;
-    _chunkLeft -= n;
-    return result;
 }
 
 } // namespace Zerivox::Graphics::Shader::IntermediateRepresentation

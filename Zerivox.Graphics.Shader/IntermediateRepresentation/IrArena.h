@@ -7,7 +7,11 @@
 #include <new>
 #include <span>
 #include <string>
+#include <string_view>
+#include <type_traits>
 #include <vector>
+
+#include "Zerivox.Common/MonotonicArena.h"
 
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/BasicBlock.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/CommentNode.h"
@@ -18,6 +22,13 @@
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/TextureOperation.h"
 
 namespace Zerivox::Graphics::Shader::IntermediateRepresentation {
+
+// The bulk of a translation's IR keeps its variable parts in the arena's
+// storage, so none of it needs a destructor call when the arena dies.
+static_assert(std::is_trivially_destructible_v<Operand>);
+static_assert(std::is_trivially_destructible_v<Operation>);
+static_assert(std::is_trivially_destructible_v<TextureOperation>);
+static_assert(std::is_trivially_destructible_v<CommentNode>);
 
 // Storage of every IR object of one translation.
 //
@@ -70,7 +81,8 @@ public:
                                           TextureFlags flags, int32_t set, int32_t binding, int32_t index,
                                           Operands dests, Operands sources);
 
-    CommentNode* NewComment(std::string text);
+    // The text is copied into the arena.
+    CommentNode* NewComment(std::string_view text);
     PhiNode* NewPhi(Operand* dest);
     BasicBlock* NewBlock();
     Function* NewFunction(std::vector<BasicBlock*> blocks, std::string name, bool returnsValue, int inArgumentCount,
@@ -78,7 +90,11 @@ public:
 
     // Uninitialised array of n operand pointers, owned by the arena (n = 0
     // gives null). For Operation's operand arrays.
-    Operand** AllocOperandArray(std::size_t n);
+    Operand** AllocOperandArray(std::size_t n) { return _bytes.AllocateArray<Operand*>(n); }
+
+    // Storage that lives as long as the arena, for the variable-length parts
+    // of IR objects (operand arrays, use-set entries, comment text).
+    Common::MonotonicArena& Bytes() { return _bytes; }
 
 private:
     // Objects of one kind, in chunks that double in size (32 objects up to
@@ -92,9 +108,14 @@ private:
         Store(const Store&) = delete;
         Store& operator=(const Store&) = delete;
         ~Store() {
-            for (std::size_t c = 0; c < _chunks.size(); c++) {
-                std::size_t used = c + 1 == _chunks.size() ? _usedInLast : ChunkLength(c);
-                for (std::size_t i = 0; i < used; i++) std::launder(reinterpret_cast<T*>(&_chunks[c][i]))->~T();
+            // Operands and operations keep everything they point to in the
+            // arena: nothing to run for them, and a shader of many thousand
+            // nodes ends without a walk over every one.
+            if constexpr (!std::is_trivially_destructible_v<T>) {
+                for (std::size_t c = 0; c < _chunks.size(); c++) {
+                    std::size_t used = c + 1 == _chunks.size() ? _usedInLast : ChunkLength(c);
+                    for (std::size_t i = 0; i < used; i++) std::launder(reinterpret_cast<T*>(&_chunks[c][i]))->~T();
+                }
             }
         }
 
@@ -131,9 +152,7 @@ private:
     Store<BasicBlock> _blocks;
     Store<Function> _functions;
 
-    std::vector<std::unique_ptr<Operand*[]>> _chunks;
-    Operand** _chunkCursor = nullptr;
-    std::size_t _chunkLeft = 0;
+    Common::MonotonicArena _bytes;
 };
 
 } // namespace Zerivox::Graphics::Shader::IntermediateRepresentation

@@ -37,7 +37,7 @@ void SetDefinition(Operand* operand, INode* node) {
 
 void Operation::InitSources(Operands sources) {
     _sourcesCount = static_cast<uint32_t>(sources.size());
-    _sources = _arena->AllocOperandArray(sources.size());
+    _sources = Arena().AllocOperandArray(sources.size());
     for (std::size_t i = 0; i < sources.size(); i++) {
         if (sources[i] == nullptr) ThrowNullSource();
         _sources[i] = sources[i];
@@ -46,10 +46,10 @@ void Operation::InitSources(Operands sources) {
 }
 
 Operation::Operation(IrArena& arena, Instruction inst, Operand* dest, Operands sources)
-    : INode(NodeKind::Operation), Inst(inst), _arena(&arena) {
+    : INode(arena, NodeKind::Operation), Inst(inst) {
     InitSources(sources);
     if (dest != nullptr) {
-        _dests = _arena->AllocOperandArray(1);
+        _dests = Arena().AllocOperandArray(1);
         _dests[0] = dest;
         _destsCount = 1;
         dest->Definition = this;
@@ -67,10 +67,10 @@ Operation::Operation(IrArena& arena, Instruction inst, int32_t index, Operands d
 
 Operation::Operation(IrArena& arena, NodeKind kind, Instruction inst, int32_t index, Operands dests,
                      Operands sources)
-    : INode(kind), Inst(inst), Index(index), _arena(&arena) {
+    : INode(arena, kind), Inst(inst), Index(index) {
     InitSources(sources);
     _destsCount = static_cast<uint32_t>(dests.size());
-    _dests = _arena->AllocOperandArray(dests.size());
+    _dests = Arena().AllocOperandArray(dests.size());
     for (std::size_t i = 0; i < dests.size(); i++) {
         _dests[i] = dests[i];
         SetDefinition(dests[i], this);
@@ -84,7 +84,7 @@ void Operation::set_Dest(Operand* dest) {
         return;
     }
     SetDefinition(dest, this);
-    _dests = _arena->AllocOperandArray(1);
+    _dests = Arena().AllocOperandArray(1);
     _dests[0] = dest;
     _destsCount = 1;
 }
@@ -110,7 +110,7 @@ void Operation::SetSource(int index, Operand* source) {
 
 void Operation::InsertSource(int index, Operand* source) {
     if (index < 0 || static_cast<uint32_t>(index) > _sourcesCount) ThrowIndex(index, _sourcesCount);
-    Operand** grown = _arena->AllocOperandArray(_sourcesCount + 1);
+    Operand** grown = Arena().AllocOperandArray(_sourcesCount + 1);
     for (int i = 0; i < index; i++) grown[i] = _sources[i];
     grown[index] = source;
     for (uint32_t i = static_cast<uint32_t>(index); i < _sourcesCount; i++) grown[i + 1] = _sources[i];
@@ -128,7 +128,7 @@ void Operation::RemoveSource(int index) {
 
 void Operation::AppendDests(Operands dests) {
     if (dests.empty()) return;
-    Operand** grown = _arena->AllocOperandArray(_destsCount + dests.size());
+    Operand** grown = Arena().AllocOperandArray(_destsCount + dests.size());
     for (uint32_t i = 0; i < _destsCount; i++) grown[i] = _dests[i];
     for (std::size_t i = 0; i < dests.size(); i++) {
         grown[_destsCount + i] = dests[i];
@@ -143,7 +143,7 @@ void Operation::AppendSources(Operands sources) {
     for (Operand* s : sources) {
         if (s == nullptr) ThrowNullSource();
     }
-    Operand** grown = _arena->AllocOperandArray(_sourcesCount + sources.size());
+    Operand** grown = Arena().AllocOperandArray(_sourcesCount + sources.size());
     for (uint32_t i = 0; i < _sourcesCount; i++) grown[i] = _sources[i];
     for (std::size_t i = 0; i < sources.size(); i++) grown[_sourcesCount + i] = sources[i];
     _sources = grown;
@@ -156,7 +156,7 @@ void Operation::TurnInto(Instruction newInst, Operand* source) {
     Inst = newInst;
     AddUse(source, this);
     for (uint32_t i = 0; i < _sourcesCount; i++) RemoveUse(_sources[i], this);
-    _sources = _arena->AllocOperandArray(1);
+    _sources = Arena().AllocOperandArray(1);
     _sources[0] = source;
     _sourcesCount = 1;
 }

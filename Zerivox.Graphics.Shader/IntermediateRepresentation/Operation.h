@@ -80,8 +80,6 @@ public:
     // Rewrites a double-precision operation into its single-precision form.
     void TurnDoubleIntoFloat();
 
-    IrArena& Arena() const { return *_arena; }
-
 protected:
     // For subclasses: kind plus the several-destination form.
     Operation(IrArena& arena, NodeKind kind, Instruction inst, int32_t index, Operands dests, Operands sources);
@@ -90,7 +88,6 @@ private:
     void InitSources(Operands sources);
     [[noreturn]] static void ThrowIndexOutOfRange(int index, uint32_t count);
 
-    IrArena* _arena;
     Operand** _dests = nullptr;
     Operand** _sources = nullptr;
     uint32_t _destsCount = 0;

@@ -17,7 +17,7 @@ namespace {
 }
 }  // namespace
 
-PhiNode::PhiNode(IntermediateRepresentation::Operand* dest) : INode(NodeKind::Phi) {
+PhiNode::PhiNode(IrArena& arena, IntermediateRepresentation::Operand* dest) : INode(arena, NodeKind::Phi) {
     if (dest == nullptr) throw ArgumentNullException("Value cannot be null. (Parameter 'dest')");
     AssignDest(dest);
 }

@@ -7,6 +7,7 @@
 namespace Zerivox::Graphics::Shader::IntermediateRepresentation {
 
 class BasicBlock;
+class IrArena;
 
 // SSA merge. Each source pairs a value with the block in which its reaching
 // definition was found; a phi keeps one source per block (a second source
@@ -19,7 +20,7 @@ public:
     };
 
     // dest must not be null; its Definition becomes this phi.
-    explicit PhiNode(IntermediateRepresentation::Operand* dest);
+    PhiNode(IrArena& arena, IntermediateRepresentation::Operand* dest);
 
     IntermediateRepresentation::Operand* Dest = nullptr;
 

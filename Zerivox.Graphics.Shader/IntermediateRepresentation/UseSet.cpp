@@ -1,7 +1,9 @@
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/UseSet.h"
 
 #include <algorithm>
+
 #include "Zerivox.Common/Exceptions.h"
+#include "Zerivox.Graphics.Shader/IntermediateRepresentation/IrArena.h"
 
 namespace Zerivox::Graphics::Shader::IntermediateRepresentation {
 
@@ -9,27 +11,64 @@ namespace {
 // Below this many entries a linear scan beats hashing; most locals have one
 // or two readers.
 constexpr std::size_t IndexThreshold = 16;
+
+// Fibonacci hashing of the address: the low bits of a pointer are mostly
+// alignment, so the high bits of the product pick the slot.
+std::size_t Home(const INode* key, uint32_t mask) {
+    const uint64_t mixed = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(key)) * 0x9E3779B97F4A7C15ull;
+    return static_cast<std::size_t>(mixed >> 32) & mask;
+}
 }  // namespace
 
-UseSet::~UseSet() {
-    if (_entries != _inline) delete[] _entries;
-}
-
-void UseSet::Grow() {
-    if (_capacity > UINT32_MAX / 2) throw Common::OverflowException("An operand has too many readers.");
+void UseSet::Grow(INode* node) {
+    if (_capacity > UINT32_MAX / 4) throw Common::OverflowException("An operand has too many readers.");
     uint32_t capacity = _capacity * 2;
-    Entry* grown = new Entry[capacity];
+    Entry* grown = node->Arena().Bytes().AllocateArray<Entry>(capacity);
     std::copy(_entries, _entries + _size, grown);
-    if (_entries != _inline) delete[] _entries;
+    // The old array stays in the arena: it is never touched again.
     _entries = grown;
     _capacity = capacity;
+    if (_index != nullptr) BuildIndex(node);
+}
+
+std::size_t UseSet::IndexProbe(const INode* key) const {
+    std::size_t slot = Home(key, _indexMask);
+    while (_index[slot].Key != nullptr && _index[slot].Key != key) slot = (slot + 1) & _indexMask;
+    return slot;
+}
+
+void UseSet::BuildIndex(INode* node) {
+    const std::size_t slots = std::size_t{_capacity} * 2;
+    if (_index == nullptr || _indexMask + 1 != slots) {
+        _index = node->Arena().Bytes().AllocateArray<IndexSlot>(slots);
+        _indexMask = static_cast<uint32_t>(slots - 1);
+    }
+    std::fill(_index, _index + slots, IndexSlot{nullptr, 0});
+    for (uint32_t k = 0; k < _size; k++) {
+        if (_entries[k].Node != nullptr) _index[IndexProbe(_entries[k].Node)] = IndexSlot{_entries[k].Node, k};
+    }
+}
+
+void UseSet::IndexErase(const INode* key) {
+    std::size_t hole = IndexProbe(key);
+    if (_index[hole].Key != key) return;
+    // Pull later entries of the probe run back into the hole unless their
+    // home slot lies cyclically in (hole, next].
+    for (std::size_t next = (hole + 1) & _indexMask; _index[next].Key != nullptr; next = (next + 1) & _indexMask) {
+        const std::size_t home = Home(_index[next].Key, _indexMask);
+        const bool stays = hole <= next ? (hole < home && home <= next) : (hole < home || home <= next);
+        if (stays) continue;
+        _index[hole] = _index[next];
+        hole = next;
+    }
+    _index[hole] = IndexSlot{nullptr, 0};
 }
 
 int UseSet::Find(const INode* node) const {
     if (node == nullptr) return -1;
-    if (_index) {
-        auto it = _index->find(node);
-        return it == _index->end() ? -1 : static_cast<int>(it->second);
+    if (_index != nullptr) {
+        const IndexSlot& slot = _index[IndexProbe(node)];
+        return slot.Key == node ? static_cast<int>(slot.Pos) : -1;
     }
     for (uint32_t i = 0; i < _size; i++) {
         if (_entries[i].Node == node) return static_cast<int>(i);
@@ -49,18 +88,15 @@ bool UseSet::Add(INode* node) {
     if (blanks > IndexThreshold && blanks > _live) Compact();
     if (_live == 0 && _size != 0) {
         _size = 0;
-        if (_index) _index->clear();
+        if (_index != nullptr) std::fill(_index, _index + _indexMask + 1, IndexSlot{nullptr, 0});
     }
-    if (_size == _capacity) Grow();
+    if (_size == _capacity) Grow(node);
     _entries[_size++] = Entry{node, 1};
     _live++;
-    if (_index) {
-        (*_index)[node] = _size - 1;
+    if (_index != nullptr) {
+        _index[IndexProbe(node)] = IndexSlot{node, _size - 1};
     } else if (_size > IndexThreshold) {
-        _index = std::make_unique<std::unordered_map<const INode*, uint32_t>>();
-        for (uint32_t k = 0; k < _size; k++) {
-            if (_entries[k].Node != nullptr) (*_index)[_entries[k].Node] = static_cast<uint32_t>(k);
-        }
+        BuildIndex(node);
     }
     return true;
 }
@@ -72,7 +108,7 @@ bool UseSet::Remove(INode* node) {
     if (--e.Refs != 0) return false;
     e.Node = nullptr;
     _live--;
-    if (_index) _index->erase(node);
+    if (_index != nullptr) IndexErase(node);
     return true;
 }
 
@@ -103,9 +139,9 @@ void UseSet::Compact() {
         if (_entries[r].Node != nullptr) _entries[w++] = _entries[r];
     }
     _size = w;
-    if (_index) {
-        _index->clear();
-        for (uint32_t k = 0; k < _size; k++) (*_index)[_entries[k].Node] = k;
+    if (_index != nullptr) {
+        std::fill(_index, _index + _indexMask + 1, IndexSlot{nullptr, 0});
+        for (uint32_t k = 0; k < _size; k++) _index[IndexProbe(_entries[k].Node)] = IndexSlot{_entries[k].Node, k};
     }
 }
 

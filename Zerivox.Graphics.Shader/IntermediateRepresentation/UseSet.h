@@ -1,8 +1,6 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
-#include <memory>
-#include <unordered_map>
 #include <vector>
 
 namespace Zerivox::Graphics::Shader::IntermediateRepresentation {
@@ -19,10 +17,15 @@ class INode;
 //
 // Walking while removing (including the walked node) is safe: removal only
 // blanks an entry. Adding during a walk is not: take ToVector() first.
+//
+// Storage: the first readers live inside the set; more go to an array in the
+// IR arena of the nodes added (every node knows its arena), which also holds
+// the hash index of a large set. Nothing here is freed on its own, so an
+// operand needs no destructor and a translation's operands go with its arena
+// at once.
 class UseSet {
 public:
     UseSet() = default;
-    ~UseSet();
     UseSet(const UseSet&) = delete;
     UseSet& operator=(const UseSet&) = delete;
 
@@ -79,6 +82,12 @@ private:
         INode* Node;
         uint32_t Refs;
     };
+    // Node -> position in the entry list, open addressing with linear
+    // probing; twice the entry list's capacity, so never more than half full.
+    struct IndexSlot {
+        const INode* Key;
+        uint32_t Pos;
+    };
 
     // Most operands have one or two readers: those entries live inside the
     // set, so building the IR does not allocate per operand.
@@ -86,14 +95,19 @@ private:
 
     int Find(const INode* node) const;
     void Compact();
-    void Grow();
+    void Grow(INode* node);
+    // (Re)builds the index over the live entries, in storage from node's arena.
+    void BuildIndex(INode* node);
+    std::size_t IndexProbe(const INode* key) const;
+    void IndexErase(const INode* key);
 
     Entry* _entries = _inline;  // insertion order; removed entries are blanked
     uint32_t _size = 0;
     uint32_t _capacity = InlineCapacity;
     uint32_t _live = 0;
+    uint32_t _indexMask = 0;           // slots - 1 while there is an index
+    IndexSlot* _index = nullptr;       // built once the set grows past a scan
     Entry _inline[InlineCapacity];
-    std::unique_ptr<std::unordered_map<const INode*, uint32_t>> _index;  // built once the set grows
 };
 
 } // namespace Zerivox::Graphics::Shader::IntermediateRepresentation

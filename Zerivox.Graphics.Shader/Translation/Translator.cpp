@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bitset>
 #include <charconv>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <unordered_map>
@@ -371,9 +372,10 @@ void Translator::InitializeOutputComponent(EmitterContext& context, int32_t loca
 namespace {
 
 // Upper-case hexadecimal of value, at least `digits` digits, appended to out.
-// Digits are formed right to left in a local buffer and appended at once:
-// this runs twice per instruction of a debug translation.
-void AppendHex(std::string& out, uint64_t value, int digits) {
+// Writes value as hexadecimal digits (at least `digits`, at most 16) at p and
+// returns the end. Digits are formed right to left in a local buffer: this
+// runs twice per instruction of a debug translation.
+char* PutHex(char* p, uint64_t value, int digits) {
     char buffer[16];
     char* first = buffer + sizeof buffer;
     do {
@@ -382,7 +384,14 @@ void AppendHex(std::string& out, uint64_t value, int digits) {
     } while (value != 0);
     // Leading zeros: a 64-bit value never needs more than 16 digits.
     while (first > buffer && buffer + sizeof buffer - first < digits) *--first = '0';
-    out.append(first, static_cast<std::size_t>(buffer + sizeof buffer - first));
+    const auto count = static_cast<std::size_t>(buffer + sizeof buffer - first);
+    std::memcpy(p, first, count);
+    return p + count;
+}
+
+void AppendHex(std::string& out, uint64_t value, int digits) {
+    char buffer[16];
+    out.append(buffer, static_cast<std::size_t>(PutHex(buffer, value, digits) - buffer));
 }
 
 } // namespace
@@ -409,15 +418,26 @@ void Translator::EmitOps(EmitterContext& context, Decoders::Block* block) {
                 message += ").";
                 context.GpuAccessor().Log(message);
             }
-            std::string text;
-            text.reserve(2 + 16 + 4 + 16 + 1 + name.size());
-            text += "0x";
-            AppendHex(text, op.Address, 6);
-            text += ": 0x";
-            AppendHex(text, op.RawOpCode, 16);
-            text += ' ';
-            text += name;
-            context.Add(arena.NewComment(std::move(text)));
+            // "0x<address>: 0x<word> <name>", formed on the stack: the
+            // arena keeps the one copy the comment needs.
+            constexpr std::size_t HeadLength = 2 + 16 + 4 + 16 + 1;
+            char text[HeadLength + 64];
+            char* end = text;
+            *end++ = '0';
+            *end++ = 'x';
+            end = PutHex(end, op.Address, 6);
+            std::memcpy(end, ": 0x", 4);
+            end = PutHex(end + 4, op.RawOpCode, 16);
+            *end++ = ' ';
+            if (name.size() <= sizeof text - HeadLength) {
+                std::memcpy(end, name.data(), name.size());
+                end += name.size();
+                context.Add(arena.NewComment(std::string_view(text, static_cast<std::size_t>(end - text))));
+            } else {
+                std::string longText(text, static_cast<std::size_t>(end - text));
+                longText += name;
+                context.Add(arena.NewComment(longText));
+            }
         }
 
         const bool hasPredicate = !Decoders::HasFlag(op.Props, Decoders::InstProps::NoPred);

@@ -8,10 +8,6 @@
 
 namespace Zerivox::Graphics::Shader::IntermediateRepresentation {
 
-Operation* INode::AsOperation() { return _kind == NodeKind::Phi ? nullptr : static_cast<Operation*>(this); }
-const Operation* INode::AsOperation() const {
-    return _kind == NodeKind::Phi ? nullptr : static_cast<const Operation*>(this);
-}
 TextureOperation* INode::AsTextureOperation() {
     return _kind == NodeKind::TextureOperation ? static_cast<TextureOperation*>(this) : nullptr;
 }

@@ -36,8 +36,9 @@ public:
     bool IsPhi() const { return _kind == NodeKind::Phi; }
 
     // Null when the node is of another kind. Every non-phi node is an Operation.
-    Operation* AsOperation();
-    const Operation* AsOperation() const;
+    // Inline (defined with Operation): passes ask it of every node they walk.
+    inline Operation* AsOperation();
+    inline const Operation* AsOperation() const;
     TextureOperation* AsTextureOperation();
     const TextureOperation* AsTextureOperation() const;
     CommentNode* AsComment();
@@ -76,3 +77,6 @@ private:
 };
 
 } // namespace Zerivox::Graphics::Shader::IntermediateRepresentation
+
+// The inline members above need Operation complete.
+#include "Zerivox.Graphics.Shader/IntermediateRepresentation/Operation.h"

@@ -94,4 +94,9 @@ private:
     uint32_t _sourcesCount = 0;
 };
 
+inline Operation* INode::AsOperation() { return _kind == NodeKind::Phi ? nullptr : static_cast<Operation*>(this); }
+inline const Operation* INode::AsOperation() const {
+    return _kind == NodeKind::Phi ? nullptr : static_cast<const Operation*>(this);
+}
+
 } // namespace Zerivox::Graphics::Shader::IntermediateRepresentation

@@ -98,6 +98,11 @@ void Optimizer::RunOptimizationPasses(std::span<BasicBlock* const> blocks, Resou
             INode* node = block->Operations.First();
             while (node != nullptr) {
                 INode* nextNode = node->ListNext();
+                // A comment has no sources or results: nothing applies to it.
+                if (node->Kind() == NodeKind::Comment) {
+                    node = nextNode;
+                    continue;
+                }
                 // Folding and simplification rewrite an operation's
                 // instruction and sources, never its destinations, so one
                 // look at them serves the whole visit.

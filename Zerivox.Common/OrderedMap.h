@@ -68,6 +68,15 @@ public:
 
     void Clear() noexcept { _slots.clear(); }
 
+    // Room for `expected` entries (count are there now) without rebuilding.
+    template <typename KeyAt>
+    void Reserve(std::size_t count, std::size_t expected, KeyAt keyAt) {
+        if (expected <= ScanLimit || expected * 2 <= _slots.size()) return;
+        if (expected > UINT32_MAX / 4) throw OverflowException("Too many entries in an ordered map.");
+        _slots.assign(std::bit_ceil(expected * 4), 0u);
+        for (std::size_t i = 0; i < count; i++) Place(keyAt(i), i);
+    }
+
 private:
     std::size_t Home(const K& key) const {
         // Spread identity-like hashes (small integers, aligned pointers)
@@ -172,6 +181,11 @@ public:
     void Clear() {
         _items.clear();
         _index.Clear();
+    }
+    // Room for count entries in all, so that adding them allocates nothing more.
+    void Reserve(std::size_t count) {
+        _items.reserve(count);
+        _index.Reserve(_items.size(), count, KeyAt());
     }
     std::size_t Count() const { return _items.size(); }
     std::size_t size() const { return _items.size(); }

@@ -37,48 +37,65 @@ ResourceReservations::ResourceReservations(bool isTransformFeedbackEmulated, boo
     }
 }
 
+namespace {
+
+// Calls visit(variable, location, component) for every input or output of
+// ioUsage that travels through memory, in the order of their word offsets.
+template <typename Visit>
+void ForEachIoOffset(IGpuAccessor& gpuAccessor, const IoUsage& ioUsage, Visit&& visit) {
+    for (int32_t c = 0; c < 4; c++) {
+        visit(IoVariable::Position, 0, c);
+    }
+    visit(IoVariable::PointSize, 0, 0);
+    for (int32_t c = 0; c < 8; c++) {
+        if ((ioUsage.ClipDistancesWritten & (1u << c)) != 0) {
+            visit(IoVariable::ClipDistance, 0, c);
+        }
+    }
+    if (ioUsage.get_UsesRtLayer()) {
+        visit(IoVariable::Layer, 0, 0);
+    }
+    if (ioUsage.get_UsesViewportIndex() && gpuAccessor.QueryHostSupportsViewportIndexInVertexStages()) {
+        visit(IoVariable::ViewportIndex, 0, 0);
+    }
+    if (ioUsage.get_UsesViewportMask() && gpuAccessor.QueryHostSupportsViewportMask()) {
+        visit(IoVariable::ViewportMask, 0, 0);
+    }
+    // A geometry shader may hand its own primitive id to the next stage; run
+    // as compute it has to travel with the vertex like any other output.
+    if (ioUsage.WritesPrimitiveId) {
+        visit(IoVariable::PrimitiveId, 0, 0);
+    }
+    for (int32_t location = 0; location < 32; location++) {
+        if ((ioUsage.UserDefinedMap & (1u << location)) != 0) {
+            for (int32_t c = 0; c < 4; c++) {
+                visit(IoVariable::UserDefined, location, c);
+            }
+        }
+    }
+}
+
+} // namespace
+
 int32_t ResourceReservations::FillIoOffsetMap(IGpuAccessor& gpuAccessor, StorageKind storageKind,
                                               const IoUsage& ioUsage) {
+    const int32_t count = CountIoOffsets(gpuAccessor, ioUsage);
+    IoOffsetMap.Reserve(IoOffsetMap.Count() + static_cast<std::size_t>(count));
     int32_t offset = 0;
-    auto add = [&](IoVariable variable, int32_t location, int32_t component) {
+    ForEachIoOffset(gpuAccessor, ioUsage, [&](IoVariable variable, int32_t location, int32_t component) {
         if (!IoOffsetMap.TryAdd(IoDefinition(storageKind, variable, location, component), offset)) {
             throw Common::ArgumentException("An item with the same key has already been added. Key: " +
                                             IoDefinition(storageKind, variable, location, component).ToString());
         }
         offset++;
-    };
-
-    for (int32_t c = 0; c < 4; c++) {
-        add(IoVariable::Position, 0, c);
-    }
-    add(IoVariable::PointSize, 0, 0);
-    for (int32_t c = 0; c < 8; c++) {
-        if ((ioUsage.ClipDistancesWritten & (1u << c)) != 0) {
-            add(IoVariable::ClipDistance, 0, c);
-        }
-    }
-    if (ioUsage.get_UsesRtLayer()) {
-        add(IoVariable::Layer, 0, 0);
-    }
-    if (ioUsage.get_UsesViewportIndex() && gpuAccessor.QueryHostSupportsViewportIndexInVertexStages()) {
-        add(IoVariable::ViewportIndex, 0, 0);
-    }
-    if (ioUsage.get_UsesViewportMask() && gpuAccessor.QueryHostSupportsViewportMask()) {
-        add(IoVariable::ViewportMask, 0, 0);
-    }
-    // A geometry shader may hand its own primitive id to the next stage; run
-    // as compute it has to travel with the vertex like any other output.
-    if (ioUsage.WritesPrimitiveId) {
-        add(IoVariable::PrimitiveId, 0, 0);
-    }
-    for (int32_t location = 0; location < 32; location++) {
-        if ((ioUsage.UserDefinedMap & (1u << location)) != 0) {
-            for (int32_t c = 0; c < 4; c++) {
-                add(IoVariable::UserDefined, location, c);
-            }
-        }
-    }
+    });
     return offset;
+}
+
+int32_t ResourceReservations::CountIoOffsets(IGpuAccessor& gpuAccessor, const IoUsage& ioUsage) {
+    int32_t count = 0;
+    ForEachIoOffset(gpuAccessor, ioUsage, [&](IoVariable, int32_t, int32_t) { count++; });
+    return count;
 }
 
 bool ResourceReservations::TryGetOffset(StorageKind storageKind, const Operation& operation, int32_t& offset) const {

@@ -51,6 +51,8 @@ class ResourceReservations {
     // same kind twice is an error.
     int32_t FillIoOffsetMap(IGpuAccessor& gpuAccessor, IntermediateRepresentation::StorageKind storageKind,
                             const IoUsage& ioUsage);
+    // The number FillIoOffsetMap returns, without filling the map.
+    static int32_t CountIoOffsets(IGpuAccessor& gpuAccessor, const IoUsage& ioUsage);
 
     // The word offset of the input or output that a Load or Store with the
     // Input or Output storage kind names, looked up under `storageKind`: user

@@ -105,8 +105,13 @@ private:
             for (int i = 0; i < op->SourcesCount(); i++) {
                 Operand* source = op->GetSource(i);
                 if (source != nullptr && source->Type == OperandType::Register) {
-                    Operand* local = _local.Get(GetKeyFromRegister(source->GetRegister()));
-                    if (local != nullptr) op->SetSource(i, local);
+                    const int key = GetKeyFromRegister(source->GetRegister());
+                    Operand* local = _local.Get(key);
+                    if (local != nullptr) {
+                        op->SetSource(i, local);
+                    } else {
+                        _readBeforeDefined[static_cast<std::size_t>(key)] = true;
+                    }
                 }
             }
             for (int i = 0; i < op->DestsCount(); i++) {
@@ -142,7 +147,9 @@ private:
 
         Dominance::IteratedFrontier frontier(_blocks);
         for (std::size_t key = 0; key < RegisterKeyCount; key++) {
-            if (start[key] == start[key + 1]) continue;
+            // Phi marks are only ever asked for registers that some block
+            // reads before defining them (pass 2 resolves nothing else).
+            if (start[key] == start[key + 1] || !_readBeforeDefined[key]) continue;
             std::span<const int32_t> defs(byKey.data() + start[key], static_cast<std::size_t>(start[key + 1] - start[key]));
             for (int32_t block : frontier.Compute(defs)) _defMaps[static_cast<std::size_t>(block)].AddPhi(static_cast<int>(key));
         }
@@ -293,6 +300,8 @@ private:
     std::unordered_map<uint64_t, BasicBlock*> _skip;  // lookup only, never iterated
     std::vector<BasicBlock*> _path;
     std::vector<PhiFrame> _phiStack;
+    // Registers read in some block before any write there.
+    std::array<bool, RegisterKeyCount> _readBeforeDefined{};
 };
 
 }  // namespace

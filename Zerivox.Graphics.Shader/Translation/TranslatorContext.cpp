@@ -82,7 +82,9 @@ const ShaderDefinitions& TranslatorContext::GetDefinitions(bool asCompute) {
     return *_computeDefinitions;
 }
 
-ResourceReservations TranslatorContext::GetResourceReservations() const {
+ResourceReservations TranslatorContext::GetResourceReservations() const { return GetResourceReservations(true); }
+
+ResourceReservations TranslatorContext::GetResourceReservations(bool withIoOffsets) const {
     IoUsage ioUsage = _program->GetIoUsage();
     if (_definitions->GeometryPassthrough) {
         ioUsage = ioUsage.Combine(VertexOutputUsage);
@@ -90,15 +92,21 @@ ResourceReservations TranslatorContext::GetResourceReservations() const {
     // Reserved as if running as compute whatever the caller asks, so the
     // binding numbers of a shader do not depend on how it is run.
     ResourceReservations reservations(get_IsTransformFeedbackEmulated(), true);
-    reservations.InputSizePerInvocation =
-        reservations.FillIoOffsetMap(*_gpuAccessor, StorageKind::Input, VertexOutputUsage);
-    reservations.OutputSizePerInvocation = reservations.FillIoOffsetMap(*_gpuAccessor, StorageKind::Output, ioUsage);
+    if (withIoOffsets) {
+        reservations.InputSizePerInvocation =
+            reservations.FillIoOffsetMap(*_gpuAccessor, StorageKind::Input, VertexOutputUsage);
+        reservations.OutputSizePerInvocation =
+            reservations.FillIoOffsetMap(*_gpuAccessor, StorageKind::Output, ioUsage);
+    } else {
+        reservations.InputSizePerInvocation = ResourceReservations::CountIoOffsets(*_gpuAccessor, VertexOutputUsage);
+        reservations.OutputSizePerInvocation = ResourceReservations::CountIoOffsets(*_gpuAccessor, ioUsage);
+    }
     return reservations;
 }
 
 std::unique_ptr<ResourceManager> TranslatorContext::CreateResourceManager(bool asCompute) const {
     auto resourceManager =
-        std::make_unique<ResourceManager>(_definitions->Stage, *_gpuAccessor, GetResourceReservations());
+        std::make_unique<ResourceManager>(_definitions->Stage, *_gpuAccessor, GetResourceReservations(asCompute));
     const ResourceReservations& reservations = resourceManager->Reservations();
     StructuredIr::ShaderProperties& properties = resourceManager->Properties();
 

@@ -73,6 +73,11 @@ class TranslatorContext {
 
     // Pipeline steps, public so that tests can drive them one at a time.
     ResourceReservations GetResourceReservations() const;
+    // Without IO offsets the word offset maps stay empty (their sizes are
+    // set): only a stage run as compute looks anything up in them, and
+    // filling them for every translation cost as much as a small shader's
+    // decoding.
+    ResourceReservations GetResourceReservations(bool withIoOffsets) const;
     std::unique_ptr<ResourceManager> CreateResourceManager(bool asCompute) const;
     // The definitions the back end is given: a 32x32x1 compute form when a
     // vertex or geometry shader runs as compute.

@@ -66,6 +66,23 @@ TEST(ResourceReservationsTests, IoOffsetMap) {
     EXPECT_FALSE(ResourceReservations::IsVectorOrArrayVariable(IoVariable::UserDefined));
 }
 
+// Translations that run no stage as compute only take the sizes of the
+// layouts; they must be the sizes the maps would have.
+TEST(ResourceReservationsTests, CountedSizesMatchTheFilledMaps) {
+    Testing::FakeGpuAccessor accessor;
+    const IoUsage usages[] = {
+        IoUsage(),
+        IoUsage(FeatureFlags::RtLayer | FeatureFlags::ViewportIndex | FeatureFlags::ViewportMask, 0xFF, 0xFFFFFFFFu),
+        IoUsage(FeatureFlags::None, 0x5, 0x80000001u, true),
+    };
+    for (const IoUsage& usage : usages) {
+        ResourceReservations r(false, true);
+        EXPECT_EQ(ResourceReservations::CountIoOffsets(accessor, usage),
+                  r.FillIoOffsetMap(accessor, StorageKind::Output, usage));
+        EXPECT_EQ(static_cast<int32_t>(r.IoOffsetMap.Count()), ResourceReservations::CountIoOffsets(accessor, usage));
+    }
+}
+
 // The passes that run stages as compute find the word of an access through
 // the map: user attributes by location and component, Position and
 // ClipDistance by component, other variables as one word; an index held in

@@ -315,6 +315,12 @@ TEST(TranslatorTests, ResourcesOfStagesRunAsCompute) {
     std::unique_ptr<ResourceManager> plain = context.CreateResourceManager(false);
     EXPECT_EQ(plain->Properties().ConstantBuffers().Count(), 1u);
     EXPECT_TRUE(plain->Properties().Textures().empty());
+    // Only a stage run as compute needs the word offsets; the sizes are the same.
+    const ResourceReservations full = context.GetResourceReservations();
+    EXPECT_TRUE(plain->Reservations().IoOffsetMap.empty());
+    EXPECT_FALSE(full.IoOffsetMap.empty());
+    EXPECT_EQ(plain->Reservations().InputSizePerInvocation, full.InputSizePerInvocation);
+    EXPECT_EQ(plain->Reservations().OutputSizePerInvocation, full.OutputSizePerInvocation);
 
     std::unique_ptr<ResourceManager> manager = context.CreateResourceManager(true);
     const StructuredIr::ShaderProperties& properties = manager->Properties();

@@ -34,13 +34,14 @@ public:
     Operand(Operand&&) = delete;
     Operand& operator=(Operand&&) = delete;
 
+    // What passes read first comes first: every operand is read for its kind.
+    OperandType Type;
+    int32_t Value;
     // Node that assigns this operand (kept for LocalVariable operands by the
     // IR members; single-destination constructors record it for any kind).
     INode* Definition = nullptr;
     // Nodes that read this operand; only LocalVariable operands are entered.
     UseSet Uses;
-    OperandType Type;
-    int32_t Value;
 
     Decoders::Register GetRegister() const {
         return Decoders::Register(Value & 0xFFFFFF, static_cast<Decoders::RegisterType>(Value >> 24));

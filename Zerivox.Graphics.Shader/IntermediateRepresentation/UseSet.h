@@ -18,9 +18,12 @@ class INode;
 // Walking while removing (including the walked node) is safe: removal only
 // blanks an entry. Adding during a walk is not: take ToVector() first.
 //
-// Storage: the first readers live inside the set; more go to an array in the
-// IR arena of the nodes added (every node knows its arena), which also holds
-// the hash index of a large set. Nothing here is freed on its own, so an
+// Storage: the set itself is one pointer, null while nothing was ever added:
+// every operand carries a set, and most operands (constants, registers) never
+// get a reader entered. The entries, their counts and the hash index of a
+// large set live in one block in the IR arena of the nodes added (every node
+// knows its arena); a set that outgrows its block moves to a bigger one and
+// leaves the old one in the arena. Nothing here is freed on its own, so an
 // operand needs no destructor and a translation's operands go with its arena
 // at once.
 class UseSet {
@@ -39,8 +42,8 @@ public:
     uint32_t RefCount(const INode* node) const;
 
     // Number of distinct nodes listed.
-    int Count() const { return static_cast<int>(_live); }
-    bool empty() const { return _live == 0; }
+    int Count() const { return _block != nullptr ? static_cast<int>(_block->Live) : 0; }
+    bool empty() const { return _block == nullptr || _block->Live == 0; }
 
     // First listed node, null when empty.
     INode* First() const;
@@ -52,7 +55,7 @@ public:
         using difference_type = std::ptrdiff_t;
         const_iterator() = default;
         const_iterator(const UseSet* set, std::size_t pos) : _set(set), _pos(pos) { Skip(); }
-        INode* operator*() const { return _set->_entries[_pos].Node; }
+        INode* operator*() const { return _set->_block->Entries()[_pos].Node; }
         const_iterator& operator++() {
             ++_pos;
             Skip();
@@ -67,7 +70,9 @@ public:
 
     private:
         void Skip() {
-            while (_set != nullptr && _pos < _set->_size && _set->_entries[_pos].Node == nullptr) ++_pos;
+            if (_set == nullptr || _set->_block == nullptr) return;
+            const Block* block = _set->_block;
+            while (_pos < block->Size && block->Entries()[_pos].Node == nullptr) ++_pos;
         }
         const UseSet* _set = nullptr;
         std::size_t _pos = 0;
@@ -75,7 +80,7 @@ public:
 
     const_iterator begin() const { return const_iterator(this, 0); }
     // End is taken at call time: a walk that removes entries still ends correctly.
-    const_iterator end() const { return const_iterator(this, _size); }
+    const_iterator end() const { return const_iterator(this, _block != nullptr ? _block->Size : 0); }
 
 private:
     struct Entry {
@@ -88,26 +93,27 @@ private:
         const INode* Key;
         uint32_t Pos;
     };
-
-    // Most operands have one or two readers: those entries live inside the
-    // set, so building the IR does not allocate per operand.
-    static constexpr uint32_t InlineCapacity = 2;
+    // Header of the entries, which follow it in the same block.
+    struct Block {
+        uint32_t Size;      // entries used, blanks included (insertion order)
+        uint32_t Capacity;  // entries the block holds
+        uint32_t Live;      // entries not blanked
+        uint32_t IndexMask; // slots - 1 while there is an index
+        IndexSlot* Index;   // built once the set grows past a scan
+        Entry* Entries() { return reinterpret_cast<Entry*>(this + 1); }
+        const Entry* Entries() const { return reinterpret_cast<const Entry*>(this + 1); }
+    };
 
     int Find(const INode* node) const;
     void Compact();
-    void Grow(INode* node);
+    // A block of the given capacity with the current entries, from node's arena.
+    void Grow(INode* node, uint32_t capacity);
     // (Re)builds the index over the live entries, in storage from node's arena.
     void BuildIndex(INode* node);
     std::size_t IndexProbe(const INode* key) const;
     void IndexErase(const INode* key);
 
-    Entry* _entries = _inline;  // insertion order; removed entries are blanked
-    uint32_t _size = 0;
-    uint32_t _capacity = InlineCapacity;
-    uint32_t _live = 0;
-    uint32_t _indexMask = 0;           // slots - 1 while there is an index
-    IndexSlot* _index = nullptr;       // built once the set grows past a scan
-    Entry _inline[InlineCapacity];
+    Block* _block = nullptr;
 };
 
 } // namespace Zerivox::Graphics::Shader::IntermediateRepresentation

@@ -71,6 +71,11 @@ std::optional<std::string> FenkVanter::Translate(const Json& job, const std::str
         Tr::TranslationOptions options(Tr::TargetLanguage::Spirv, Tr::TargetGraphicsApi::Vulkan, flags);
         Tr::ShaderProgram program = _translate(accessor, options);
 
+        // A translation that also carries GLSL text (test tools that go
+        // through the GLSL back end) leaves the text beside the module.
+        if (!program.Code.empty())
+            WriteAllBytesAtomically(JoinPath(outDir, stem + ".glsl"), program.Code);
+
         const std::vector<uint8_t>& spv = program.BinaryCode;
         WriteAllBytesAtomically(JoinPath(outDir, stem + ".spv"),
                                 std::string_view(reinterpret_cast<const char*>(spv.data()), spv.size()));

@@ -1,0 +1,74 @@
+#pragma once
+// Per-translation state of the GLSL back end: what the program is made of,
+// the text written so far and the indentation of the next line.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "Zerivox.Graphics.Shader/CodeGen/Glsl/OperandManager.h"
+#include "Zerivox.Graphics.Shader/Translation/HostCapabilities.h"
+#include "Zerivox.Graphics.Shader/Translation/TranslationOptions.h"
+
+namespace Zerivox::Graphics::Shader {
+class IGpuAccessor;
+}
+namespace Zerivox::Graphics::Shader::Translation {
+class AttributeUsage;
+class ShaderDefinitions;
+} // namespace Zerivox::Graphics::Shader::Translation
+namespace Zerivox::Graphics::Shader::StructuredIr {
+class ShaderProperties;
+class StructuredFunction;
+class StructuredProgramInfo;
+} // namespace Zerivox::Graphics::Shader::StructuredIr
+namespace Zerivox::Graphics::Shader::CodeGen {
+class CodeGenParameters;
+}
+
+namespace Zerivox::Graphics::Shader::CodeGen::Glsl {
+
+class CodeGenContext {
+  public:
+    CodeGenContext(const StructuredIr::StructuredProgramInfo& info, const CodeGenParameters& parameters);
+    CodeGenContext(const CodeGenContext&) = delete;
+    CodeGenContext& operator=(const CodeGenContext&) = delete;
+
+    // The function being printed; arguments are typed by it.
+    const StructuredIr::StructuredFunction* CurrentFunction = nullptr;
+    const StructuredIr::StructuredProgramInfo& Info;
+    const Translation::AttributeUsage& AttributeUsage;
+    const Translation::ShaderDefinitions& Definitions;
+    const StructuredIr::ShaderProperties& Properties;
+    const Translation::HostCapabilities& HostCapabilities;
+    IGpuAccessor& GpuAccessor;
+    Translation::TargetGraphicsApi TargetApi;
+    Glsl::OperandManager OperandManager;
+
+    // Nesting level; Indentation is four spaces per level.
+    int32_t Level = 0;
+    std::string Indentation;
+
+    // Indentation, text, CR LF. Without text: CR LF alone (an empty line is
+    // never indented).
+    void AppendLine(std::string_view text);
+    void AppendLine();
+    // Text as it is, with nothing added.
+    void AppendRaw(std::string_view text);
+
+    // "{" at the current level, then one level deeper.
+    void EnterScope();
+    // One level out, then "}" and the suffix; nothing at level 0.
+    void LeaveScope(std::string_view suffix = {});
+
+    static std::string GetIndentation(int32_t level);
+
+    // ArgumentOutOfRangeException for an index outside the program's functions.
+    const StructuredIr::StructuredFunction& GetFunction(int32_t index) const;
+
+    const std::string& GetCode() const { return _text; }
+
+  private:
+    std::string _text;
+};
+
+} // namespace Zerivox::Graphics::Shader::CodeGen::Glsl

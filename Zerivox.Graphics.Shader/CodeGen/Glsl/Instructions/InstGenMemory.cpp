@@ -1,0 +1,541 @@
+#include "Zerivox.Graphics.Shader/CodeGen/Glsl/Instructions/InstGenMemory.h"
+
+#include <bit>
+#include <string>
+#include <vector>
+
+#include "Zerivox.Common/Exceptions.h"
+#include "Zerivox.Graphics.Shader/CodeGen/Glsl/CodeGenContext.h"
+#include "Zerivox.Graphics.Shader/CodeGen/Glsl/NumberFormatter.h"
+#include "Zerivox.Graphics.Shader/CodeGen/Glsl/OperandManager.h"
+#include "Zerivox.Graphics.Shader/CodeGen/Glsl/Instructions/InstGen.h"
+#include "Zerivox.Graphics.Shader/CodeGen/Glsl/Instructions/IoMap.h"
+#include "Zerivox.Graphics.Shader/IntermediateRepresentation/InstructionExtensions.h"
+#include "Zerivox.Graphics.Shader/StructuredIr/AstOperand.h"
+#include "Zerivox.Graphics.Shader/StructuredIr/AstTextureOperation.h"
+#include "Zerivox.Graphics.Shader/StructuredIr/InstructionInfo.h"
+#include "Zerivox.Graphics.Shader/StructuredIr/ShaderProperties.h"
+#include "Zerivox.Graphics.Shader/Translation/ShaderDefinitions.h"
+
+namespace Zerivox::Graphics::Shader::CodeGen::Glsl::Instructions {
+
+using IntermediateRepresentation::Instruction;
+using IntermediateRepresentation::IoVariable;
+using IntermediateRepresentation::OperandType;
+using IntermediateRepresentation::StorageKind;
+using IntermediateRepresentation::TextureFlags;
+using StructuredIr::AstOperand;
+using StructuredIr::IAstNode;
+using StructuredIr::TextureDefinition;
+using Translation::AggregateType;
+
+namespace {
+
+const AstTextureOperation& AsTexture(const AstOperation& operation) {
+    const auto* texture = StructuredIr::As<AstTextureOperation>(&operation);
+    if (texture == nullptr)
+        throw Common::InvalidOperationException("The operation is not a texture operation.");
+    return *texture;
+}
+
+// The next source at the cursor, cast to type.
+std::string Next(CodeGenContext& context, const AstOperation& operation, int32_t& srcIndex, AggregateType type) {
+    const IAstNode* source = operation.GetSource(srcIndex++);
+    return GetSourceExpr(context, source, type);
+}
+
+std::string Join(const std::vector<std::string>& parts) {
+    std::string text;
+    for (std::size_t i = 0; i < parts.size(); i++) {
+        if (i != 0)
+            text += ", ";
+        text += parts[i];
+    }
+    return text;
+}
+
+// count values of type from the cursor: one alone, or prefix + count + "(" ... ")".
+std::string Vector(CodeGenContext& context, const AstOperation& operation, int32_t& srcIndex, AggregateType type,
+                   int32_t count, const char* prefix) {
+    std::vector<std::string> parts;
+    for (int32_t i = 0; i < count; i++)
+        parts.push_back(Next(context, operation, srcIndex, type));
+    if (count == 1)
+        return parts[0];
+    return prefix + std::to_string(count) + "(" + Join(parts) + ")";
+}
+
+std::string InstText(Instruction inst) {
+    std::string_view name = IntermediateRepresentation::InstructionName(inst);
+    return name.empty() ? std::to_string(static_cast<uint32_t>(inst)) : std::string(name);
+}
+
+std::string KindText(StorageKind kind) {
+    std::string_view name = IntermediateRepresentation::StorageKindName(kind);
+    return name.empty() ? std::to_string(static_cast<int32_t>(kind)) : std::string(name);
+}
+
+int32_t ConstantSource(const AstOperation& operation, int32_t index, const char* which) {
+    const AstOperand* operand = StructuredIr::As<AstOperand>(operation.GetSource(index));
+    if (operand == nullptr || operand->Type != OperandType::Constant) {
+        throw Common::InvalidOperationException(std::string(which) + " input of " + InstText(operation.Inst) +
+                                                " with " + KindText(operation.StorageKind) +
+                                                " storage must be a constant operand.");
+    }
+    return operand->Value;
+}
+
+bool HasTexFlag(TextureFlags flags, TextureFlags flag) {
+    return (static_cast<uint32_t>(flags) & static_cast<uint32_t>(flag)) != 0;
+}
+
+// The value, or 0.0 where it is NaN: the guest reads texel 0 at NaN
+// coordinates, and so does the SPIR-V module.
+std::string ZeroNaN(const std::string& value, int32_t count) {
+    std::string zero = count == 1 ? "0.0" : "vec" + std::to_string(count) + "(0.0)";
+    return "mix(" + value + ", " + zero + ", isnan(" + value + "))";
+}
+
+} // namespace
+
+std::string InstGenMemory::GetImageName(CodeGenContext& context, const AstTextureOperation& texOp,
+                                        int32_t& srcIndex) {
+    const TextureDefinition& definition = context.Properties.Images().At(texOp.GetTextureSetAndBinding());
+    std::string name = definition.Name;
+    if (definition.ArrayLength != 1)
+        name += "[" + Next(context, texOp, srcIndex, AggregateType::S32) + "]";
+    return name;
+}
+
+std::string InstGenMemory::GetSamplerName(CodeGenContext& context, const AstTextureOperation& texOp,
+                                          int32_t& srcIndex) {
+    const TextureDefinition& definition = context.Properties.Textures().At(texOp.GetTextureSetAndBinding());
+    std::string name = definition.Name;
+    if (definition.ArrayLength != 1)
+        name += "[" + Next(context, texOp, srcIndex, AggregateType::S32) + "]";
+    if (texOp.SamplerBinding >= 0) {
+        const TextureDefinition& sampler = context.Properties.Textures().At(texOp.GetSamplerSetAndBinding());
+        std::string samplerName = sampler.Name;
+        if (sampler.ArrayLength != 1)
+            samplerName += "[" + Next(context, texOp, srcIndex, AggregateType::S32) + "]";
+        name = SamplerTypeExtensions::get_GlslSamplerTypeName(texOp.Type) + "(" + name + ", " + samplerName + ")";
+    }
+    return name;
+}
+
+std::string InstGenMemory::ImageLoadOrStore(CodeGenContext& context, const AstOperation& base) {
+    const AstTextureOperation& texOp = AsTexture(base);
+    Instruction code = IntermediateRepresentation::InstCode(texOp.Inst);
+    TextureFlags atomic = texOp.Flags & TextureFlags::AtomicMask;
+
+    std::string name;
+    if (code == Instruction::ImageLoad) {
+        name = "imageLoad";
+    } else if (code == Instruction::ImageStore) {
+        name = "imageStore";
+    } else {
+        switch (atomic) {
+        case TextureFlags::Minimum:
+            name = "imageAtomicMin";
+            break;
+        case TextureFlags::Maximum:
+            name = "imageAtomicMax";
+            break;
+        case TextureFlags::BitwiseAnd:
+            name = "imageAtomicAnd";
+            break;
+        case TextureFlags::BitwiseOr:
+            name = "imageAtomicOr";
+            break;
+        case TextureFlags::BitwiseXor:
+            name = "imageAtomicXor";
+            break;
+        case TextureFlags::Swap:
+            name = "imageAtomicExchange";
+            break;
+        case TextureFlags::CAS:
+            name = "imageAtomicCompSwap";
+            break;
+        default:
+            name = "imageAtomicAdd";
+            break;
+        }
+    }
+
+    int32_t srcIndex = 0;
+    std::string text = name + "(" + GetImageName(context, texOp, srcIndex);
+
+    int32_t count = SamplerTypeExtensions::get_Dimensions(texOp.Type) + (HasFlag(texOp.Type, SamplerType::Array) ? 1 : 0);
+    text += ", " + Vector(context, texOp, srcIndex, AggregateType::S32, count, "ivec");
+
+    AggregateType t = TextureFormatExtensions::GetComponentType(texOp.Format);
+    if (code == Instruction::ImageStore) {
+        std::string zero;
+        NumberFormatter::TryFormat(0, t, zero);
+        std::vector<std::string> components;
+        for (int32_t i = 0; i < 4; i++) {
+            if (srcIndex < texOp.SourcesCount())
+                components.push_back(Next(context, texOp, srcIndex, t));
+            else
+                components.push_back(zero);
+        }
+        std::string prefix = t == AggregateType::S32 ? "i" : t == AggregateType::U32 ? "u" : "";
+        return text + ", " + prefix + "vec4(" + Join(components) + "))";
+    }
+    if (code == Instruction::ImageAtomic) {
+        if (atomic == TextureFlags::CAS)
+            text += ", " + Next(context, texOp, srcIndex, t);
+        if (atomic == TextureFlags::Increment)
+            text += ", " + NumberFormatter::FormatInt(1, t);
+        else if (atomic == TextureFlags::Decrement)
+            text += ", " + NumberFormatter::FormatInt(-1, t);
+        else
+            text += ", " + Next(context, texOp, srcIndex, t);
+        text += ")";
+        if (t != AggregateType::S32)
+            return "int(" + text + ")";
+        return text;
+    }
+    return text + ")" + GetMaskMultiDest(texOp.Index);
+}
+
+std::string InstGenMemory::Lod(CodeGenContext& context, const AstOperation& base) {
+    const AstTextureOperation& texOp = AsTexture(base);
+    // The level of detail comes from implicit derivatives, which only
+    // fragment shaders have: elsewhere it is 0.
+    if (context.Definitions.Stage != ShaderStage::Fragment)
+        return "0.0";
+    int32_t srcIndex = 0;
+    std::string sampler = GetSamplerName(context, texOp, srcIndex);
+    int32_t dims = SamplerTypeExtensions::get_Dimensions(texOp.Type);
+    std::string coordinates = Vector(context, texOp, srcIndex, AggregateType::FP32, dims, "vec");
+    return "textureQueryLod(" + sampler + ", " + coordinates + ")" + GetMask(texOp.Index);
+}
+
+std::string InstGenMemory::TextureSample(CodeGenContext& context, const AstOperation& base) {
+    const AstTextureOperation& texOp = AsTexture(base);
+    TextureFlags flags = texOp.Flags;
+    bool isGather = HasTexFlag(flags, TextureFlags::Gather);
+    bool hasDerivatives = HasTexFlag(flags, TextureFlags::Derivatives);
+    bool intCoords = HasTexFlag(flags, TextureFlags::IntCoords);
+    bool hasLodBias = HasTexFlag(flags, TextureFlags::LodBias);
+    bool hasLodLevel = HasTexFlag(flags, TextureFlags::LodLevel);
+    bool hasOffset = HasTexFlag(flags, TextureFlags::Offset);
+    bool hasOffsets = HasTexFlag(flags, TextureFlags::Offsets);
+    bool isArray = HasFlag(texOp.Type, SamplerType::Array);
+    bool isMultisample = HasFlag(texOp.Type, SamplerType::Multisample);
+    bool isShadow = HasFlag(texOp.Type, SamplerType::Shadow);
+    SamplerType dimension = texOp.Type & SamplerType::Mask;
+
+    if (!context.HostCapabilities.HasTextureShadowLod && isShadow) {
+        if (isArray && (dimension == SamplerType::Texture2D || dimension == SamplerType::TextureCube)) {
+            hasLodBias = false;
+            hasLodLevel = false;
+        }
+        if (dimension == SamplerType::TextureCube)
+            hasLodLevel = false;
+    }
+
+    // Only fragment shaders have implicit derivatives; elsewhere the level
+    // is explicit, and a bias stands for the level.
+    bool implicitToExplicit = !isGather && !intCoords && !hasLodLevel && !isMultisample && !hasDerivatives &&
+                              context.Definitions.Stage != ShaderStage::Fragment;
+
+    int32_t srcIndex = 0;
+    std::string sampler = GetSamplerName(context, texOp, srcIndex);
+
+    int32_t dims = SamplerTypeExtensions::get_Dimensions(texOp.Type);
+    AggregateType coordType = intCoords ? AggregateType::S32 : AggregateType::FP32;
+
+    // The coordinates proper (with the layer), as the guest addresses them.
+    int32_t coordCount = dims + (isArray ? 1 : 0);
+    std::vector<std::string> coords;
+    for (int32_t i = 0; i < coordCount; i++) {
+        if (isArray && i == dims) {
+            std::string layer = Next(context, texOp, srcIndex, AggregateType::S32);
+            coords.push_back(intCoords ? layer : "float(" + layer + ")");
+        } else {
+            coords.push_back(Next(context, texOp, srcIndex, coordType));
+        }
+    }
+    std::string coordVector =
+        coordCount == 1 ? coords[0]
+                        : (intCoords ? "ivec" : "vec") + std::to_string(coordCount) + "(" + Join(coords) + ")";
+    if (!intCoords)
+        coordVector = ZeroNaN(coordVector, coordCount);
+
+    std::string reference;
+    if (isShadow) {
+        reference = Next(context, texOp, srcIndex, AggregateType::FP32);
+        if (isArray) {
+            // Array shadow lookups compare at 16-bit depth precision.
+            std::string scale = NumberFormatter::FormatFloat(std::bit_cast<float>(0x37800080u));
+            reference = "(floor(clamp(" + reference + ", 0.0, 1.0) * 65535.0 + 0.5) * " + scale + ")";
+        }
+    }
+
+    // P: the coordinates, a zero second coordinate for one-dimensional
+    // shadow lookups, and the reference when it fits into four elements.
+    int32_t n = coordCount;
+    bool oneDimensionalShadow = texOp.Type == (SamplerType::Texture1D | SamplerType::Shadow);
+    if (oneDimensionalShadow)
+        n++;
+    bool referenceInP = isShadow && !isGather;
+    if (referenceInP)
+        n++;
+    bool separateReference = isShadow && isGather;
+    if (n >= 5) {
+        n = 4;
+        referenceInP = false;
+        separateReference = true;
+    }
+    std::string p;
+    if (n == coordCount) {
+        p = coordVector;
+    } else {
+        std::vector<std::string> elements{coordVector};
+        if (oneDimensionalShadow)
+            elements.push_back("0.0");
+        if (referenceInP)
+            elements.push_back(reference);
+        p = "vec" + std::to_string(n) + "(" + Join(elements) + ")";
+    }
+
+    std::vector<std::string> arguments;
+    if (separateReference)
+        arguments.push_back(reference);
+    if (hasDerivatives) {
+        arguments.push_back(Vector(context, texOp, srcIndex, AggregateType::FP32, dims, "vec"));
+        arguments.push_back(Vector(context, texOp, srcIndex, AggregateType::FP32, dims, "vec"));
+    }
+    if (isMultisample) {
+        arguments.push_back(Next(context, texOp, srcIndex, AggregateType::S32));
+    } else if (hasLodLevel) {
+        arguments.push_back(Next(context, texOp, srcIndex, coordType));
+    }
+    std::string lodArgumentForImplicit;
+    if (hasOffset) {
+        arguments.push_back(Vector(context, texOp, srcIndex, AggregateType::S32, dims, "ivec"));
+    } else if (hasOffsets) {
+        std::vector<std::string> offsets;
+        for (int32_t i = 0; i < 4; i++)
+            offsets.push_back(Vector(context, texOp, srcIndex, AggregateType::S32, dims, "ivec"));
+        arguments.push_back("ivec" + std::to_string(dims) + "[4](" + Join(offsets) + ")");
+    }
+    std::string bias;
+    if (hasLodBias)
+        bias = Next(context, texOp, srcIndex, AggregateType::FP32);
+    if (implicitToExplicit) {
+        // The level goes where a level goes: before the offset.
+        std::string level = hasLodBias ? bias : "0.0";
+        std::size_t at = (separateReference ? 1u : 0u);
+        arguments.insert(arguments.begin() + static_cast<std::ptrdiff_t>(at), level);
+        hasLodLevel = true;
+        hasLodBias = false;
+    }
+    if (hasLodBias)
+        arguments.push_back(bias);
+    if (isGather && !isShadow)
+        arguments.push_back(Next(context, texOp, srcIndex, AggregateType::S32));
+
+    std::string name = intCoords ? "texelFetch" : "texture";
+    if (isGather)
+        name += "Gather";
+    else if (hasDerivatives)
+        name += "Grad";
+    else if (hasLodLevel && !intCoords)
+        name += "Lod";
+    if (hasOffset)
+        name += "Offset";
+    else if (hasOffsets)
+        name += "Offsets";
+
+    std::string text = name + "(" + sampler + ", " + p;
+    for (const std::string& argument : arguments)
+        text += ", " + argument;
+    text += ")";
+    if (!isShadow || isGather)
+        text += GetMaskMultiDest(texOp.Index);
+    return text;
+}
+
+std::string InstGenMemory::TextureQuerySamples(CodeGenContext& context, const AstOperation& base) {
+    const AstTextureOperation& texOp = AsTexture(base);
+    int32_t srcIndex = 0;
+    std::string sampler = GetSamplerName(context, texOp, srcIndex);
+    return "textureSamples(" + sampler + ")";
+}
+
+std::string InstGenMemory::TextureQuerySize(CodeGenContext& context, const AstOperation& base) {
+    const AstTextureOperation& texOp = AsTexture(base);
+    SetBindingPair key = texOp.GetTextureSetAndBinding();
+    const TextureDefinition* definition = context.Properties.Textures().Find(key);
+    // A size query bound to a storage image asks the image's size (the guest
+    // queries images with the texture query instruction); an image has one
+    // level.
+    if (definition == nullptr && context.Properties.Images().Find(key) != nullptr) {
+        if (texOp.Index == 3)
+            return "1";
+        SamplerType type = texOp.Type;
+        int32_t components = (type & SamplerType::Mask) == SamplerType::TextureCube
+                                 ? 2
+                                 : SamplerTypeExtensions::get_Dimensions(type);
+        if (HasFlag(type, SamplerType::Array))
+            components++;
+        if (texOp.Index < 0 || texOp.Index >= components)
+            return "0";
+        int32_t srcIndex = 0;
+        std::string image = GetImageName(context, texOp, srcIndex);
+        std::string text = "imageSize(" + image + ")";
+        return components > 1 ? text + GetMask(texOp.Index) : text;
+    }
+
+    int32_t srcIndex = 0;
+    std::string sampler = GetSamplerName(context, texOp, srcIndex);
+    if (texOp.Index == 3)
+        return "textureQueryLevels(" + sampler + ")";
+
+    SamplerType type = definition != nullptr ? definition->Type : texOp.Type;
+    int32_t components = (type & SamplerType::Mask) == SamplerType::TextureCube
+                             ? 2
+                             : SamplerTypeExtensions::get_Dimensions(type);
+    if (HasFlag(type, SamplerType::Array))
+        components++;
+    bool hasLod = !HasFlag(type, SamplerType::Multisample) && type != SamplerType::TextureBuffer;
+    std::string text;
+    if (hasLod) {
+        AggregateType levelType = StructuredIr::InstructionInfo::GetSrcVarType(texOp.Inst, srcIndex);
+        std::string level = Next(context, texOp, srcIndex, levelType);
+        text = "textureSize(" + sampler + ", " + level + ")";
+    } else {
+        text = "textureSize(" + sampler + ")";
+    }
+    // The texture has no such dimension: its extent along it is 0.
+    if (texOp.Index < 0 || texOp.Index >= components)
+        return "0";
+    return components > 1 ? text + GetMask(texOp.Index) : text;
+}
+
+std::string InstGenMemory::GenerateLoadOrStore(CodeGenContext& context, const AstOperation& operation,
+                                               bool isStore) {
+    Instruction inst = operation.Inst;
+    int32_t m = operation.SourcesCount();
+    if (isStore || IntermediateRepresentation::InstructionExtensions::IsAtomic(inst))
+        m--;
+    if (IntermediateRepresentation::InstCode(inst) == Instruction::AtomicCompareAndSwap)
+        m--;
+
+    std::string base;
+    AggregateType type = AggregateType::Invalid;
+    int32_t srcIndex = 0;
+    StorageKind kind = operation.StorageKind;
+    switch (kind) {
+    case StorageKind::ConstantBuffer:
+    case StorageKind::StorageBuffer: {
+        int32_t binding = ConstantSource(operation, 0, "First");
+        int32_t fieldIndex = ConstantSource(operation, 1, "Second");
+        const auto& buffers = kind == StorageKind::ConstantBuffer ? context.Properties.ConstantBuffers()
+                                                                  : context.Properties.StorageBuffers();
+        const StructuredIr::BufferDefinition& buffer = buffers.At(binding);
+        if (fieldIndex < 0 || static_cast<std::size_t>(fieldIndex) >= buffer.Type.Fields.size())
+            throw Common::IndexOutOfRangeException("Index was outside the bounds of the array.");
+        const StructureField& field = buffer.Type.Fields[static_cast<std::size_t>(fieldIndex)];
+        base = buffer.Name + "." + field.Name;
+        type = field.Type;
+        srcIndex = 2;
+        break;
+    }
+    case StorageKind::LocalMemory:
+    case StorageKind::SharedMemory: {
+        int32_t id = ConstantSource(operation, 0, "First");
+        const auto& memories =
+            kind == StorageKind::LocalMemory ? context.Properties.LocalMemories() : context.Properties.SharedMemories();
+        const StructuredIr::MemoryDefinition& memory = memories.At(id);
+        base = memory.Name;
+        type = memory.Type;
+        srcIndex = 1;
+        break;
+    }
+    case StorageKind::Input:
+    case StorageKind::InputPerPatch:
+    case StorageKind::Output:
+    case StorageKind::OutputPerPatch: {
+        auto ioVariable = static_cast<IoVariable>(ConstantSource(operation, 0, "First"));
+        bool isOutput = kind == StorageKind::Output || kind == StorageKind::OutputPerPatch;
+        bool isPerPatch = kind == StorageKind::InputPerPatch || kind == StorageKind::OutputPerPatch;
+        int32_t location = -1;
+        int32_t component = 0;
+        srcIndex = 1;
+        if (context.Definitions.HasPerLocationInputOrOutput(ioVariable, isOutput)) {
+            location = ConstantSource(operation, 1, "Second");
+            srcIndex = 2;
+            if (operation.SourcesCount() > 2) {
+                const AstOperand* third = StructuredIr::As<AstOperand>(operation.GetSource(2));
+                if (third != nullptr && third->Type == OperandType::Constant && ioVariable == IoVariable::UserDefined &&
+                    context.Definitions.HasTransformFeedbackOutputs(isOutput) &&
+                    context.Definitions.GetTransformFeedbackOutputComponents(location, third->Value) == 1) {
+                    component = third->Value;
+                    srcIndex = 3;
+                }
+            }
+        }
+        auto variable = IoMap::GetGlslVariable(context.Definitions, context.HostCapabilities, ioVariable, location,
+                                               component, isOutput, isPerPatch);
+        type = variable.second;
+        if (IoMap::IsPerVertexBuiltIn(context.Definitions.Stage, ioVariable, isOutput)) {
+            if (kind == StorageKind::Input) {
+                base = "gl_in[" + Next(context, operation, srcIndex, AggregateType::S32) + "]." + variable.first;
+            } else if (kind == StorageKind::Output) {
+                // An invocation writes only its own vertex (GLSL insists on
+                // seeing that), whatever value the index source holds.
+                srcIndex++;
+                base = "gl_out[gl_InvocationID]." + variable.first;
+            } else {
+                base = variable.first;
+            }
+        } else {
+            base = variable.first;
+        }
+        break;
+    }
+    default:
+        throw Common::InvalidOperationException("Invalid storage kind " + KindText(kind) + ".");
+    }
+
+    bool isVector = (type & AggregateType::ElementCountMask) != AggregateType::Scalar;
+    int32_t first = srcIndex;
+    for (; srcIndex < m; srcIndex++) {
+        const IAstNode* source = operation.GetSource(srcIndex);
+        const AstOperand* operand = StructuredIr::As<AstOperand>(source);
+        if (srcIndex == m - 1 && isVector && operand != nullptr && operand->Type == OperandType::Constant) {
+            base += std::string(".") + "xyzw"[operand->Value & 3];
+        } else if (srcIndex == first && context.Definitions.Stage == ShaderStage::TessellationControl &&
+                   kind == StorageKind::Output) {
+            base += "[gl_InvocationID]";
+        } else {
+            base += "[" + GetSourceExpr(context, source, AggregateType::S32) + "]";
+        }
+    }
+
+    if (!isStore)
+        return base;
+    std::string value = GetSourceExpr(context, operation.GetSource(m), type & AggregateType::ElementTypeMask);
+    return base + " = " + value;
+}
+
+std::string InstGenMemory::GetMask(int32_t index) {
+    if (index < 0 || index > 3)
+        throw Common::IndexOutOfRangeException("Index was outside the bounds of the array.");
+    return std::string(".") + "rgba"[index];
+}
+
+std::string InstGenMemory::GetMaskMultiDest(int32_t mask) {
+    std::string text = ".";
+    for (int32_t i = 0; i < 4; i++) {
+        if ((mask & (1 << i)) != 0)
+            text += "xyzw"[i];
+    }
+    return text;
+}
+
+} // namespace Zerivox::Graphics::Shader::CodeGen::Glsl::Instructions

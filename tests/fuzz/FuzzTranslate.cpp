@@ -12,6 +12,7 @@
 #include <span>
 #include <string>
 
+#include "TestTools/GlslCompiler.h"
 #include "driver/FenkVanter.h"
 #include "driver/FenkVanterAccessor.h"
 #include "Zerivox.Graphics.Shader/Translation/TranslationOptions.h"
@@ -80,6 +81,25 @@ Fv::Json MakeJob(const uint8_t* f) {
     return job;
 }
 
+// The same job through the GLSL back end: a translation that succeeds must
+// give text that glslang compiles. A typed error is as fine here as it is
+// for SPIR-V; a rejected text is a finding.
+void TranslateToGlsl(const Fv::Json& job, std::span<const uint8_t> code, Tr::TranslationFlags flags) {
+    std::string text;
+    Zerivox::Graphics::Shader::ShaderStage stage;
+    try {
+        Fv::FenkVanterAccessor accessor(code, job);
+        Tr::TranslationOptions options(Tr::TargetLanguage::Glsl, Tr::TargetGraphicsApi::Vulkan, flags);
+        Tr::ShaderProgram program = Fv::RunTranslator(accessor, options);
+        text = std::move(program.Code);
+        stage = program.Info.Stage;
+    } catch (const std::exception&) {
+        return;
+    }
+    if (!Zerivox::TestTools::CompileGlsl(text, stage).Ok)
+        __builtin_trap();
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
@@ -105,6 +125,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
             __builtin_trap();
     } catch (const std::exception&) {
         // Rejected input: the translator reported it with a typed error.
+    }
+    try {
+        const Fv::Json job = MakeJob(facts);
+        Tr::TranslationFlags flags = Tr::TranslationFlags::None;
+        if (facts[0] & 2)
+            flags |= Tr::TranslationFlags::DebugMode;
+        if (facts[0] & 1)
+            flags |= Tr::TranslationFlags::Compute;
+        TranslateToGlsl(job, code, flags);
+    } catch (const std::exception&) {
     }
     return 0;
 }

@@ -38,6 +38,48 @@ void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
 
 std::string Decimal(int32_t value) { return std::to_string(value); }
 
+bool WritesOutput(const StructuredIr::StructuredProgramInfo& info, IoVariable variable) {
+    return info.IoDefinitions.Contains(IoDefinition(StorageKind::Output, variable, 0, 0));
+}
+
+// The transform-feedback capture of the position: gl_PerVertex redeclared
+// with the position's buffer, offset and stride. A redeclared block holds
+// only the members it names, so a shader that also writes the point size or
+// clip distances names them too; the capture qualifiers then move onto the
+// position member, since on the block they would capture every member.
+void DeclarePositionCapture(CodeGenContext& context, const StructuredIr::StructuredProgramInfo& info) {
+    const Translation::ShaderDefinitions& definitions = context.Definitions;
+    // The position's x word is entry 0x70 / 4.
+    constexpr std::size_t PositionEntry = 28;
+    if (!definitions.TransformFeedbackEnabled || !definitions.IsLastVertexStage ||
+        !definitions.TransformFeedbackOutputs.has_value() ||
+        !(*definitions.TransformFeedbackOutputs)[PositionEntry].Valid) {
+        return;
+    }
+    const Translation::TransformFeedbackOutput& output = (*definitions.TransformFeedbackOutputs)[PositionEntry];
+    std::string suffix = definitions.Stage == ShaderStage::TessellationControl ? " gl_out[];" : ";";
+    bool pointSize = WritesOutput(info, IoVariable::PointSize);
+    bool clipDistance = WritesOutput(info, IoVariable::ClipDistance);
+    if (!pointSize && !clipDistance) {
+        context.AppendLine("layout (xfb_buffer = " + Decimal(output.Buffer) + ", xfb_offset = " +
+                           Decimal(output.Offset) + ", xfb_stride = " + Decimal(output.Stride) +
+                           ") out gl_PerVertex");
+        context.EnterScope();
+        context.AppendLine("vec4 gl_Position;");
+        context.LeaveScope(suffix);
+        return;
+    }
+    context.AppendLine("layout (xfb_buffer = " + Decimal(output.Buffer) + ", xfb_stride = " + Decimal(output.Stride) +
+                       ") out gl_PerVertex");
+    context.EnterScope();
+    context.AppendLine("layout (xfb_offset = " + Decimal(output.Offset) + ") vec4 gl_Position;");
+    if (pointSize)
+        context.AppendLine("float gl_PointSize;");
+    if (clipDistance)
+        context.AppendLine("float gl_ClipDistance[];");
+    context.LeaveScope(suffix);
+}
+
 } // namespace
 
 std::string Declarations::GetVarTypeName(const CodeGenContext& context, AggregateType type, bool precise) {
@@ -202,21 +244,9 @@ void Declarations::Declare(CodeGenContext& context, const StructuredIr::Structur
         DeclareInputAttributes(context, std::move(inputs));
         DeclareOutputAttributes(context, std::move(outputs));
         DeclareInputAttributesPerPatch(context, std::move(inputsPerPatch));
-        DeclareOutputAttributesPerPatch(context, outputsPerPatch);
+        DeclareOutputAttributesPerPatch(context, std::move(outputsPerPatch));
 
-        // The position's x word is entry 0x70 / 4.
-        constexpr std::size_t PositionEntry = 28;
-        if (definitions.TransformFeedbackEnabled && definitions.IsLastVertexStage &&
-            definitions.TransformFeedbackOutputs.has_value() &&
-            (*definitions.TransformFeedbackOutputs)[PositionEntry].Valid) {
-            const Translation::TransformFeedbackOutput& output = (*definitions.TransformFeedbackOutputs)[PositionEntry];
-            context.AppendLine("layout (xfb_buffer = " + Decimal(output.Buffer) + ", xfb_offset = " +
-                               Decimal(output.Offset) + ", xfb_stride = " + Decimal(output.Stride) +
-                               ") out gl_PerVertex");
-            context.EnterScope();
-            context.AppendLine("vec4 gl_Position;");
-            context.LeaveScope(stage == ShaderStage::TessellationControl ? " gl_out[];" : ";");
-        }
+        DeclarePositionCapture(context, info);
     }
 
     if (stage == ShaderStage::Fragment) {

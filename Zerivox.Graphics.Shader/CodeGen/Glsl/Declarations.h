@@ -58,7 +58,7 @@ struct Declarations {
     static void DeclareInputAttributes(CodeGenContext& context, IoList inputs);
     static void DeclareOutputAttributes(CodeGenContext& context, IoList outputs);
     static void DeclareInputAttributesPerPatch(CodeGenContext& context, IoList inputs);
-    static void DeclareOutputAttributesPerPatch(CodeGenContext& context, const IoList& outputs);
+    static void DeclareOutputAttributesPerPatch(CodeGenContext& context, IoList outputs);
     static void DeclareInputAttribute(CodeGenContext& context, int32_t location, int32_t component);
     static void DeclareOutputAttribute(CodeGenContext& context, int32_t location, int32_t component);
     static void DeclareInputAttributePerPatch(CodeGenContext& context, int32_t attribute);

@@ -5,6 +5,7 @@
 #include "Zerivox.Common/Exceptions.h"
 #include "Zerivox.Graphics.Shader/CodeGen/Glsl/CodeGenContext.h"
 #include "Zerivox.Graphics.Shader/CodeGen/Glsl/Declarations.h"
+#include "Zerivox.Graphics.Shader/CodeGen/Glsl/Instructions/IoMap.h"
 #include "Zerivox.Graphics.Shader/Translation/AttributeUsage.h"
 #include "Zerivox.Graphics.Shader/Translation/ShaderDefinitions.h"
 
@@ -28,6 +29,29 @@ char ComponentLetter(int32_t component) {
 void SortByLocation(Declarations::IoList& list) {
     std::stable_sort(list.begin(), list.end(),
                      [](const IoDefinition& a, const IoDefinition& b) { return a.Location < b.Location; });
+}
+
+// One declaration per variable: definitions that differ only in a component
+// that the variable's name does not carry (a whole vector) name the same
+// variable, and GLSL forbids declaring it twice.
+void DropRepeatedVariables(const CodeGenContext& context, Declarations::IoList& list, bool isOutput,
+                           bool isPerPatch) {
+    bool split = Instructions::IoMap::SplitsCapturedComponents(context.Definitions, isOutput, isPerPatch);
+    std::vector<std::pair<int32_t, int32_t>> seen;
+    Declarations::IoList kept;
+    for (const IoDefinition& definition : list) {
+        int32_t component = 0;
+        if (split && context.Definitions.GetTransformFeedbackOutputComponents(definition.Location,
+                                                                              definition.Component) == 1) {
+            component = definition.Component;
+        }
+        std::pair<int32_t, int32_t> key(definition.Location, component);
+        if (std::find(seen.begin(), seen.end(), key) != seen.end())
+            continue;
+        seen.push_back(key);
+        kept.push_back(definition);
+    }
+    list = std::move(kept);
 }
 
 std::string VectorTypeOf(int32_t components) {
@@ -89,6 +113,7 @@ void Declarations::DeclareInputAttributes(CodeGenContext& context, IoList inputs
         return;
     }
     SortByLocation(inputs);
+    DropRepeatedVariables(context, inputs, false, false);
     for (const IoDefinition& definition : inputs)
         DeclareInputAttribute(context, definition.Location, definition.Component);
     if (!inputs.empty())
@@ -102,6 +127,7 @@ void Declarations::DeclareOutputAttributes(CodeGenContext& context, IoList outpu
         return;
     }
     SortByLocation(outputs);
+    DropRepeatedVariables(context, outputs, true, false);
     std::size_t first = 0;
     if (context.Definitions.Stage == ShaderStage::Fragment && context.Definitions.GraphicsState.DualSourceBlend) {
         DeclareOutputDualSourceBlendAttribute(context, outputs.empty() ? 0 : outputs[0].Location);
@@ -115,13 +141,15 @@ void Declarations::DeclareOutputAttributes(CodeGenContext& context, IoList outpu
 
 void Declarations::DeclareInputAttributesPerPatch(CodeGenContext& context, IoList inputs) {
     SortByLocation(inputs);
+    DropRepeatedVariables(context, inputs, false, true);
     for (const IoDefinition& definition : inputs)
         DeclareInputAttributePerPatch(context, definition.Location);
     if (!inputs.empty())
         context.AppendLine();
 }
 
-void Declarations::DeclareOutputAttributesPerPatch(CodeGenContext& context, const IoList& outputs) {
+void Declarations::DeclareOutputAttributesPerPatch(CodeGenContext& context, IoList outputs) {
+    DropRepeatedVariables(context, outputs, true, true);
     for (const IoDefinition& definition : outputs)
         DeclareOutputAttributePerPatch(context, definition.Location);
     if (!outputs.empty())
@@ -163,7 +191,10 @@ void Declarations::DeclareOutputAttribute(CodeGenContext& context, int32_t locat
     std::string suffix = IsArrayAttributeGlsl(definitions.Stage, true) ? "[]" : "";
     std::string name = "out_attr" + Decimal(location) + suffix;
 
-    if (definitions.TransformFeedbackEnabled && definitions.IsLastVertexStage) {
+    // Tessellation control outputs are arrays over the patch that transform
+    // feedback never captures: they keep their plain form.
+    if (definitions.TransformFeedbackEnabled && definitions.IsLastVertexStage &&
+        definitions.Stage != ShaderStage::TessellationControl) {
         if (definitions.HasTransformFeedbackOutputs(true) &&
             definitions.GetTransformFeedbackOutputComponents(location, component) == 1) {
             std::string qualifiers = TransformFeedbackQualifiers(context, 32 + 4 * location + component);

@@ -68,7 +68,7 @@ AggregateType StorageDestType(const CodeGenContext& context, const AstOperation&
             if (operation.SourcesCount() > 2) {
                 const AstOperand* third = StructuredIr::As<AstOperand>(operation.GetSource(2));
                 if (third != nullptr && third->Type == OperandType::Constant && ioVariable == IoVariable::UserDefined &&
-                    context.Definitions.HasTransformFeedbackOutputs(isOutput) &&
+                    Instructions::IoMap::SplitsCapturedComponents(context.Definitions, isOutput, isPerPatch) &&
                     context.Definitions.GetTransformFeedbackOutputComponents(location, third->Value) == 1) {
                     component = third->Value;
                 }

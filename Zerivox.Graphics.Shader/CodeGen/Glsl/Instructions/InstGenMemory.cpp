@@ -10,6 +10,7 @@
 #include "Zerivox.Graphics.Shader/CodeGen/Glsl/OperandManager.h"
 #include "Zerivox.Graphics.Shader/CodeGen/Glsl/Instructions/InstGen.h"
 #include "Zerivox.Graphics.Shader/CodeGen/Glsl/Instructions/IoMap.h"
+#include "Zerivox.Graphics.Shader/InputTopology.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/InstructionExtensions.h"
 #include "Zerivox.Graphics.Shader/StructuredIr/AstOperand.h"
 #include "Zerivox.Graphics.Shader/StructuredIr/AstTextureOperation.h"
@@ -94,6 +95,23 @@ bool HasTexFlag(TextureFlags flags, TextureFlags flag) {
 std::string ZeroNaN(const std::string& value, int32_t count) {
     std::string zero = count == 1 ? "0.0" : "vec" + std::to_string(count) + "(0.0)";
     return "mix(" + value + ", " + zero + ", isnan(" + value + "))";
+}
+
+// The vertex of a geometry shader's input primitive. A constant beyond the
+// primitive's vertices reads an undefined value in the SPIR-V module; GLSL
+// refuses to compile it, so it reads the last vertex instead.
+std::string VertexIndex(CodeGenContext& context, const AstOperation& operation, int32_t& srcIndex) {
+    const IAstNode* source = operation.GetSource(srcIndex);
+    const AstOperand* operand = StructuredIr::As<AstOperand>(source);
+    if (context.Definitions.Stage == ShaderStage::Geometry && operand != nullptr &&
+        operand->Type == OperandType::Constant) {
+        int32_t count = InputTopologyExtensions::get_InputVertexCount(context.Definitions.get_InputTopology());
+        if (operand->Value < 0 || operand->Value >= count) {
+            srcIndex++;
+            return NumberFormatter::FormatInt(operand->Value < 0 ? 0 : count - 1);
+        }
+    }
+    return Next(context, operation, srcIndex, AggregateType::S32);
 }
 
 } // namespace
@@ -472,7 +490,7 @@ std::string InstGenMemory::GenerateLoadOrStore(CodeGenContext& context, const As
             if (operation.SourcesCount() > 2) {
                 const AstOperand* third = StructuredIr::As<AstOperand>(operation.GetSource(2));
                 if (third != nullptr && third->Type == OperandType::Constant && ioVariable == IoVariable::UserDefined &&
-                    context.Definitions.HasTransformFeedbackOutputs(isOutput) &&
+                    IoMap::SplitsCapturedComponents(context.Definitions, isOutput, isPerPatch) &&
                     context.Definitions.GetTransformFeedbackOutputComponents(location, third->Value) == 1) {
                     component = third->Value;
                     srcIndex = 3;
@@ -484,7 +502,7 @@ std::string InstGenMemory::GenerateLoadOrStore(CodeGenContext& context, const As
         type = variable.second;
         if (IoMap::IsPerVertexBuiltIn(context.Definitions.Stage, ioVariable, isOutput)) {
             if (kind == StorageKind::Input) {
-                base = "gl_in[" + Next(context, operation, srcIndex, AggregateType::S32) + "]." + variable.first;
+                base = "gl_in[" + VertexIndex(context, operation, srcIndex) + "]." + variable.first;
             } else if (kind == StorageKind::Output) {
                 // An invocation writes only its own vertex (GLSL insists on
                 // seeing that), whatever value the index source holds.
@@ -495,6 +513,10 @@ std::string InstGenMemory::GenerateLoadOrStore(CodeGenContext& context, const As
             }
         } else {
             base = variable.first;
+            if (kind == StorageKind::Input && context.Definitions.Stage == ShaderStage::Geometry &&
+                ioVariable == IoVariable::UserDefined && srcIndex < m) {
+                base += "[" + VertexIndex(context, operation, srcIndex) + "]";
+            }
         }
         break;
     }

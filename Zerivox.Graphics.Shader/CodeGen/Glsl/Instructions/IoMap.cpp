@@ -104,6 +104,13 @@ GlslVariable IoMap::GetGlslVariable(const Translation::ShaderDefinitions& defini
     }
 }
 
+bool IoMap::SplitsCapturedComponents(const Translation::ShaderDefinitions& definitions, bool isOutput,
+                                     bool isPerPatch) {
+    if (isPerPatch || (isOutput && definitions.Stage == ShaderStage::TessellationControl))
+        return false;
+    return definitions.HasTransformFeedbackOutputs(isOutput);
+}
+
 bool IoMap::IsPerVertexBuiltIn(ShaderStage stage, IoVariable ioVariable, bool isOutput) {
     switch (ioVariable) {
     case IoVariable::ClipDistance:
@@ -154,7 +161,7 @@ GlslVariable IoMap::GetUserDefinedVariableName(const Translation::ShaderDefiniti
     if (location < 0)
         return {name, definitions.GetUserDefinedType(0, isOutput)};
     name += std::to_string(location);
-    if (definitions.HasTransformFeedbackOutputs(isOutput) &&
+    if (SplitsCapturedComponents(definitions, isOutput, isPerPatch) &&
         definitions.GetTransformFeedbackOutputComponents(location, component) == 1) {
         name += '_';
         name += Components[component & 3];

@@ -27,6 +27,12 @@ struct IoMap {
                                         int32_t component, bool isOutput, bool isPerPatch);
     // A member of gl_in[] (inputs of the tessellation and geometry stages) or
     // gl_out[] (tessellation control outputs).
+    // Whether user attributes of this direction are declared and named one
+    // component at a time where transform feedback captures a lone
+    // component. Per-patch attributes and tessellation control outputs
+    // (arrays over the patch, never captured) stay whole vectors.
+    static bool SplitsCapturedComponents(const Translation::ShaderDefinitions& definitions, bool isOutput,
+                                         bool isPerPatch);
     static bool IsPerVertexBuiltIn(ShaderStage stage, IntermediateRepresentation::IoVariable ioVariable,
                                    bool isOutput);
     static GlslVariable GetFragmentOutputColorVariableName(const Translation::ShaderDefinitions& definitions,

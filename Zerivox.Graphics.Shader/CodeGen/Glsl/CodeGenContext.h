@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "Zerivox.Graphics.Shader/CodeGen/Glsl/OperandManager.h"
 #include "Zerivox.Graphics.Shader/Translation/HostCapabilities.h"
@@ -43,6 +44,11 @@ class CodeGenContext {
     IGpuAccessor& GpuAccessor;
     Translation::TargetGraphicsApi TargetApi;
     Glsl::OperandManager OperandManager;
+
+    // Storage buffers that signed atomic minimum or maximum operations use:
+    // each also gets a view of its words as signed integers, because GLSL
+    // picks the atomic's signedness from the memory's type.
+    std::vector<int32_t> SignedAtomicBuffers;
 
     // Nesting level; Indentation is four spaces per level.
     int32_t Level = 0;

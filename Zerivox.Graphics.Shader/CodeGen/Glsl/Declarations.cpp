@@ -1,5 +1,6 @@
 #include "Zerivox.Graphics.Shader/CodeGen/Glsl/Declarations.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "Zerivox.Common/EmbeddedResources.h"
@@ -8,7 +9,10 @@
 #include "Zerivox.Graphics.Shader/CodeGen/Glsl/NumberFormatter.h"
 #include "Zerivox.Graphics.Shader/InputTopology.h"
 #include "Zerivox.Graphics.Shader/OutputTopology.h"
+#include "Zerivox.Graphics.Shader/StructuredIr/AstAssignment.h"
+#include "Zerivox.Graphics.Shader/StructuredIr/AstBlockVisitor.h"
 #include "Zerivox.Graphics.Shader/StructuredIr/AstOperand.h"
+#include "Zerivox.Graphics.Shader/StructuredIr/AstOperation.h"
 #include "Zerivox.Graphics.Shader/StructuredIr/ShaderProperties.h"
 #include "Zerivox.Graphics.Shader/StructuredIr/StructuredFunction.h"
 #include "Zerivox.Graphics.Shader/StructuredIr/StructuredProgramInfo.h"
@@ -37,6 +41,46 @@ void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
 }
 
 std::string Decimal(int32_t value) { return std::to_string(value); }
+
+bool IsSignedBufferAtomic(const StructuredIr::AstOperation& operation) {
+    IntermediateRepresentation::Instruction code = IntermediateRepresentation::InstCode(operation.Inst);
+    return operation.StorageKind == StorageKind::StorageBuffer &&
+           (code == IntermediateRepresentation::Instruction::AtomicMinS32 ||
+            code == IntermediateRepresentation::Instruction::AtomicMaxS32);
+}
+
+// Every storage buffer binding that a signed atomic minimum or maximum uses,
+// in order of first use.
+void FindSignedBufferAtomics(CodeGenContext& context, const StructuredIr::StructuredProgramInfo& info) {
+    std::vector<const StructuredIr::IAstNode*> pending;
+    for (const auto& function : info.Functions) {
+        StructuredIr::AstBlockVisitor visitor(function->MainBlock);
+        for (StructuredIr::IAstNode* node : visitor.Visit()) {
+            pending.push_back(node);
+            while (!pending.empty()) {
+                const StructuredIr::IAstNode* current = pending.back();
+                pending.pop_back();
+                if (const auto* assignment = StructuredIr::As<StructuredIr::AstAssignment>(current)) {
+                    pending.push_back(assignment->Source());
+                    continue;
+                }
+                const auto* operation = StructuredIr::As<StructuredIr::AstOperation>(current);
+                if (operation == nullptr)
+                    continue;
+                if (IsSignedBufferAtomic(*operation) && operation->SourcesCount() > 0) {
+                    const auto* binding = StructuredIr::As<StructuredIr::AstOperand>(operation->GetSource(0));
+                    if (binding != nullptr && binding->Type == IntermediateRepresentation::OperandType::Constant &&
+                        std::find(context.SignedAtomicBuffers.begin(), context.SignedAtomicBuffers.end(),
+                                  binding->Value) == context.SignedAtomicBuffers.end()) {
+                        context.SignedAtomicBuffers.push_back(binding->Value);
+                    }
+                }
+                for (const StructuredIr::IAstNode* source : operation->Sources())
+                    pending.push_back(source);
+            }
+        }
+    }
+}
 
 bool WritesOutput(const StructuredIr::StructuredProgramInfo& info, IoVariable variable) {
     return info.IoDefinitions.Contains(IoDefinition(StorageKind::Output, variable, 0, 0));
@@ -178,6 +222,7 @@ void Declarations::Declare(CodeGenContext& context, const StructuredIr::Structur
     context.AppendLine("const int undef = 0;");
     context.AppendLine();
 
+    FindSignedBufferAtomics(context, info);
     const StructuredIr::ShaderProperties& properties = context.Properties;
     DeclareBuffers(context, properties.ConstantBuffers(), "uniform");
     DeclareBuffers(context, properties.StorageBuffers(), "buffer");

@@ -25,6 +25,9 @@ namespace Zerivox::Graphics::Shader::CodeGen::Glsl {
 
 class CodeGenContext;
 
+// Name suffix of a storage buffer's view as signed integers.
+inline constexpr std::string_view SignedViewSuffix = "_s32";
+
 struct Declarations {
     using IoList = std::vector<StructuredIr::IoDefinition>;
 

@@ -1,4 +1,6 @@
 // Buffer blocks, memories, textures and images.
+#include <algorithm>
+
 #include "Zerivox.Graphics.Shader/CodeGen/Glsl/CodeGenContext.h"
 #include "Zerivox.Graphics.Shader/CodeGen/Glsl/Declarations.h"
 #include "Zerivox.Graphics.Shader/CodeGen/Glsl/NumberFormatter.h"
@@ -50,6 +52,23 @@ void Declarations::DeclareBuffers(CodeGenContext& context, const Common::Ordered
         }
         context.LeaveScope(" " + buffer.Name + ";");
         context.AppendLine();
+
+        if (storage == "buffer" && std::find(context.SignedAtomicBuffers.begin(), context.SignedAtomicBuffers.end(),
+                                             binding) != context.SignedAtomicBuffers.end()) {
+            // The same words as signed integers, for the signed atomics.
+            context.AppendLine("layout (" + set + "binding = " + Decimal(buffer.Binding) + ", " + layout + ") " +
+                               std::string(storage) + " _" + buffer.Name + std::string(SignedViewSuffix));
+            context.EnterScope();
+            for (const StructureField& field : buffer.Type.Fields) {
+                AggregateType type = field.Type & ~AggregateType::Array;
+                if ((type & AggregateType::ElementTypeMask) == AggregateType::U32)
+                    type = (type & ~AggregateType::ElementTypeMask) | AggregateType::S32;
+                context.AppendLine(GetVarTypeName(context, type, true) + " " + field.Name +
+                                   MemberArray(field.Type, field.ArrayLength));
+            }
+            context.LeaveScope(" " + buffer.Name + std::string(SignedViewSuffix) + ";");
+            context.AppendLine();
+        }
     }
 }
 

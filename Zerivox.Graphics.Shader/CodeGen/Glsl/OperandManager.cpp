@@ -88,7 +88,14 @@ AggregateType StorageDestType(const CodeGenContext& context, const AstOperation&
         const StructuredIr::BufferDefinition& buffer = buffers.At(binding);
         if (field < 0 || static_cast<std::size_t>(field) >= buffer.Type.Fields.size())
             throw Common::IndexOutOfRangeException("Index was outside the bounds of the array.");
-        return ElementOf(buffer.Type.Fields[static_cast<std::size_t>(field)].Type);
+        AggregateType element = ElementOf(buffer.Type.Fields[static_cast<std::size_t>(field)].Type);
+        // Signed atomics read the signed view of the buffer's words.
+        Instruction code = IntermediateRepresentation::InstCode(operation.Inst);
+        if (operation.StorageKind == StorageKind::StorageBuffer && element == AggregateType::U32 &&
+            (code == Instruction::AtomicMinS32 || code == Instruction::AtomicMaxS32)) {
+            return AggregateType::S32;
+        }
+        return element;
     }
     case StorageKind::LocalMemory:
     case StorageKind::SharedMemory: {

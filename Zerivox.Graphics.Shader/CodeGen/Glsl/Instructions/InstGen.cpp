@@ -4,6 +4,7 @@
 
 #include "Zerivox.Common/Exceptions.h"
 #include "Zerivox.Graphics.Shader/CodeGen/Glsl/CodeGenContext.h"
+#include "Zerivox.Graphics.Shader/CodeGen/Glsl/Declarations.h"
 #include "Zerivox.Graphics.Shader/CodeGen/Glsl/NumberFormatter.h"
 #include "Zerivox.Graphics.Shader/CodeGen/Glsl/OperandManager.h"
 #include "Zerivox.Graphics.Shader/CodeGen/Glsl/TypeConversion.h"
@@ -69,11 +70,16 @@ std::string CallForm(CodeGenContext& context, const AstOperation& operation, con
     std::string args;
     if (Has(info.Type, InstType::Atomic) &&
         (operation.StorageKind == StorageKind::StorageBuffer || operation.StorageKind == StorageKind::SharedMemory)) {
-        args = InstGenMemory::GenerateLoadOrStore(context, operation, false);
         Instruction code = IntermediateRepresentation::InstCode(operation.Inst);
-        AggregateType dstType = code == Instruction::AtomicMinS32 || code == Instruction::AtomicMaxS32
-                                    ? AggregateType::S32
-                                    : AggregateType::U32;
+        bool isSigned = code == Instruction::AtomicMinS32 || code == Instruction::AtomicMaxS32;
+        args = InstGenMemory::GenerateLoadOrStore(context, operation, false);
+        if (isSigned && operation.StorageKind == StorageKind::StorageBuffer) {
+            // The signed view of the buffer: GLSL compares as the memory's
+            // type says.
+            std::size_t dot = args.find('.');
+            args.insert(dot, std::string(SignedViewSuffix));
+        }
+        AggregateType dstType = isSigned ? AggregateType::S32 : AggregateType::U32;
         int32_t count = operation.SourcesCount();
         for (int32_t i = count - (arity - 2); i < count; i++) {
             args += ", ";

@@ -66,6 +66,14 @@ inline std::vector<std::string> MainStatements(const std::string& text) {
     return body;
 }
 
+// Whether lines appear in the text as consecutive whole lines.
+inline bool HasLines(const std::string& text, const std::vector<std::string>& lines) {
+    std::string block = "\r\n";
+    for (const std::string& line : lines)
+        block += line + "\r\n";
+    return ("\r\n" + text).find(block) != std::string::npos;
+}
+
 // Empty when glslang compiles the text for Vulkan, else its first error.
 inline std::string CompileError(const std::string& text, ShaderStage stage) {
     TestTools::GlslCompileResult result = TestTools::CompileGlsl(text, stage);

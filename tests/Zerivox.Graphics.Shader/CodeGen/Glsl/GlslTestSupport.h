@@ -4,6 +4,7 @@
 // compiled by glslang.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 

@@ -1,0 +1,292 @@
+// Resource access: images, texture sampling and queries, and loads and
+// stores of inputs, outputs and buffers.
+#include "GlslTestSupport.h"
+
+#include <functional>
+
+using namespace Zerivox::Graphics::Shader::Testing;
+using namespace Zerivox::Graphics::Shader;
+using IR::TextureFlags;
+
+namespace {
+
+// Locals: temp_0 to temp_3 floats (u, v, w, r), temp_4 and temp_5 ints
+// (x, y), then the result.
+struct Locals {
+    AstOperand* F[4];
+    AstOperand* I[2];
+};
+
+struct MemoryCase {
+    const char* Name;
+    ShaderStage Stage;
+    AggregateType Result;
+    std::function<IAstNode*(GlslProgram&, const Locals&)> Build;
+    const char* Expected;
+};
+
+std::string Statement(const std::string& text) {
+    std::vector<std::string> statements = MainStatements(text);
+    return statements.empty() ? "<none>" : statements.back();
+}
+
+void RunCases(const std::vector<MemoryCase>& cases) {
+    for (const MemoryCase& c : cases) {
+        GlslProgram p(c.Stage);
+        auto texture = [&](int32_t binding, const char* name, SamplerType type) {
+            p.Properties.AddOrUpdateTexture(SIR::TextureDefinition(0, binding, 1, false, name, type,
+                                                                   TextureFormat::Unknown, TextureUsageFlags::None));
+        };
+        texture(1, "tex2d", SamplerType::Texture2D);
+        texture(2, "tex2da", SamplerType::Texture2D | SamplerType::Array);
+        texture(3, "shcuba", SamplerType::TextureCube | SamplerType::Array | SamplerType::Shadow);
+        texture(4, "sh1d", SamplerType::Texture1D | SamplerType::Shadow);
+        texture(5, "ms", SamplerType::Texture2D | SamplerType::Multisample);
+        texture(6, "cube", SamplerType::TextureCube);
+        texture(7, "sh2da", SamplerType::Texture2D | SamplerType::Array | SamplerType::Shadow);
+        p.Properties.AddOrUpdateImage(SIR::TextureDefinition(0, 10, 1, false, "imgu", SamplerType::Texture2D,
+                                                             TextureFormat::R32Uint, TextureUsageFlags::None));
+        p.Properties.AddOrUpdateImage(SIR::TextureDefinition(0, 11, 1, false, "imgs", SamplerType::Texture2D,
+                                                             TextureFormat::R32Sint, TextureUsageFlags::None));
+        p.Properties.AddOrUpdateImage(SIR::TextureDefinition(0, 12, 1, false, "imgfa",
+                                                             SamplerType::Texture2D | SamplerType::Array,
+                                                             TextureFormat::Unknown, TextureUsageFlags::None));
+        StructureType fields({StructureField(AggregateType::Array | AggregateType::U32, "data", 0)});
+        p.Properties.AddOrUpdateStorageBuffer(SIR::BufferDefinition(SIR::BufferLayout::Std430, 0, 20, "sb", fields));
+        Locals l{};
+        for (AstOperand*& f : l.F) {
+            f = p.Local(AggregateType::FP32);
+            p.Assign(p.Main, f, p.ConstF(0.25f));
+        }
+        for (AstOperand*& i : l.I) {
+            i = p.Local(AggregateType::S32);
+            p.Assign(p.Main, i, p.Const(1));
+        }
+        IAstNode* node = c.Build(p, l);
+        if (c.Result == AggregateType::Void) {
+            p.Add(p.Main, node);
+        } else {
+            AstOperand* result = p.Local(c.Result);
+            p.Assign(p.Main, result, node);
+        }
+        std::string text = GenerateGlsl(p);
+        EXPECT_EQ(Statement(text), c.Expected) << c.Name;
+        EXPECT_EQ(CompileError(text, c.Stage), "") << c.Name << "\n" << text;
+    }
+}
+
+TEST(GlslMemory, Images) {
+    using P = GlslProgram;
+    const auto C = ShaderStage::Compute;
+    const auto S = AggregateType::S32;
+    RunCases({
+        {"increment of an unsigned image", C, S,
+         [](P& p, const Locals& l) {
+             return p.Texture(Instruction::ImageAtomic, SamplerType::Texture2D, TextureFlags::Increment, 10, 1,
+                              {l.I[0], l.I[1]}, TextureFormat::R32Uint);
+         },
+         "    temp_6 = int(imageAtomicAdd(imgu, ivec2(temp_4, temp_5), 1u));"},
+        {"decrement of a signed image", C, S,
+         [](P& p, const Locals& l) {
+             return p.Texture(Instruction::ImageAtomic, SamplerType::Texture2D, TextureFlags::Decrement, 11, 1,
+                              {l.I[0], l.I[1]}, TextureFormat::R32Sint);
+         },
+         "    temp_6 = imageAtomicAdd(imgs, ivec2(temp_4, temp_5), -1);"},
+        {"compare and swap: comparand first", C, S,
+         [](P& p, const Locals& l) {
+             return p.Texture(Instruction::ImageAtomic, SamplerType::Texture2D, TextureFlags::CAS, 10, 1,
+                              {l.I[0], l.I[1], p.Const(7), l.I[0]}, TextureFormat::R32Uint);
+         },
+         "    temp_6 = int(imageAtomicCompSwap(imgu, ivec2(temp_4, temp_5), 7u, uint(temp_4)));"},
+        {"store fills missing components", C, AggregateType::Void,
+         [](P& p, const Locals& l) {
+             return p.Texture(Instruction::ImageStore, SamplerType::Texture2D | SamplerType::Array, TextureFlags::None,
+                              12, 0, {l.I[0], l.I[1], p.Const(2), l.F[0], l.F[1]});
+         },
+         "    imageStore(imgfa, ivec3(temp_4, temp_5, 2), vec4(temp_0, temp_1, 0.0, 0.0));"},
+        {"load of two components", C, AggregateType::FP32 | AggregateType::Vector2,
+         [](P& p, const Locals& l) {
+             return p.Texture(Instruction::ImageLoad, SamplerType::Texture2D | SamplerType::Array, TextureFlags::None,
+                              12, 0b0101, {l.I[0], l.I[1], p.Const(0)});
+         },
+         "    temp_6 = imageLoad(imgfa, ivec3(temp_4, temp_5, 0)).xz;"},
+        {"size of a storage image", C, S,
+         [](P& p, const Locals&) {
+             return p.Texture(Instruction::TextureQuerySize, SamplerType::Texture2D, TextureFlags::None, 10, 1, {});
+         },
+         "    temp_6 = imageSize(imgu).g;"},
+        {"levels of a storage image", C, S,
+         [](P& p, const Locals&) {
+             return p.Texture(Instruction::TextureQuerySize, SamplerType::Texture2D, TextureFlags::None, 10, 3, {});
+         },
+         "    temp_6 = 1;"},
+    });
+}
+
+// Sampling. Float coordinates go through mix(c, 0.0, isnan(c)): NaN
+// coordinates read texel 0 on the guest. Array shadow references compare at
+// 16-bit precision.
+TEST(GlslMemory, Sampling) {
+    using P = GlslProgram;
+    const auto Fr = ShaderStage::Fragment;
+    const auto F = AggregateType::FP32;
+    const auto V4 = AggregateType::FP32 | AggregateType::Vector4;
+    RunCases({
+        {"two-dimensional sample", Fr, V4,
+         [](P& p, const Locals& l) {
+             return p.Texture(Instruction::TextureSample, SamplerType::Texture2D, TextureFlags::None, 1, 0xF,
+                              {l.F[0], l.F[1]});
+         },
+         "    temp_6 = texture(tex2d, mix(vec2(temp_0, temp_1), vec2(0.0), isnan(vec2(temp_0, temp_1)))).xyzw;"},
+        {"array layer as float", Fr, F,
+         [](P& p, const Locals& l) {
+             return p.Texture(Instruction::TextureSample, SamplerType::Texture2D | SamplerType::Array,
+                              TextureFlags::None, 2, 0b10, {l.F[0], l.F[1], l.I[0]});
+         },
+         "    temp_6 = texture(tex2da, mix(vec3(temp_0, temp_1, float(temp_4)), vec3(0.0), isnan(vec3(temp_0, "
+         "temp_1, float(temp_4))))).y;"},
+        {"fetch keeps integer coordinates", Fr, V4,
+         [](P& p, const Locals& l) {
+             return p.Texture(Instruction::TextureSample, SamplerType::Texture2D | SamplerType::Array,
+                              TextureFlags::IntCoords | TextureFlags::LodLevel, 2, 0xF, {l.I[0], l.I[1], p.Const(3),
+                                                                                        p.Const(0)});
+         },
+         "    temp_6 = texelFetch(tex2da, ivec3(temp_4, temp_5, 3), 0).xyzw;"},
+        {"multisample fetch takes the sample", Fr, F,
+         [](P& p, const Locals& l) {
+             return p.Texture(Instruction::TextureSample, SamplerType::Texture2D | SamplerType::Multisample,
+                              TextureFlags::IntCoords, 5, 1, {l.I[0], l.I[1], p.Const(2)});
+         },
+         "    temp_6 = texelFetch(ms, ivec2(temp_4, temp_5), 2).x;"},
+        {"one-dimensional shadow", Fr, F,
+         [](P& p, const Locals& l) {
+             return p.Texture(Instruction::TextureSample, SamplerType::Texture1D | SamplerType::Shadow,
+                              TextureFlags::None, 4, 1, {l.F[0], l.F[3]});
+         },
+         "    temp_6 = texture(sh1d, vec3(mix(temp_0, 0.0, isnan(temp_0)), 0.0, temp_3));"},
+        {"cube array shadow: reference apart", Fr, F,
+         [](P& p, const Locals& l) {
+             return p.Texture(Instruction::TextureSample,
+                              SamplerType::TextureCube | SamplerType::Array | SamplerType::Shadow, TextureFlags::None,
+                              3, 1, {l.F[0], l.F[1], l.F[2], l.I[0], l.F[3]});
+         },
+         "    temp_6 = texture(shcuba, mix(vec4(temp_0, temp_1, temp_2, float(temp_4)), vec4(0.0), "
+         "isnan(vec4(temp_0, temp_1, temp_2, float(temp_4)))), (floor(clamp(temp_3, 0.0, 1.0) * 65535.0 + 0.5) * "
+         "1.52590219E-05));"},
+        {"gather with a component and an offset", Fr, V4,
+         [](P& p, const Locals& l) {
+             return p.Texture(Instruction::TextureSample, SamplerType::Texture2D,
+                              TextureFlags::Gather | TextureFlags::Offset, 1, 0xF,
+                              {l.F[0], l.F[1], p.Const(1), p.Const(-2), p.Const(3)});
+         },
+         "    temp_6 = textureGatherOffset(tex2d, mix(vec2(temp_0, temp_1), vec2(0.0), isnan(vec2(temp_0, "
+         "temp_1))), ivec2(1, -2), 3).xyzw;"},
+        {"gradients", Fr, F,
+         [](P& p, const Locals& l) {
+             return p.Texture(Instruction::TextureSample, SamplerType::Texture2D, TextureFlags::Derivatives, 1, 1,
+                              {l.F[0], l.F[1], l.F[2], l.F[2], l.F[3], l.F[3]});
+         },
+         "    temp_6 = textureGrad(tex2d, mix(vec2(temp_0, temp_1), vec2(0.0), isnan(vec2(temp_0, temp_1))), "
+         "vec2(temp_2, temp_2), vec2(temp_3, temp_3)).x;"},
+        // Only fragment shaders have implicit derivatives: elsewhere the
+        // level is explicit, and a bias stands for it.
+        {"implicit level outside fragment shaders", ShaderStage::Compute, F,
+         [](P& p, const Locals& l) {
+             return p.Texture(Instruction::TextureSample, SamplerType::Texture2D, TextureFlags::LodBias, 1, 1,
+                              {l.F[0], l.F[1], l.F[2]});
+         },
+         "    temp_6 = textureLod(tex2d, mix(vec2(temp_0, temp_1), vec2(0.0), isnan(vec2(temp_0, temp_1))), "
+         "temp_2).x;"},
+        {"level query", Fr, F,
+         [](P& p, const Locals& l) {
+             return p.Texture(Instruction::Lod, SamplerType::Texture2D, TextureFlags::None, 1, 1, {l.F[0], l.F[1]});
+         },
+         "    temp_6 = textureQueryLod(tex2d, vec2(temp_0, temp_1)).g;"},
+        {"level query outside fragment shaders", ShaderStage::Compute, F,
+         [](P& p, const Locals& l) {
+             return p.Texture(Instruction::Lod, SamplerType::Texture2D, TextureFlags::None, 1, 1, {l.F[0], l.F[1]});
+         },
+         "    temp_6 = 0.0;"},
+        {"height", Fr, AggregateType::S32,
+         [](P& p, const Locals&) {
+             return p.Texture(Instruction::TextureQuerySize, SamplerType::Texture2D, TextureFlags::None, 1, 1,
+                              {p.Const(0)});
+         },
+         "    temp_6 = textureSize(tex2d, 0).g;"},
+        {"levels", Fr, AggregateType::S32,
+         [](P& p, const Locals&) {
+             return p.Texture(Instruction::TextureQuerySize, SamplerType::Texture2D, TextureFlags::None, 1, 3, {});
+         },
+         "    temp_6 = textureQueryLevels(tex2d);"},
+        {"depth of a cube", Fr, AggregateType::S32,
+         [](P& p, const Locals&) {
+             return p.Texture(Instruction::TextureQuerySize, SamplerType::TextureCube, TextureFlags::None, 6, 2,
+                              {p.Const(0)});
+         },
+         "    temp_6 = 0;"},
+        {"samples", Fr, AggregateType::S32,
+         [](P& p, const Locals&) {
+             return p.Texture(Instruction::TextureQuerySamples, SamplerType::Texture2D | SamplerType::Multisample,
+                              TextureFlags::None, 5, 0, {});
+         },
+         "    temp_6 = textureSamples(ms);"},
+    });
+}
+
+TEST(GlslMemory, LoadsAndStores) {
+    using P = GlslProgram;
+    const auto F = AggregateType::FP32;
+    auto load = [](P& p, StorageKind kind, std::initializer_list<IAstNode*> sources) {
+        return p.Op(Instruction::Load, kind, sources);
+    };
+    RunCases({
+        {"float stored into an unsigned buffer word", ShaderStage::Compute, AggregateType::Void,
+         [](P& p, const Locals& l) {
+             return p.Op(Instruction::Store, StorageKind::StorageBuffer, {p.Const(20), p.Const(0), l.I[0], l.F[0]});
+         },
+         "    sb.data[temp_4] = floatBitsToUint(temp_0);"},
+        {"position of a geometry shader's vertex", ShaderStage::Geometry, F,
+         [&](P& p, const Locals& l) {
+             return load(p, StorageKind::Input,
+                         {p.Const(static_cast<int32_t>(IoVariable::Position)), l.I[1], p.Const(1)});
+         },
+         "    temp_6 = gl_in[temp_5].gl_Position.y;"},
+        {"constant component beyond a vector", ShaderStage::Fragment, F,
+         [&](P& p, const Locals&) {
+             return load(p, StorageKind::Input, {p.Const(static_cast<int32_t>(IoVariable::FragmentCoord)), p.Const(5)});
+         },
+         "    temp_6 = gl_FragCoord.y;"},
+        {"tessellation control output of the own vertex", ShaderStage::TessellationControl, AggregateType::Void,
+         [](P& p, const Locals& l) {
+             p.Io(StorageKind::Output, IoVariable::UserDefined, 1);
+             return p.Op(Instruction::Store, StorageKind::Output,
+                         {p.Const(static_cast<int32_t>(IoVariable::UserDefined)), p.Const(1), l.I[0], p.Const(0),
+                          l.F[0]});
+         },
+         "    out_attr1[gl_InvocationID].x = temp_0;"},
+        {"tessellation control position of the own vertex", ShaderStage::TessellationControl, AggregateType::Void,
+         [](P& p, const Locals& l) {
+             return p.Op(Instruction::Store, StorageKind::Output,
+                         {p.Const(static_cast<int32_t>(IoVariable::Position)), l.I[0], p.Const(3), l.F[0]});
+         },
+         "    gl_out[gl_InvocationID].gl_Position.w = temp_0;"},
+    });
+
+    // A constant vertex beyond a point primitive reads its one vertex.
+    GpuGraphicsState points;
+    points.Topology = InputTopology::Points;
+    GlslProgram p(ShaderStage::Geometry, points);
+    p.Io(StorageKind::Input, IoVariable::UserDefined, 0);
+    AstOperand* f = p.Local(AggregateType::FP32);
+    p.Assign(p.Main, f,
+             p.Op(Instruction::Load, StorageKind::Input,
+                  {p.Const(static_cast<int32_t>(IoVariable::UserDefined)), p.Const(0), p.Const(2), p.Const(1)}));
+    p.Assign(p.Main, f,
+             p.Op(Instruction::Load, StorageKind::Input,
+                  {p.Const(static_cast<int32_t>(IoVariable::Position)), p.Const(2), p.Const(0)}));
+    std::string text = GenerateGlsl(p);
+    EXPECT_TRUE(HasLines(text, {"    temp_0 = in_attr0[0].y;", "    temp_0 = gl_in[0].gl_Position.x;"})) << text;
+    EXPECT_EQ(CompileError(text, ShaderStage::Geometry), "");
+}
+
+} // namespace

@@ -49,6 +49,10 @@ class CodeGenContext {
     // each also gets a view of its words as signed integers, because GLSL
     // picks the atomic's signedness from the memory's type.
     std::vector<int32_t> SignedAtomicBuffers;
+    // The program compares floats for ordered inequality, or samples at float
+    // coordinates: the helpers that spell them are appended.
+    bool UsesOrderedNotEqual = false;
+    bool UsesFloatTextureCoordinates = false;
 
     // Nesting level; Indentation is four spaces per level.
     int32_t Level = 0;

@@ -13,6 +13,8 @@
 #include "Zerivox.Graphics.Shader/StructuredIr/AstBlockVisitor.h"
 #include "Zerivox.Graphics.Shader/StructuredIr/AstOperand.h"
 #include "Zerivox.Graphics.Shader/StructuredIr/AstOperation.h"
+#include "Zerivox.Graphics.Shader/StructuredIr/AstTextureOperation.h"
+#include "Zerivox.Graphics.Shader/StructuredIr/AstBlock.h"
 #include "Zerivox.Graphics.Shader/StructuredIr/ShaderProperties.h"
 #include "Zerivox.Graphics.Shader/StructuredIr/StructuredFunction.h"
 #include "Zerivox.Graphics.Shader/StructuredIr/StructuredProgramInfo.h"
@@ -49,36 +51,55 @@ bool IsSignedBufferAtomic(const StructuredIr::AstOperation& operation) {
             code == IntermediateRepresentation::Instruction::AtomicMaxS32);
 }
 
-// Every storage buffer binding that a signed atomic minimum or maximum uses,
-// in order of first use.
-void FindSignedBufferAtomics(CodeGenContext& context, const StructuredIr::StructuredProgramInfo& info) {
+// What the text needs beyond the helpers the structurer asks for: the
+// storage buffers that signed atomic minimum or maximum operations use (in
+// order of first use), ordered float inequality and float texture
+// coordinates, whose helpers evaluate their operands once.
+void ScanProgram(CodeGenContext& context, const StructuredIr::StructuredProgramInfo& info) {
     std::vector<const StructuredIr::IAstNode*> pending;
+    auto walk = [&](const StructuredIr::IAstNode* root) {
+        pending.push_back(root);
+        while (!pending.empty()) {
+            const StructuredIr::IAstNode* current = pending.back();
+            pending.pop_back();
+            if (const auto* assignment = StructuredIr::As<StructuredIr::AstAssignment>(current)) {
+                pending.push_back(assignment->Source());
+                continue;
+            }
+            const auto* operation = StructuredIr::As<StructuredIr::AstOperation>(current);
+            if (operation == nullptr)
+                continue;
+            IntermediateRepresentation::Instruction code = IntermediateRepresentation::InstCode(operation->Inst);
+            if (IsSignedBufferAtomic(*operation) && operation->SourcesCount() > 0) {
+                const auto* binding = StructuredIr::As<StructuredIr::AstOperand>(operation->GetSource(0));
+                if (binding != nullptr && binding->Type == IntermediateRepresentation::OperandType::Constant &&
+                    std::find(context.SignedAtomicBuffers.begin(), context.SignedAtomicBuffers.end(),
+                              binding->Value) == context.SignedAtomicBuffers.end()) {
+                    context.SignedAtomicBuffers.push_back(binding->Value);
+                }
+            } else if (operation->Inst == (IntermediateRepresentation::Instruction::CompareNotEqual |
+                                           IntermediateRepresentation::Instruction::FP32)) {
+                context.UsesOrderedNotEqual = true;
+            } else if (code == IntermediateRepresentation::Instruction::TextureSample) {
+                const auto* texture = StructuredIr::As<StructuredIr::AstTextureOperation>(operation);
+                if (texture != nullptr &&
+                    (static_cast<uint32_t>(texture->Flags) &
+                     static_cast<uint32_t>(IntermediateRepresentation::TextureFlags::IntCoords)) == 0) {
+                    context.UsesFloatTextureCoordinates = true;
+                }
+            }
+            for (const StructuredIr::IAstNode* source : operation->Sources())
+                pending.push_back(source);
+        }
+    };
     for (const auto& function : info.Functions) {
         StructuredIr::AstBlockVisitor visitor(function->MainBlock);
-        for (StructuredIr::IAstNode* node : visitor.Visit()) {
-            pending.push_back(node);
-            while (!pending.empty()) {
-                const StructuredIr::IAstNode* current = pending.back();
-                pending.pop_back();
-                if (const auto* assignment = StructuredIr::As<StructuredIr::AstAssignment>(current)) {
-                    pending.push_back(assignment->Source());
-                    continue;
-                }
-                const auto* operation = StructuredIr::As<StructuredIr::AstOperation>(current);
-                if (operation == nullptr)
-                    continue;
-                if (IsSignedBufferAtomic(*operation) && operation->SourcesCount() > 0) {
-                    const auto* binding = StructuredIr::As<StructuredIr::AstOperand>(operation->GetSource(0));
-                    if (binding != nullptr && binding->Type == IntermediateRepresentation::OperandType::Constant &&
-                        std::find(context.SignedAtomicBuffers.begin(), context.SignedAtomicBuffers.end(),
-                                  binding->Value) == context.SignedAtomicBuffers.end()) {
-                        context.SignedAtomicBuffers.push_back(binding->Value);
-                    }
-                }
-                for (const StructuredIr::IAstNode* source : operation->Sources())
-                    pending.push_back(source);
-            }
-        }
+        visitor.BlockEntered.push_back([&](const StructuredIr::BlockVisitationEventArgs& e) {
+            if (e.Block->Condition() != nullptr)
+                walk(e.Block->Condition());
+        });
+        for (StructuredIr::IAstNode* node : visitor.Visit())
+            walk(node);
     }
 }
 
@@ -222,7 +243,7 @@ void Declarations::Declare(CodeGenContext& context, const StructuredIr::Structur
     context.AppendLine("const int undef = 0;");
     context.AppendLine();
 
-    FindSignedBufferAtomics(context, info);
+    ScanProgram(context, info);
     const StructuredIr::ShaderProperties& properties = context.Properties;
     DeclareBuffers(context, properties.ConstantBuffers(), "uniform");
     DeclareBuffers(context, properties.StorageBuffers(), "buffer");
@@ -311,6 +332,10 @@ void Declarations::Declare(CodeGenContext& context, const StructuredIr::Structur
         AppendHelperFunction(context, std::string(HelperPath) + "MultiplyHighU32.glsl");
     if ((info.HelperFlags & 0x400u) != 0)
         AppendHelperFunction(context, std::string(HelperPath) + "SwizzleAdd.glsl");
+    if (context.UsesOrderedNotEqual)
+        AppendHelperFunction(context, std::string(HelperPath) + "OrderedNotEqual.glsl");
+    if (context.UsesFloatTextureCoordinates)
+        AppendHelperFunction(context, std::string(HelperPath) + "ZeroNaN.glsl");
 }
 
 } // namespace Zerivox::Graphics::Shader::CodeGen::Glsl

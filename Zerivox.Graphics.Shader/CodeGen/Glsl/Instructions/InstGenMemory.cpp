@@ -92,10 +92,7 @@ bool HasTexFlag(TextureFlags flags, TextureFlags flag) {
 
 // The value, or 0.0 where it is NaN: the guest reads texel 0 at NaN
 // coordinates, and so does the SPIR-V module.
-std::string ZeroNaN(const std::string& value, int32_t count) {
-    std::string zero = count == 1 ? "0.0" : "vec" + std::to_string(count) + "(0.0)";
-    return "mix(" + value + ", " + zero + ", isnan(" + value + "))";
-}
+std::string ZeroNaN(const std::string& value) { return "Helper_ZeroNaN(" + value + ")"; }
 
 // The vertex of a geometry shader's input primitive. A constant beyond the
 // primitive's vertices reads an undefined value in the SPIR-V module; GLSL
@@ -280,7 +277,7 @@ std::string InstGenMemory::TextureSample(CodeGenContext& context, const AstOpera
         coordCount == 1 ? coords[0]
                         : (intCoords ? "ivec" : "vec") + std::to_string(coordCount) + "(" + Join(coords) + ")";
     if (!intCoords)
-        coordVector = ZeroNaN(coordVector, coordCount);
+        coordVector = ZeroNaN(coordVector);
 
     std::string reference;
     if (isShadow) {

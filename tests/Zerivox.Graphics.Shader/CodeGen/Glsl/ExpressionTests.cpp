@@ -125,7 +125,7 @@ TEST(GlslExpressions, OperatorsAndParentheses) {
         // GLSL's != is true for NaN; the guest's ordered inequality is not.
         {"ordered float inequality", F, B,
          [](P& p, AstOperand** v) { return p.Op(Instruction::CompareNotEqual | F32, {v[0], v[1]}); },
-         "(temp_0 < temp_1 || temp_0 > temp_1)"},
+         "Helper_OrderedNotEqual(temp_0, temp_1)"},
         {"integer inequality", S, B,
          [](P& p, AstOperand** v) { return p.Op(Instruction::CompareNotEqual, {v[0], v[1]}); },
          "temp_0 != temp_1"},
@@ -162,6 +162,22 @@ TEST(GlslExpressions, OperatorsAndParentheses) {
         {"derivative outside fragment shaders", F, F,
          [](P& p, AstOperand** v) { return p.Op(Instruction::Ddx, {v[0]}); }, "0.0"},
     });
+}
+
+// A helper the text calls is declared even when only a block's condition
+// calls it.
+TEST(GlslExpressions, HelpersForConditions) {
+    GlslProgram p(ShaderStage::Compute);
+    AstOperand* f = p.Local(AggregateType::FP32);
+    p.Assign(p.Main, f, p.ConstF(1.0f));
+    AstBlock* loop = p.Block(p.Main, AstBlockType::DoWhile,
+                             p.Op(Instruction::CompareNotEqual | F32, {f, p.ConstF(0.0f)}));
+    p.Assign(loop, f, p.Op(Instruction::Multiply | F32, {f, p.ConstF(0.5f)}));
+    std::string text = GenerateGlsl(p);
+    EXPECT_TRUE(HasLines(text, {"bool Helper_OrderedNotEqual(float x, float y)\n{\n    return x < y || x > y;\n}",
+                                ""}));
+    EXPECT_TRUE(HasLines(text, {"    while (Helper_OrderedNotEqual(temp_0, 0.0));"}));
+    EXPECT_EQ(CompileError(text, ShaderStage::Compute), "");
 }
 
 TEST(GlslExpressions, FragmentOnlyOperations) {

@@ -123,8 +123,8 @@ TEST(GlslMemory, Images) {
     });
 }
 
-// Sampling. Float coordinates go through mix(c, 0.0, isnan(c)): NaN
-// coordinates read texel 0 on the guest. Array shadow references compare at
+// Sampling. Float coordinates go through Helper_ZeroNaN: NaN coordinates
+// read texel 0 on the guest. Array shadow references compare at
 // 16-bit precision.
 TEST(GlslMemory, Sampling) {
     using P = GlslProgram;
@@ -137,14 +137,13 @@ TEST(GlslMemory, Sampling) {
              return p.Texture(Instruction::TextureSample, SamplerType::Texture2D, TextureFlags::None, 1, 0xF,
                               {l.F[0], l.F[1]});
          },
-         "    temp_6 = texture(tex2d, mix(vec2(temp_0, temp_1), vec2(0.0), isnan(vec2(temp_0, temp_1)))).xyzw;"},
+         "    temp_6 = texture(tex2d, Helper_ZeroNaN(vec2(temp_0, temp_1))).xyzw;"},
         {"array layer as float", Fr, F,
          [](P& p, const Locals& l) {
              return p.Texture(Instruction::TextureSample, SamplerType::Texture2D | SamplerType::Array,
                               TextureFlags::None, 2, 0b10, {l.F[0], l.F[1], l.I[0]});
          },
-         "    temp_6 = texture(tex2da, mix(vec3(temp_0, temp_1, float(temp_4)), vec3(0.0), isnan(vec3(temp_0, "
-         "temp_1, float(temp_4))))).y;"},
+         "    temp_6 = texture(tex2da, Helper_ZeroNaN(vec3(temp_0, temp_1, float(temp_4)))).y;"},
         {"fetch keeps integer coordinates", Fr, V4,
          [](P& p, const Locals& l) {
              return p.Texture(Instruction::TextureSample, SamplerType::Texture2D | SamplerType::Array,
@@ -163,31 +162,29 @@ TEST(GlslMemory, Sampling) {
              return p.Texture(Instruction::TextureSample, SamplerType::Texture1D | SamplerType::Shadow,
                               TextureFlags::None, 4, 1, {l.F[0], l.F[3]});
          },
-         "    temp_6 = texture(sh1d, vec3(mix(temp_0, 0.0, isnan(temp_0)), 0.0, temp_3));"},
+         "    temp_6 = texture(sh1d, vec3(Helper_ZeroNaN(temp_0), 0.0, temp_3));"},
         {"cube array shadow: reference apart", Fr, F,
          [](P& p, const Locals& l) {
              return p.Texture(Instruction::TextureSample,
                               SamplerType::TextureCube | SamplerType::Array | SamplerType::Shadow, TextureFlags::None,
                               3, 1, {l.F[0], l.F[1], l.F[2], l.I[0], l.F[3]});
          },
-         "    temp_6 = texture(shcuba, mix(vec4(temp_0, temp_1, temp_2, float(temp_4)), vec4(0.0), "
-         "isnan(vec4(temp_0, temp_1, temp_2, float(temp_4)))), (floor(clamp(temp_3, 0.0, 1.0) * 65535.0 + 0.5) * "
-         "1.52590219E-05));"},
+         "    temp_6 = texture(shcuba, Helper_ZeroNaN(vec4(temp_0, temp_1, temp_2, float(temp_4))), "
+         "(floor(clamp(temp_3, 0.0, 1.0) * 65535.0 + 0.5) * 1.52590219E-05));"},
         {"gather with a component and an offset", Fr, V4,
          [](P& p, const Locals& l) {
              return p.Texture(Instruction::TextureSample, SamplerType::Texture2D,
                               TextureFlags::Gather | TextureFlags::Offset, 1, 0xF,
                               {l.F[0], l.F[1], p.Const(1), p.Const(-2), p.Const(3)});
          },
-         "    temp_6 = textureGatherOffset(tex2d, mix(vec2(temp_0, temp_1), vec2(0.0), isnan(vec2(temp_0, "
-         "temp_1))), ivec2(1, -2), 3).xyzw;"},
+         "    temp_6 = textureGatherOffset(tex2d, Helper_ZeroNaN(vec2(temp_0, temp_1)), ivec2(1, -2), 3).xyzw;"},
         {"gradients", Fr, F,
          [](P& p, const Locals& l) {
              return p.Texture(Instruction::TextureSample, SamplerType::Texture2D, TextureFlags::Derivatives, 1, 1,
                               {l.F[0], l.F[1], l.F[2], l.F[2], l.F[3], l.F[3]});
          },
-         "    temp_6 = textureGrad(tex2d, mix(vec2(temp_0, temp_1), vec2(0.0), isnan(vec2(temp_0, temp_1))), "
-         "vec2(temp_2, temp_2), vec2(temp_3, temp_3)).x;"},
+         "    temp_6 = textureGrad(tex2d, Helper_ZeroNaN(vec2(temp_0, temp_1)), vec2(temp_2, temp_2), "
+         "vec2(temp_3, temp_3)).x;"},
         // Only fragment shaders have implicit derivatives: elsewhere the
         // level is explicit, and a bias stands for it.
         {"implicit level outside fragment shaders", ShaderStage::Compute, F,
@@ -195,8 +192,7 @@ TEST(GlslMemory, Sampling) {
              return p.Texture(Instruction::TextureSample, SamplerType::Texture2D, TextureFlags::LodBias, 1, 1,
                               {l.F[0], l.F[1], l.F[2]});
          },
-         "    temp_6 = textureLod(tex2d, mix(vec2(temp_0, temp_1), vec2(0.0), isnan(vec2(temp_0, temp_1))), "
-         "temp_2).x;"},
+         "    temp_6 = textureLod(tex2d, Helper_ZeroNaN(vec2(temp_0, temp_1)), temp_2).x;"},
         {"level query", Fr, F,
          [](P& p, const Locals& l) {
              return p.Texture(Instruction::Lod, SamplerType::Texture2D, TextureFlags::None, 1, 1, {l.F[0], l.F[1]});

@@ -52,6 +52,7 @@ class CodeGenContext {
     // The program compares floats for ordered inequality, or samples at float
     // coordinates: the helpers that spell them are appended.
     bool UsesOrderedNotEqual = false;
+    bool UsesOrderedNotEqualDouble = false;
     bool UsesFloatTextureCoordinates = false;
 
     // Nesting level; Indentation is four spaces per level.

@@ -80,6 +80,9 @@ void ScanProgram(CodeGenContext& context, const StructuredIr::StructuredProgramI
             } else if (operation->Inst == (IntermediateRepresentation::Instruction::CompareNotEqual |
                                            IntermediateRepresentation::Instruction::FP32)) {
                 context.UsesOrderedNotEqual = true;
+            } else if (operation->Inst == (IntermediateRepresentation::Instruction::CompareNotEqual |
+                                           IntermediateRepresentation::Instruction::FP64)) {
+                context.UsesOrderedNotEqualDouble = true;
             } else if (code == IntermediateRepresentation::Instruction::TextureSample) {
                 const auto* texture = StructuredIr::As<StructuredIr::AstTextureOperation>(operation);
                 if (texture != nullptr &&
@@ -334,6 +337,8 @@ void Declarations::Declare(CodeGenContext& context, const StructuredIr::Structur
         AppendHelperFunction(context, std::string(HelperPath) + "SwizzleAdd.glsl");
     if (context.UsesOrderedNotEqual)
         AppendHelperFunction(context, std::string(HelperPath) + "OrderedNotEqual.glsl");
+    if (context.UsesOrderedNotEqualDouble)
+        AppendHelperFunction(context, std::string(HelperPath) + "OrderedNotEqualDouble.glsl");
     if (context.UsesFloatTextureCoordinates)
         AppendHelperFunction(context, std::string(HelperPath) + "ZeroNaN.glsl");
 }

@@ -53,10 +53,6 @@ std::string NodeClassName(const IAstNode* node) {
     throw Common::InvalidOperationException("Unexpected instruction type \"" + text + "\".");
 }
 
-bool HasInstFlag(Instruction inst, Instruction flag) {
-    return (static_cast<uint32_t>(inst) & static_cast<uint32_t>(flag)) != 0;
-}
-
 bool IsFloat(Instruction inst) {
     uint32_t bits = static_cast<uint32_t>(inst);
     return (bits & (static_cast<uint32_t>(Instruction::FP32) | static_cast<uint32_t>(Instruction::FP64))) != 0;
@@ -136,15 +132,14 @@ std::string OperatorForm(CodeGenContext& context, const AstOperation& operation,
         // GLSL's != on floats is true when either side is NaN; the guest's
         // (and the SPIR-V module's) ordered form is false then. A helper
         // reads each operand once.
-        if (code == Instruction::CompareNotEqual && HasInstFlag(operation.Inst, Instruction::FP32)) {
-            std::string a = GetSourceExpr(context, operation.GetSource(0), AggregateType::FP32);
-            std::string b = GetSourceExpr(context, operation.GetSource(1), AggregateType::FP32);
+        if (code == Instruction::CompareNotEqual && IsFloat(operation.Inst)) {
+            AggregateType type = InstructionInfo::GetSrcVarType(operation.Inst, 0);
+            std::string a = GetSourceExpr(context, operation.GetSource(0), type);
+            std::string b = GetSourceExpr(context, operation.GetSource(1), type);
             return "Helper_OrderedNotEqual(" + a + ", " + b + ")";
         }
         std::string e0 = OperandText(context, operation, info, 0, true);
         std::string e1 = OperandText(context, operation, info, 1, false);
-        if (code == Instruction::CompareNotEqual && IsFloat(operation.Inst))
-            return "(" + e0 + " < " + e1 + " || " + e0 + " > " + e1 + ")";
         return e0 + " " + info.OpName + " " + e1;
     }
     case 3: {

@@ -178,6 +178,19 @@ TEST(GlslExpressions, HelpersForConditions) {
                                 ""}));
     EXPECT_TRUE(HasLines(text, {"    while (Helper_OrderedNotEqual(temp_0, 0.0));"}));
     EXPECT_EQ(CompileError(text, ShaderStage::Compute), "");
+
+    GlslProgram q(ShaderStage::Compute);
+    AstOperand* d = q.Local(AggregateType::FP64);
+    q.Assign(q.Main, d, q.Op(Instruction::ConvertFP32ToFP64, {q.ConstF(1.0f)}));
+    AstBlock* branch =
+        q.Block(q.Main, AstBlockType::If, q.Op(Instruction::CompareNotEqual | Instruction::FP64, {d, d}));
+    q.Add(branch, q.Op(Instruction::Return, {}));
+    text = GenerateGlsl(q);
+    EXPECT_TRUE(HasLines(text, {"bool Helper_OrderedNotEqual(double x, double y)\n{\n    return x < y || x > y;\n}",
+                                ""}));
+    EXPECT_FALSE(Contains(text, "Helper_OrderedNotEqual(float"));
+    EXPECT_TRUE(HasLines(text, {"    if (Helper_OrderedNotEqual(temp_0, temp_0))"}));
+    EXPECT_EQ(CompileError(text, ShaderStage::Compute), "");
 }
 
 TEST(GlslExpressions, FragmentOnlyOperations) {

@@ -9,6 +9,7 @@
 #include "Zerivox.Graphics.Shader/CodeGen/Glsl/OperandManager.h"
 #include "Zerivox.Graphics.Shader/CodeGen/Glsl/TypeConversion.h"
 #include "Zerivox.Graphics.Shader/CodeGen/Glsl/Instructions/InstGen.h"
+#include "Zerivox.Graphics.Shader/CodeGen/Glsl/Instructions/InstGenHelper.h"
 #include "Zerivox.Graphics.Shader/StructuredIr/AstAssignment.h"
 #include "Zerivox.Graphics.Shader/StructuredIr/AstBlock.h"
 #include "Zerivox.Graphics.Shader/StructuredIr/AstBlockVisitor.h"
@@ -28,19 +29,6 @@ using StructuredIr::IAstNode;
 using Translation::AggregateType;
 
 namespace {
-
-std::string NodeClassName(const IAstNode* node) {
-    if (node == nullptr)
-        return "null";
-    switch (node->Kind()) {
-    case StructuredIr::AstNodeKind::Block:
-        return "AstBlock";
-    case StructuredIr::AstNodeKind::Operand:
-        return "AstOperand";
-    default:
-        return "IAstNode";
-    }
-}
 
 std::string GetCondition(CodeGenContext& context, const IAstNode* condition) {
     const auto* operand = StructuredIr::As<StructuredIr::AstOperand>(condition);
@@ -172,7 +160,7 @@ void GlslGenerator::PrintBlock(CodeGenContext& context, AstBlock* block, bool is
         } else if (const auto* comment = StructuredIr::As<StructuredIr::AstComment>(node)) {
             context.AppendLine("// " + std::string(comment->Comment));
         } else {
-            throw Common::InvalidOperationException("Found unexpected node type \"" + NodeClassName(node) + "\".");
+            throw Common::InvalidOperationException("Found unexpected node type \"" + Instructions::InstGenHelper::NodeClassName(node) + "\".");
         }
     }
 }

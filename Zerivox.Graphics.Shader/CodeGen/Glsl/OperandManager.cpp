@@ -3,6 +3,7 @@
 #include "Zerivox.Common/Exceptions.h"
 #include "Zerivox.Graphics.Shader/CodeGen/Glsl/CodeGenContext.h"
 #include "Zerivox.Graphics.Shader/CodeGen/Glsl/NumberFormatter.h"
+#include "Zerivox.Graphics.Shader/CodeGen/Glsl/Instructions/InstGenHelper.h"
 #include "Zerivox.Graphics.Shader/CodeGen/Glsl/Instructions/IoMap.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/InstructionExtensions.h"
 #include "Zerivox.Graphics.Shader/StructuredIr/AstOperand.h"
@@ -26,26 +27,7 @@ using Translation::AggregateType;
 
 namespace {
 
-std::string InstText(Instruction inst) {
-    std::string_view name = IntermediateRepresentation::InstructionName(inst);
-    return name.empty() ? std::to_string(static_cast<uint32_t>(inst)) : std::string(name);
-}
-
-std::string KindText(StorageKind kind) {
-    std::string_view name = IntermediateRepresentation::StorageKindName(kind);
-    return name.empty() ? std::to_string(static_cast<int32_t>(kind)) : std::string(name);
-}
-
-// The value of a source that must be a constant operand.
-int32_t ConstantSource(const AstOperation& operation, int32_t index, const char* which) {
-    const AstOperand* operand = StructuredIr::As<AstOperand>(operation.GetSource(index));
-    if (operand == nullptr || operand->Type != OperandType::Constant) {
-        throw Common::InvalidOperationException(std::string(which) + " input of " + InstText(operation.Inst) +
-                                                " with " + KindText(operation.StorageKind) +
-                                                " storage must be a constant operand.");
-    }
-    return operand->Value;
-}
+using Instructions::InstGenHelper;
 
 AggregateType ElementOf(AggregateType type) { return type & AggregateType::ElementTypeMask; }
 
@@ -56,32 +38,16 @@ AggregateType StorageDestType(const CodeGenContext& context, const AstOperation&
     case StorageKind::InputPerPatch:
     case StorageKind::Output:
     case StorageKind::OutputPerPatch: {
-        auto ioVariable = static_cast<IoVariable>(ConstantSource(operation, 0, "First"));
-        bool isOutput =
-            operation.StorageKind == StorageKind::Output || operation.StorageKind == StorageKind::OutputPerPatch;
-        bool isPerPatch = operation.StorageKind == StorageKind::InputPerPatch ||
-                          operation.StorageKind == StorageKind::OutputPerPatch;
-        int32_t location = -1;
-        int32_t component = 0;
-        if (context.Definitions.HasPerLocationInputOrOutput(ioVariable, isOutput)) {
-            location = ConstantSource(operation, 1, "Second");
-            if (operation.SourcesCount() > 2) {
-                const AstOperand* third = StructuredIr::As<AstOperand>(operation.GetSource(2));
-                if (third != nullptr && third->Type == OperandType::Constant && ioVariable == IoVariable::UserDefined &&
-                    Instructions::IoMap::SplitsCapturedComponents(context.Definitions, isOutput, isPerPatch) &&
-                    context.Definitions.GetTransformFeedbackOutputComponents(location, third->Value) == 1) {
-                    component = third->Value;
-                }
-            }
-        }
-        auto variable = Instructions::IoMap::GetGlslVariable(context.Definitions, context.HostCapabilities,
-                                                             ioVariable, location, component, isOutput, isPerPatch);
+        Instructions::IoAccess access = Instructions::IoAccess::Resolve(context, operation);
+        auto variable =
+            Instructions::IoMap::GetGlslVariable(context.Definitions, context.HostCapabilities, access.Variable,
+                                                 access.Location, access.Component, access.IsOutput, access.IsPerPatch);
         return ElementOf(variable.second);
     }
     case StorageKind::ConstantBuffer:
     case StorageKind::StorageBuffer: {
-        int32_t binding = ConstantSource(operation, 0, "First");
-        int32_t field = ConstantSource(operation, 1, "Second");
+        int32_t binding = InstGenHelper::ConstantSource(operation, 0, "First");
+        int32_t field = InstGenHelper::ConstantSource(operation, 1, "Second");
         const auto& buffers = operation.StorageKind == StorageKind::ConstantBuffer
                                   ? context.Properties.ConstantBuffers()
                                   : context.Properties.StorageBuffers();
@@ -99,7 +65,7 @@ AggregateType StorageDestType(const CodeGenContext& context, const AstOperation&
     }
     case StorageKind::LocalMemory:
     case StorageKind::SharedMemory: {
-        int32_t id = ConstantSource(operation, 0, "First");
+        int32_t id = InstGenHelper::ConstantSource(operation, 0, "First");
         const auto& memories = operation.StorageKind == StorageKind::LocalMemory ? context.Properties.LocalMemories()
                                                                                  : context.Properties.SharedMemories();
         return ElementOf(memories.At(id).Type);
@@ -181,8 +147,7 @@ AggregateType OperandManager::GetNodeDestType(const CodeGenContext& context, con
         }
         return StructuredIr::OperandInfo::GetVarType(*operand);
     }
-    std::string name = node == nullptr ? "null" : "IAstNode";
-    throw Common::ArgumentException("Invalid node type \"" + name + "\".");
+    throw Common::ArgumentException("Invalid node type \"" + InstGenHelper::NodeClassName(node) + "\".");
 }
 
 } // namespace Zerivox::Graphics::Shader::CodeGen::Glsl

@@ -28,26 +28,6 @@ using Translation::AggregateType;
 
 namespace {
 
-std::string NodeClassName(const IAstNode* node) {
-    if (node == nullptr)
-        return "null";
-    switch (node->Kind()) {
-    case StructuredIr::AstNodeKind::Block:
-        return "AstBlock";
-    case StructuredIr::AstNodeKind::Operand:
-        return "AstOperand";
-    case StructuredIr::AstNodeKind::Operation:
-        return "AstOperation";
-    case StructuredIr::AstNodeKind::TextureOperation:
-        return "AstTextureOperation";
-    case StructuredIr::AstNodeKind::Assignment:
-        return "AstAssignment";
-    case StructuredIr::AstNodeKind::Comment:
-        return "AstComment";
-    }
-    return "IAstNode";
-}
-
 [[noreturn]] void ThrowUnexpectedType(InstType type) {
     std::string text = type == InstType::Special ? "Special" : std::to_string(static_cast<int32_t>(type));
     throw Common::InvalidOperationException("Unexpected instruction type \"" + text + "\".");
@@ -210,7 +190,7 @@ std::string InstGen::GetExpression(CodeGenContext& context, const IAstNode* node
         return GetExpression(context, *operation);
     if (const AstOperand* operand = StructuredIr::As<AstOperand>(node))
         return context.OperandManager.GetExpression(context, *operand);
-    throw Common::ArgumentException("Invalid node type \"" + NodeClassName(node) + "\".");
+    throw Common::ArgumentException("Invalid node type \"" + InstGenHelper::NodeClassName(node) + "\".");
 }
 
 std::string InstGen::GetExpression(CodeGenContext& context, const AstOperation& operation) {

@@ -2,13 +2,19 @@
 
 #include <array>
 
+#include "Zerivox.Common/Exceptions.h"
+#include "Zerivox.Graphics.Shader/CodeGen/Glsl/CodeGenContext.h"
+#include "Zerivox.Graphics.Shader/CodeGen/Glsl/Instructions/IoMap.h"
 #include "Zerivox.Graphics.Shader/StructuredIr/AstOperand.h"
 #include "Zerivox.Graphics.Shader/StructuredIr/AstOperation.h"
+#include "Zerivox.Graphics.Shader/Translation/ShaderDefinitions.h"
 
 namespace Zerivox::Graphics::Shader::CodeGen::Glsl::Instructions {
 
 using IntermediateRepresentation::Instruction;
+using IntermediateRepresentation::IoVariable;
 using IntermediateRepresentation::OperandType;
+using IntermediateRepresentation::StorageKind;
 using StructuredIr::AstOperand;
 using StructuredIr::AstOperation;
 
@@ -179,6 +185,65 @@ bool InstGenHelper::NeedsParenthesis(const StructuredIr::IAstNode* node, Instruc
 bool InstGenHelper::IsNegativeConst(const StructuredIr::IAstNode* node) {
     const AstOperand* operand = StructuredIr::As<AstOperand>(node);
     return operand != nullptr && operand->Type == OperandType::Constant && operand->Value < 0;
+}
+
+int32_t InstGenHelper::ConstantSource(const AstOperation& operation, int32_t index, const char* which) {
+    const AstOperand* operand = StructuredIr::As<AstOperand>(operation.GetSource(index));
+    if (operand == nullptr || operand->Type != OperandType::Constant) {
+        std::string_view inst = IntermediateRepresentation::InstructionName(operation.Inst);
+        std::string_view kind = IntermediateRepresentation::StorageKindName(operation.StorageKind);
+        std::string instText =
+            inst.empty() ? std::to_string(static_cast<uint32_t>(operation.Inst)) : std::string(inst);
+        std::string kindText =
+            kind.empty() ? std::to_string(static_cast<int32_t>(operation.StorageKind)) : std::string(kind);
+        throw Common::InvalidOperationException(std::string(which) + " input of " + instText + " with " + kindText +
+                                                " storage must be a constant operand.");
+    }
+    return operand->Value;
+}
+
+std::string InstGenHelper::NodeClassName(const StructuredIr::IAstNode* node) {
+    if (node == nullptr)
+        return "null";
+    switch (node->Kind()) {
+    case StructuredIr::AstNodeKind::Block:
+        return "AstBlock";
+    case StructuredIr::AstNodeKind::Operand:
+        return "AstOperand";
+    case StructuredIr::AstNodeKind::Operation:
+        return "AstOperation";
+    case StructuredIr::AstNodeKind::TextureOperation:
+        return "AstTextureOperation";
+    case StructuredIr::AstNodeKind::Assignment:
+        return "AstAssignment";
+    case StructuredIr::AstNodeKind::Comment:
+        return "AstComment";
+    }
+    return "IAstNode";
+}
+
+IoAccess IoAccess::Resolve(const CodeGenContext& context, const AstOperation& operation) {
+    IoAccess access;
+    StorageKind kind = operation.StorageKind;
+    access.Variable = static_cast<IoVariable>(InstGenHelper::ConstantSource(operation, 0, "First"));
+    access.IsOutput = kind == StorageKind::Output || kind == StorageKind::OutputPerPatch;
+    access.IsPerPatch = kind == StorageKind::InputPerPatch || kind == StorageKind::OutputPerPatch;
+    if (!context.Definitions.HasPerLocationInputOrOutput(access.Variable, access.IsOutput))
+        return access;
+    access.Location = InstGenHelper::ConstantSource(operation, 1, "Second");
+    access.NextSource = 2;
+    // A third constant source names the component when transform feedback
+    // captures that component alone; a source that is no constant is none.
+    if (operation.SourcesCount() > 2 && access.Variable == IoVariable::UserDefined &&
+        IoMap::SplitsCapturedComponents(context.Definitions, access.IsOutput, access.IsPerPatch)) {
+        const AstOperand* third = StructuredIr::As<AstOperand>(operation.GetSource(2));
+        if (third != nullptr && third->Type == OperandType::Constant &&
+            context.Definitions.GetTransformFeedbackOutputComponents(access.Location, third->Value) == 1) {
+            access.Component = third->Value;
+            access.NextSource = 3;
+        }
+    }
+    return access;
 }
 
 } // namespace Zerivox::Graphics::Shader::CodeGen::Glsl::Instructions

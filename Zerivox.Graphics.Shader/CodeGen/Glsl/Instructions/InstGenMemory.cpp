@@ -9,6 +9,7 @@
 #include "Zerivox.Graphics.Shader/CodeGen/Glsl/NumberFormatter.h"
 #include "Zerivox.Graphics.Shader/CodeGen/Glsl/OperandManager.h"
 #include "Zerivox.Graphics.Shader/CodeGen/Glsl/Instructions/InstGen.h"
+#include "Zerivox.Graphics.Shader/CodeGen/Glsl/Instructions/InstGenHelper.h"
 #include "Zerivox.Graphics.Shader/CodeGen/Glsl/Instructions/IoMap.h"
 #include "Zerivox.Graphics.Shader/InputTopology.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/InstructionExtensions.h"
@@ -66,24 +67,9 @@ std::string Vector(CodeGenContext& context, const AstOperation& operation, int32
     return prefix + std::to_string(count) + "(" + Join(parts) + ")";
 }
 
-std::string InstText(Instruction inst) {
-    std::string_view name = IntermediateRepresentation::InstructionName(inst);
-    return name.empty() ? std::to_string(static_cast<uint32_t>(inst)) : std::string(name);
-}
-
 std::string KindText(StorageKind kind) {
     std::string_view name = IntermediateRepresentation::StorageKindName(kind);
     return name.empty() ? std::to_string(static_cast<int32_t>(kind)) : std::string(name);
-}
-
-int32_t ConstantSource(const AstOperation& operation, int32_t index, const char* which) {
-    const AstOperand* operand = StructuredIr::As<AstOperand>(operation.GetSource(index));
-    if (operand == nullptr || operand->Type != OperandType::Constant) {
-        throw Common::InvalidOperationException(std::string(which) + " input of " + InstText(operation.Inst) +
-                                                " with " + KindText(operation.StorageKind) +
-                                                " storage must be a constant operand.");
-    }
-    return operand->Value;
 }
 
 bool HasTexFlag(TextureFlags flags, TextureFlags flag) {
@@ -447,8 +433,8 @@ std::string InstGenMemory::GenerateLoadOrStore(CodeGenContext& context, const As
     switch (kind) {
     case StorageKind::ConstantBuffer:
     case StorageKind::StorageBuffer: {
-        int32_t binding = ConstantSource(operation, 0, "First");
-        int32_t fieldIndex = ConstantSource(operation, 1, "Second");
+        int32_t binding = InstGenHelper::ConstantSource(operation, 0, "First");
+        int32_t fieldIndex = InstGenHelper::ConstantSource(operation, 1, "Second");
         const auto& buffers = kind == StorageKind::ConstantBuffer ? context.Properties.ConstantBuffers()
                                                                   : context.Properties.StorageBuffers();
         const StructuredIr::BufferDefinition& buffer = buffers.At(binding);
@@ -462,7 +448,7 @@ std::string InstGenMemory::GenerateLoadOrStore(CodeGenContext& context, const As
     }
     case StorageKind::LocalMemory:
     case StorageKind::SharedMemory: {
-        int32_t id = ConstantSource(operation, 0, "First");
+        int32_t id = InstGenHelper::ConstantSource(operation, 0, "First");
         const auto& memories =
             kind == StorageKind::LocalMemory ? context.Properties.LocalMemories() : context.Properties.SharedMemories();
         const StructuredIr::MemoryDefinition& memory = memories.At(id);
@@ -475,27 +461,12 @@ std::string InstGenMemory::GenerateLoadOrStore(CodeGenContext& context, const As
     case StorageKind::InputPerPatch:
     case StorageKind::Output:
     case StorageKind::OutputPerPatch: {
-        auto ioVariable = static_cast<IoVariable>(ConstantSource(operation, 0, "First"));
-        bool isOutput = kind == StorageKind::Output || kind == StorageKind::OutputPerPatch;
-        bool isPerPatch = kind == StorageKind::InputPerPatch || kind == StorageKind::OutputPerPatch;
-        int32_t location = -1;
-        int32_t component = 0;
-        srcIndex = 1;
-        if (context.Definitions.HasPerLocationInputOrOutput(ioVariable, isOutput)) {
-            location = ConstantSource(operation, 1, "Second");
-            srcIndex = 2;
-            if (operation.SourcesCount() > 2) {
-                const AstOperand* third = StructuredIr::As<AstOperand>(operation.GetSource(2));
-                if (third != nullptr && third->Type == OperandType::Constant && ioVariable == IoVariable::UserDefined &&
-                    IoMap::SplitsCapturedComponents(context.Definitions, isOutput, isPerPatch) &&
-                    context.Definitions.GetTransformFeedbackOutputComponents(location, third->Value) == 1) {
-                    component = third->Value;
-                    srcIndex = 3;
-                }
-            }
-        }
-        auto variable = IoMap::GetGlslVariable(context.Definitions, context.HostCapabilities, ioVariable, location,
-                                               component, isOutput, isPerPatch);
+        IoAccess access = IoAccess::Resolve(context, operation);
+        IoVariable ioVariable = access.Variable;
+        bool isOutput = access.IsOutput;
+        srcIndex = access.NextSource;
+        auto variable = IoMap::GetGlslVariable(context.Definitions, context.HostCapabilities, ioVariable,
+                                               access.Location, access.Component, isOutput, access.IsPerPatch);
         type = variable.second;
         if (IoMap::IsPerVertexBuiltIn(context.Definitions.Stage, ioVariable, isOutput)) {
             if (kind == StorageKind::Input) {

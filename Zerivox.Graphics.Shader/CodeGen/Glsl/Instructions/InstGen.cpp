@@ -38,6 +38,27 @@ bool IsFloat(Instruction inst) {
     return (bits & (static_cast<uint32_t>(Instruction::FP32) | static_cast<uint32_t>(Instruction::FP64))) != 0;
 }
 
+// Operations that exist for floats only.
+bool IsFloatOnly(Instruction code) {
+    switch (code) {
+    case Instruction::Ceiling:
+    case Instruction::Cosine:
+    case Instruction::ExponentB2:
+    case Instruction::Floor:
+    case Instruction::FusedMultiplyAdd:
+    case Instruction::LogarithmB2:
+    case Instruction::Modulo:
+    case Instruction::ReciprocalSquareRoot:
+    case Instruction::Round:
+    case Instruction::Sine:
+    case Instruction::SquareRoot:
+    case Instruction::Truncate:
+        return true;
+    default:
+        return false;
+    }
+}
+
 // Only compute and tessellation control invocations form workgroups that
 // share memory and can meet at a barrier.
 bool HasWorkgroups(const CodeGenContext& context) {
@@ -216,6 +237,13 @@ std::string InstGen::GetExpression(CodeGenContext& context, const AstOperation& 
         break;
     default:
         break;
+    }
+
+    if (IsFloatOnly(code) && !IsFloat(operation.Inst)) {
+        // GLSL would convert the integers to floats; the SPIR-V module has no
+        // such operation either.
+        std::string_view name = IntermediateRepresentation::InstructionName(operation.Inst);
+        throw Common::InvalidOperationException(std::string(name) + " has no integer form.");
     }
 
     if (Has(info.Type, InstType::Call))

@@ -204,6 +204,8 @@ std::string InstGenMemory::Lod(CodeGenContext& context, const AstOperation& base
     const AstTextureOperation& texOp = AsTexture(base);
     // The level of detail comes from implicit derivatives, which only
     // fragment shaders have: elsewhere it is 0.
+    if (texOp.Index < 0 || texOp.Index > 1)
+        throw Common::ArgumentOutOfRangeException("A level-of-detail query has two components.");
     if (context.Definitions.Stage != ShaderStage::Fragment)
         return "0.0";
     int32_t srcIndex = 0;
@@ -362,6 +364,9 @@ std::string InstGenMemory::TextureSample(CodeGenContext& context, const AstOpera
 
 std::string InstGenMemory::TextureQuerySamples(CodeGenContext& context, const AstOperation& base) {
     const AstTextureOperation& texOp = AsTexture(base);
+    // Only a multisampled texture has samples to count; any other has one.
+    if (!HasFlag(texOp.Type, SamplerType::Multisample))
+        return "1";
     int32_t srcIndex = 0;
     std::string sampler = GetSamplerName(context, texOp, srcIndex);
     return "textureSamples(" + sampler + ")";
@@ -520,6 +525,9 @@ std::string InstGenMemory::GetMask(int32_t index) {
 }
 
 std::string InstGenMemory::GetMaskMultiDest(int32_t mask) {
+    // A mask without components reads x, as the SPIR-V module does.
+    if ((mask & 0xF) == 0)
+        return ".x";
     std::string text = ".";
     for (int32_t i = 0; i < 4; i++) {
         if ((mask & (1 << i)) != 0)

@@ -266,6 +266,21 @@ TEST(GlslExpressions, FailuresNameTheTypes) {
     } catch (const Zerivox::Common::ArgumentException& e) {
         EXPECT_STREQ(e.what(), "Invalid reinterpret cast from \"FP32\" to \"FP64\".");
     }
+    // GLSL would quietly compute these in float; the operations exist for
+    // floats only.
+    for (Instruction inst : {Instruction::Floor, Instruction::Modulo, Instruction::FusedMultiplyAdd}) {
+        GlslProgram r(ShaderStage::Compute);
+        AstOperand* i = r.Local(AggregateType::S32);
+        r.Assign(r.Main, i, r.Op(inst, {i, i, i}));
+        try {
+            GenerateGlsl(r);
+            ADD_FAILURE();
+        } catch (const Zerivox::Common::InvalidOperationException& e) {
+            EXPECT_EQ(std::string(e.what()),
+                      std::string(IntermediateRepresentation::InstructionName(inst)) + " has no integer form.");
+        }
+    }
+
     GlslProgram q(ShaderStage::Compute);
     q.Add(q.Main, q.Op(Instruction::Load, StorageKind::StorageBuffer, {q.Local(AggregateType::S32), q.Const(0)}));
     try {

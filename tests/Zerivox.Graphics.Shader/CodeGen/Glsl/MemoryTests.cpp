@@ -226,6 +226,19 @@ TEST(GlslMemory, Sampling) {
                               TextureFlags::None, 5, 0, {});
          },
          "    temp_6 = textureSamples(ms);"},
+        // Only a multisampled texture has samples to count.
+        {"samples of a single-sampled texture", Fr, AggregateType::S32,
+         [](P& p, const Locals&) {
+             return p.Texture(Instruction::TextureQuerySamples, SamplerType::Texture2D, TextureFlags::None, 1, 0, {});
+         },
+         "    temp_6 = 1;"},
+        // A mask without components reads x, as the SPIR-V module does.
+        {"sample without components", Fr, F,
+         [](P& p, const Locals& l) {
+             return p.Texture(Instruction::TextureSample, SamplerType::Texture2D, TextureFlags::None, 1, 0,
+                              {l.F[0], l.F[1]});
+         },
+         "    temp_6 = texture(tex2d, Helper_ZeroNaN(vec2(temp_0, temp_1))).x;"},
     });
 }
 

@@ -503,7 +503,16 @@ std::string InstGenMemory::GenerateLoadOrStore(CodeGenContext& context, const As
         const IAstNode* source = operation.GetSource(srcIndex);
         const AstOperand* operand = StructuredIr::As<AstOperand>(source);
         if (srcIndex == m - 1 && isVector && operand != nullptr && operand->Type == OperandType::Constant) {
-            base += std::string(".") + "xyzw"[operand->Value & 3];
+            int32_t component = operand->Value & 3;
+            int32_t count = static_cast<int32_t>((static_cast<uint32_t>(type) >> 8) & 3u) + 1;
+            // The two-word ARB subgroup masks hold no invocations beyond 64:
+            // their upper words read 0, as those of the four-word masks do.
+            if (!isStore && component >= count) {
+                std::string zero;
+                NumberFormatter::TryFormat(0, type & AggregateType::ElementTypeMask, zero);
+                return zero;
+            }
+            base += std::string(".") + "xyzw"[component];
         } else if (srcIndex == first && context.Definitions.Stage == ShaderStage::TessellationControl &&
                    kind == StorageKind::Output) {
             base += "[gl_InvocationID]";

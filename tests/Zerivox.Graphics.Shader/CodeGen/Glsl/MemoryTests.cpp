@@ -265,6 +265,20 @@ TEST(GlslMemory, LoadsAndStores) {
              return load(p, StorageKind::Input, {p.Const(static_cast<int32_t>(IoVariable::FragmentCoord)), p.Const(5)});
          },
          "    temp_6 = gl_FragCoord.y;"},
+        {"upper word of a two-word subgroup mask", ShaderStage::Compute, AggregateType::U32,
+         [&](P& p, const Locals&) {
+             p.Host.HasArbShaderBallot = true;
+             return load(p, StorageKind::Input,
+                         {p.Const(static_cast<int32_t>(IoVariable::SubgroupLtMask)), p.Const(2)});
+         },
+         "    temp_6 = 0u;"},
+        {"lower word of a two-word subgroup mask", ShaderStage::Compute, AggregateType::U32,
+         [&](P& p, const Locals&) {
+             p.Host.HasArbShaderBallot = true;
+             return load(p, StorageKind::Input,
+                         {p.Const(static_cast<int32_t>(IoVariable::SubgroupLtMask)), p.Const(1)});
+         },
+         "    temp_6 = unpackUint2x32(gl_SubGroupLtMaskARB).y;"},
         {"tessellation control output of the own vertex", ShaderStage::TessellationControl, AggregateType::Void,
          [](P& p, const Locals& l) {
              p.Io(StorageKind::Output, IoVariable::UserDefined, 1);

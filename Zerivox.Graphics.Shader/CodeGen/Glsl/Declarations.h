@@ -68,6 +68,13 @@ struct Declarations {
     static void DeclareOutputAttributePerPatch(CodeGenContext& context, int32_t attribute);
     static void DeclareOutputDualSourceBlendAttribute(CodeGenContext& context, int32_t location);
     static bool IsArrayAttributeGlsl(ShaderStage stage, bool isOutput);
+
+    // ArgumentException "Invalid sampler type \"...\"." for a combination
+    // that GLSL has no type for (a three-dimensional or buffer texture with
+    // any flag, a multisampled one-dimensional or cube texture, a
+    // multisampled shadow texture); images ignore the shadow flag. The
+    // SPIR-V module of such a texture is no valid Vulkan module either.
+    static void CheckSamplerType(SamplerType type, bool isImage);
 };
 
 } // namespace Zerivox::Graphics::Shader::CodeGen::Glsl

@@ -1,6 +1,7 @@
 // Buffer blocks, memories, textures and images.
 #include <algorithm>
 
+#include "Zerivox.Common/Exceptions.h"
 #include "Zerivox.Graphics.Shader/CodeGen/Glsl/CodeGenContext.h"
 #include "Zerivox.Graphics.Shader/CodeGen/Glsl/Declarations.h"
 #include "Zerivox.Graphics.Shader/CodeGen/Glsl/NumberFormatter.h"
@@ -81,9 +82,35 @@ void Declarations::DeclareMemories(CodeGenContext& context,
     }
 }
 
+void Declarations::CheckSamplerType(SamplerType type, bool isImage) {
+    SamplerType base = type & SamplerType::Mask;
+    bool array = HasFlag(type, SamplerType::Array);
+    bool multisample = HasFlag(type, SamplerType::Multisample);
+    bool shadow = !isImage && HasFlag(type, SamplerType::Shadow);
+    bool valid = true;
+    switch (base) {
+    case SamplerType::TextureBuffer:
+    case SamplerType::Texture3D:
+        valid = !array && !multisample && !shadow;
+        break;
+    case SamplerType::Texture1D:
+    case SamplerType::TextureCube:
+        valid = !multisample;
+        break;
+    case SamplerType::Texture2D:
+        valid = !(multisample && shadow);
+        break;
+    default:
+        break;
+    }
+    if (!valid)
+        throw Common::ArgumentException("Invalid sampler type \"" + SamplerTypeName(type) + "\".");
+}
+
 void Declarations::DeclareSamplers(CodeGenContext& context,
                                    const Common::OrderedMap<SetBindingPair, TextureDefinition>& textures) {
     for (const auto& [key, texture] : textures) {
+        CheckSamplerType(texture.Type, false);
         std::string set = context.TargetApi == TargetGraphicsApi::Vulkan ? ", set = " + Decimal(texture.Set) : "";
         std::string type = texture.Separate ? SamplerTypeExtensions::get_GlslTextureTypeName(texture.Type)
                                             : SamplerTypeExtensions::get_GlslSamplerTypeName(texture.Type);
@@ -95,6 +122,7 @@ void Declarations::DeclareSamplers(CodeGenContext& context,
 void Declarations::DeclareImages(CodeGenContext& context,
                                  const Common::OrderedMap<SetBindingPair, TextureDefinition>& images) {
     for (const auto& [key, image] : images) {
+        CheckSamplerType(image.Type, true);
         AggregateType component = TextureFormatExtensions::GetComponentType(image.Format);
         std::string type = SamplerTypeExtensions::GetGlslImageTypeName(image.Type, component);
         if ((static_cast<uint32_t>(image.Flags) & static_cast<uint32_t>(TextureUsageFlags::ImageCoherent)) != 0)

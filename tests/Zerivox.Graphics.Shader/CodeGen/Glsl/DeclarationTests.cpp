@@ -280,6 +280,52 @@ TEST(GlslDeclarations, Resources) {
     }
 }
 
+// Texture types GLSL has no name for fail the translation by name (their
+// SPIR-V is no valid Vulkan module either); every other declares and
+// compiles.
+TEST(GlslDeclarations, TextureTypesWithoutGlslNames) {
+    using S = SamplerType;
+    struct Case {
+        SamplerType Type;
+        bool IsImage;
+        const char* Error;
+    };
+    const Case cases[] = {
+        {S::Texture3D | S::Shadow, false, "Invalid sampler type \"Texture3D, Shadow\"."},
+        {S::Texture3D | S::Array, true, "Invalid sampler type \"Texture3D, Array\"."},
+        {S::TextureBuffer | S::Array, false, "Invalid sampler type \"TextureBuffer, Array\"."},
+        {S::TextureCube | S::Multisample, false, "Invalid sampler type \"TextureCube, Multisample\"."},
+        {S::Texture2D | S::Multisample | S::Shadow, false,
+         "Invalid sampler type \"Texture2D, Multisample, Shadow\"."},
+        {S::Texture2D | S::Multisample | S::Shadow, true, ""},
+        {S::TextureCube | S::Array | S::Shadow, false, ""},
+        {S::Texture1D | S::Array | S::Shadow, false, ""},
+        {S::Texture2D | S::Multisample | S::Array, false, ""},
+        {S::TextureBuffer, true, ""},
+    };
+    for (const Case& c : cases) {
+        GlslProgram p(ShaderStage::Fragment);
+        SIR::TextureDefinition definition(0, 1, 1, false, "t", c.Type,
+                                          c.IsImage ? TextureFormat::R32Uint : TextureFormat::Unknown,
+                                          TextureUsageFlags::None);
+        if (c.IsImage)
+            p.Properties.AddOrUpdateImage(definition);
+        else
+            p.Properties.AddOrUpdateTexture(definition);
+        std::string error;
+        std::string text;
+        try {
+            text = GenerateGlsl(p);
+        } catch (const Zerivox::Common::ArgumentException& e) {
+            error = e.what();
+        }
+        EXPECT_EQ(error, c.Error) << SamplerTypeName(c.Type);
+        if (error.empty()) {
+            EXPECT_EQ(CompileError(text, ShaderStage::Fragment), "") << SamplerTypeName(c.Type);
+        }
+    }
+}
+
 // Inputs sorted by location with their interpolation, per-stage array
 // suffixes, indexed attributes, outputs, dual-source blending and
 // per-patch attributes.

@@ -1,7 +1,10 @@
 #include "Zerivox.Graphics.Shader/CodeGen/Glsl/CodeGenContext.h"
 
+#include <algorithm>
+
 #include "Zerivox.Common/Exceptions.h"
 #include "Zerivox.Graphics.Shader/CodeGen/CodeGenParameters.h"
+#include "Zerivox.Graphics.Shader/StructuredIr/ShaderProperties.h"
 #include "Zerivox.Graphics.Shader/StructuredIr/StructuredProgramInfo.h"
 
 namespace Zerivox::Graphics::Shader::CodeGen::Glsl {
@@ -48,6 +51,17 @@ std::string CodeGenContext::GetIndentation(int32_t level) {
     for (int32_t i = 0; i < level; i++)
         indentation += Tab;
     return indentation;
+}
+
+Translation::AggregateType CodeGenContext::ImageComponentType(SetBindingPair key, TextureFormat operationFormat) const {
+    const StructuredIr::TextureDefinition* definition = Properties.Images().Find(key);
+    TextureFormat format = definition != nullptr ? definition->Format : operationFormat;
+    Translation::AggregateType component = TextureFormatExtensions::GetComponentType(format);
+    if (component == Translation::AggregateType::FP32 &&
+        std::find(AtomicImages.begin(), AtomicImages.end(), key) != AtomicImages.end()) {
+        return Translation::AggregateType::U32;
+    }
+    return component;
 }
 
 const StructuredIr::StructuredFunction& CodeGenContext::GetFunction(int32_t index) const {

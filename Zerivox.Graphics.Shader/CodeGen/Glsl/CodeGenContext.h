@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "Zerivox.Graphics.Shader/CodeGen/Glsl/OperandManager.h"
+#include "Zerivox.Graphics.Shader/SetBindingPair.h"
+#include "Zerivox.Graphics.Shader/TextureFormat.h"
 #include "Zerivox.Graphics.Shader/Translation/HostCapabilities.h"
 #include "Zerivox.Graphics.Shader/Translation/TranslationOptions.h"
 
@@ -51,6 +53,9 @@ class CodeGenContext {
     std::vector<int32_t> SignedAtomicBuffers;
     // The program compares floats for ordered inequality, or samples at float
     // coordinates: the helpers that spell them are appended.
+    // Images that atomics use: atomics exist for integer texels only, so
+    // such an image whose format reads as float is seen as 32-bit unsigned.
+    std::vector<SetBindingPair> AtomicImages;
     bool UsesOrderedNotEqual = false;
     bool UsesOrderedNotEqualDouble = false;
     bool UsesFloatTextureCoordinates = false;
@@ -77,6 +82,10 @@ class CodeGenContext {
     const StructuredIr::StructuredFunction& GetFunction(int32_t index) const;
 
     const std::string& GetCode() const { return _text; }
+
+    // The texel component type of the image as declared: its format's, or
+    // U32 for a float-format image that atomics use.
+    Translation::AggregateType ImageComponentType(SetBindingPair key, TextureFormat operationFormat) const;
 
   private:
     std::string _text;

@@ -83,6 +83,14 @@ void ScanProgram(CodeGenContext& context, const StructuredIr::StructuredProgramI
             } else if (operation->Inst == (IntermediateRepresentation::Instruction::CompareNotEqual |
                                            IntermediateRepresentation::Instruction::FP64)) {
                 context.UsesOrderedNotEqualDouble = true;
+            } else if (code == IntermediateRepresentation::Instruction::ImageAtomic) {
+                if (const auto* texture = StructuredIr::As<StructuredIr::AstTextureOperation>(operation)) {
+                    SetBindingPair key = texture->GetTextureSetAndBinding();
+                    if (std::find(context.AtomicImages.begin(), context.AtomicImages.end(), key) ==
+                        context.AtomicImages.end()) {
+                        context.AtomicImages.push_back(key);
+                    }
+                }
             } else if (code == IntermediateRepresentation::Instruction::TextureSample) {
                 const auto* texture = StructuredIr::As<StructuredIr::AstTextureOperation>(operation);
                 if (texture != nullptr &&
@@ -243,7 +251,10 @@ void Declarations::Declare(CodeGenContext& context, const StructuredIr::Structur
 
     context.AppendLine("#pragma optionNV(fastmath off)");
     context.AppendLine();
-    context.AppendLine("const int undef = 0;");
+    // Not a constant: the SPIR-V module's undefined values are no constants
+    // either, and glslang would fold expressions of a constant undef into
+    // constant indices and reject those beyond an array.
+    context.AppendLine("int undef = 0;");
     context.AppendLine();
 
     ScanProgram(context, info);

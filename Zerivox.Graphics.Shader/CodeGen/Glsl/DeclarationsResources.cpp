@@ -123,11 +123,14 @@ void Declarations::DeclareImages(CodeGenContext& context,
                                  const Common::OrderedMap<SetBindingPair, TextureDefinition>& images) {
     for (const auto& [key, image] : images) {
         CheckSamplerType(image.Type, true);
-        AggregateType component = TextureFormatExtensions::GetComponentType(image.Format);
+        AggregateType component = context.ImageComponentType(key, image.Format);
+        TextureFormat declared = image.Format;
+        if (component != TextureFormatExtensions::GetComponentType(image.Format))
+            declared = TextureFormat::R32Uint;
         std::string type = SamplerTypeExtensions::GetGlslImageTypeName(image.Type, component);
         if ((static_cast<uint32_t>(image.Flags) & static_cast<uint32_t>(TextureUsageFlags::ImageCoherent)) != 0)
             type = "coherent " + type;
-        std::string format = TextureFormatExtensions::ToGlslFormat(image.Format);
+        std::string format = TextureFormatExtensions::ToGlslFormat(declared);
         std::string formatPart = format.empty() ? "" : ", " + format;
         std::string set = context.TargetApi == TargetGraphicsApi::Vulkan ? ", set = " + Decimal(image.Set) : "";
         context.AppendLine("layout (binding = " + Decimal(image.Binding) + set + formatPart + ") uniform " + type +

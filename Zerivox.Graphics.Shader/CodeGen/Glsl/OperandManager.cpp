@@ -129,12 +129,16 @@ AggregateType OperandManager::GetNodeDestType(const CodeGenContext& context, con
             // An image atomic is written as an int whatever the format (its
             // text wraps the call in int()); loads keep the format's type.
             if (code == Instruction::ImageLoad || code == Instruction::ImageStore) {
-                AggregateType component = TextureFormatExtensions::GetComponentType(texture->Format);
+                AggregateType component =
+                    context.ImageComponentType(texture->GetTextureSetAndBinding(), texture->Format);
                 return texture->GetVectorType(component);
             }
             if (inst == Instruction::TextureSample) {
                 AggregateType type = StructuredIr::InstructionInfo::GetDestVarType(inst);
-                return texture->GetVectorType(type);
+                // A depth comparison gives one value, whatever the mask.
+                bool comparison = HasFlag(texture->Type, SamplerType::Shadow) &&
+                                  !HasFlag(texture->Flags, IntermediateRepresentation::TextureFlags::Gather);
+                return comparison ? type : texture->GetVectorType(type);
             }
         }
         return StructuredIr::InstructionInfo::GetDestVarType(inst);

@@ -73,7 +73,14 @@ std::string CallForm(CodeGenContext& context, const AstOperation& operation, con
         (operation.StorageKind == StorageKind::StorageBuffer || operation.StorageKind == StorageKind::SharedMemory)) {
         Instruction code = IntermediateRepresentation::InstCode(operation.Inst);
         bool isSigned = code == Instruction::AtomicMinS32 || code == Instruction::AtomicMaxS32;
-        args = InstGenMemory::GenerateLoadOrStore(context, operation, false);
+        bool outOfRange = false;
+        args = InstGenMemory::GenerateAtomicLocation(context, operation, outOfRange);
+        if (outOfRange) {
+            // No such memory word: the atomic changes nothing and reads 0.
+            std::string zero;
+            NumberFormatter::TryFormat(0, OperandManager::GetNodeDestType(context, &operation), zero);
+            return zero;
+        }
         if (isSigned && operation.StorageKind == StorageKind::StorageBuffer) {
             // The signed view of the buffer: GLSL compares as the memory's
             // type says.

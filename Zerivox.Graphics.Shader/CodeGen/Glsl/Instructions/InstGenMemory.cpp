@@ -6,6 +6,7 @@
 
 #include "Zerivox.Common/Exceptions.h"
 #include "Zerivox.Graphics.Shader/CodeGen/Glsl/CodeGenContext.h"
+#include "Zerivox.Graphics.Shader/CodeGen/Glsl/Declarations.h"
 #include "Zerivox.Graphics.Shader/CodeGen/Glsl/NumberFormatter.h"
 #include "Zerivox.Graphics.Shader/CodeGen/Glsl/OperandManager.h"
 #include "Zerivox.Graphics.Shader/CodeGen/Glsl/Instructions/InstGen.h"
@@ -80,21 +81,46 @@ bool HasTexFlag(TextureFlags flags, TextureFlags flag) {
 // coordinates, and so does the SPIR-V module.
 std::string ZeroNaN(const std::string& value) { return "Helper_ZeroNaN(" + value + ")"; }
 
-// The vertex of a geometry shader's input primitive. A constant beyond the
-// primitive's vertices reads an undefined value in the SPIR-V module; GLSL
-// refuses to compile it, so it reads the last vertex instead.
+// The vertex of the input primitive or patch (geometry and tessellation
+// stages). A constant beyond its vertices reads an undefined value in the
+// SPIR-V module; GLSL refuses to compile it, so it reads the last vertex.
 std::string VertexIndex(CodeGenContext& context, const AstOperation& operation, int32_t& srcIndex) {
     const IAstNode* source = operation.GetSource(srcIndex);
     const AstOperand* operand = StructuredIr::As<AstOperand>(source);
-    if (context.Definitions.Stage == ShaderStage::Geometry && operand != nullptr &&
-        operand->Type == OperandType::Constant) {
-        int32_t count = InputTopologyExtensions::get_InputVertexCount(context.Definitions.get_InputTopology());
+    if (operand != nullptr && operand->Type == OperandType::Constant) {
+        // A patch holds at most gl_MaxPatchVertices (32) vertices.
+        int32_t count = context.Definitions.Stage == ShaderStage::Geometry
+                            ? InputTopologyExtensions::get_InputVertexCount(context.Definitions.get_InputTopology())
+                            : 32;
         if (operand->Value < 0 || operand->Value >= count) {
             srcIndex++;
             return NumberFormatter::FormatInt(operand->Value < 0 ? 0 : count - 1);
         }
     }
     return Next(context, operation, srcIndex, AggregateType::S32);
+}
+
+// Whether the level source is the constant 0 (of either type).
+bool IsZeroLevel(const AstTextureOperation& texOp, int32_t source) {
+    const AstOperand* operand = StructuredIr::As<AstOperand>(texOp.GetSource(source));
+    return operand != nullptr && operand->Type == OperandType::Constant &&
+           (operand->Value == 0 || static_cast<uint32_t>(operand->Value) == 0x80000000u);
+}
+
+// Sizes of the built-in arrays that GLSL checks constant indices against.
+int32_t IoArrayLength(IoVariable variable) {
+    switch (variable) {
+    case IoVariable::ClipDistance:
+        return 8;
+    case IoVariable::TessellationLevelOuter:
+        return 4;
+    case IoVariable::TessellationLevelInner:
+        return 2;
+    case IoVariable::UserDefined:
+        return 16;
+    default:
+        return 0;
+    }
 }
 
 } // namespace
@@ -111,6 +137,17 @@ std::string InstGenMemory::GetImageName(CodeGenContext& context, const AstTextur
 std::string InstGenMemory::GetSamplerName(CodeGenContext& context, const AstTextureOperation& texOp,
                                           int32_t& srcIndex) {
     const TextureDefinition& definition = context.Properties.Textures().At(texOp.GetTextureSetAndBinding());
+    // GLSL picks the lookup from the sampler's type: an operation that
+    // addresses the texture as another kind has no spelling (nor a valid
+    // SPIR-V module). A separate texture takes its comparison from the
+    // operation's sampler constructor.
+    SamplerType compared = SamplerType::Mask | SamplerType::Array | SamplerType::Multisample;
+    if (!definition.Separate)
+        compared = compared | SamplerType::Shadow;
+    if ((definition.Type & compared) != (texOp.Type & compared)) {
+        throw Common::InvalidOperationException("A texture declared as \"" + SamplerTypeName(definition.Type) +
+                                                "\" is used as \"" + SamplerTypeName(texOp.Type) + "\".");
+    }
     std::string name = definition.Name;
     if (definition.ArrayLength != 1)
         name += "[" + Next(context, texOp, srcIndex, AggregateType::S32) + "]";
@@ -169,7 +206,7 @@ std::string InstGenMemory::ImageLoadOrStore(CodeGenContext& context, const AstOp
     int32_t count = SamplerTypeExtensions::get_Dimensions(texOp.Type) + (HasFlag(texOp.Type, SamplerType::Array) ? 1 : 0);
     text += ", " + Vector(context, texOp, srcIndex, AggregateType::S32, count, "ivec");
 
-    AggregateType t = TextureFormatExtensions::GetComponentType(texOp.Format);
+    AggregateType t = context.ImageComponentType(texOp.GetTextureSetAndBinding(), texOp.Format);
     if (code == Instruction::ImageStore) {
         std::string zero;
         NumberFormatter::TryFormat(0, t, zero);
@@ -240,9 +277,10 @@ std::string InstGenMemory::TextureSample(CodeGenContext& context, const AstOpera
     }
 
     // Only fragment shaders have implicit derivatives; elsewhere the level
-    // is explicit, and a bias stands for the level.
+    // is 0 (which GLSL's implicit forms give there too), and a bias stands
+    // for the level (which they do not allow).
     bool implicitToExplicit = !isGather && !intCoords && !hasLodLevel && !isMultisample && !hasDerivatives &&
-                              context.Definitions.Stage != ShaderStage::Fragment;
+                              hasLodBias && context.Definitions.Stage != ShaderStage::Fragment;
 
     int32_t srcIndex = 0;
     std::string sampler = GetSamplerName(context, texOp, srcIndex);
@@ -311,9 +349,13 @@ std::string InstGenMemory::TextureSample(CodeGenContext& context, const AstOpera
         arguments.push_back(Vector(context, texOp, srcIndex, AggregateType::FP32, dims, "vec"));
         arguments.push_back(Vector(context, texOp, srcIndex, AggregateType::FP32, dims, "vec"));
     }
+    int32_t levelIndex = -1;
+    int32_t levelSource = -1;
     if (isMultisample) {
         arguments.push_back(Next(context, texOp, srcIndex, AggregateType::S32));
     } else if (hasLodLevel) {
+        levelIndex = static_cast<int32_t>(arguments.size());
+        levelSource = srcIndex;
         arguments.push_back(Next(context, texOp, srcIndex, coordType));
     }
     std::string lodArgumentForImplicit;
@@ -330,7 +372,7 @@ std::string InstGenMemory::TextureSample(CodeGenContext& context, const AstOpera
         bias = Next(context, texOp, srcIndex, AggregateType::FP32);
     if (implicitToExplicit) {
         // The level goes where a level goes: before the offset.
-        std::string level = hasLodBias ? bias : "0.0";
+        std::string level = bias;
         std::size_t at = (separateReference ? 1u : 0u);
         arguments.insert(arguments.begin() + static_cast<std::ptrdiff_t>(at), level);
         hasLodLevel = true;
@@ -340,6 +382,26 @@ std::string InstGenMemory::TextureSample(CodeGenContext& context, const AstOpera
         arguments.push_back(bias);
     if (isGather && !isShadow)
         arguments.push_back(Next(context, texOp, srcIndex, AggregateType::S32));
+
+    // Explicit levels of array and cube depth comparisons exist only with
+    // GL_EXT_texture_shadow_lod. Level 0 has core forms: the implicit one
+    // outside fragment shaders (its level is 0 there), zero gradients in
+    // them.
+    bool lodNeedsExtension = isShadow && !isGather && hasLodLevel && !intCoords &&
+                             ((isArray && dimension == SamplerType::Texture2D) || dimension == SamplerType::TextureCube);
+    if (lodNeedsExtension && levelIndex >= 0 && IsZeroLevel(texOp, levelSource)) {
+        bool fragment = context.Definitions.Stage == ShaderStage::Fragment;
+        if (!fragment) {
+            arguments.erase(arguments.begin() + levelIndex);
+            hasLodLevel = false;
+        } else if (!(isArray && dimension == SamplerType::TextureCube)) {
+            std::string zero = dimension == SamplerType::TextureCube ? "vec3(0.0)" : "vec2(0.0)";
+            arguments[static_cast<std::size_t>(levelIndex)] = zero;
+            arguments.insert(arguments.begin() + levelIndex, zero);
+            hasLodLevel = false;
+            hasDerivatives = true;
+        }
+    }
 
     std::string name = intCoords ? "texelFetch" : "texture";
     if (isGather)
@@ -424,6 +486,29 @@ std::string InstGenMemory::TextureQuerySize(CodeGenContext& context, const AstOp
 
 std::string InstGenMemory::GenerateLoadOrStore(CodeGenContext& context, const AstOperation& operation,
                                                bool isStore) {
+    bool outOfRange = false;
+    std::string text = LocationOrStore(context, operation, isStore, outOfRange);
+    if (!outOfRange)
+        return text;
+    // A constant index beyond a sized array: the SPIR-V module's access is
+    // undefined there, GLSL refuses to compile it. The store is left out and
+    // the load reads 0, as robust buffer access does.
+    if (isStore)
+        return std::string();
+    AggregateType type = OperandManager::GetNodeDestType(context, &operation);
+    std::string zero;
+    NumberFormatter::TryFormat(0, type, zero);
+    return zero;
+}
+
+std::string InstGenMemory::GenerateAtomicLocation(CodeGenContext& context, const AstOperation& operation,
+                                                  bool& outOfRange) {
+    outOfRange = false;
+    return LocationOrStore(context, operation, false, outOfRange);
+}
+
+std::string InstGenMemory::LocationOrStore(CodeGenContext& context, const AstOperation& operation, bool isStore,
+                                           bool& outOfRange) {
     Instruction inst = operation.Inst;
     int32_t m = operation.SourcesCount();
     if (isStore || IntermediateRepresentation::InstructionExtensions::IsAtomic(inst))
@@ -433,6 +518,8 @@ std::string InstGenMemory::GenerateLoadOrStore(CodeGenContext& context, const As
 
     std::string base;
     AggregateType type = AggregateType::Invalid;
+    // Elements of the array the first index selects; 0 when unsized.
+    int32_t arrayLength = 0;
     int32_t srcIndex = 0;
     StorageKind kind = operation.StorageKind;
     switch (kind) {
@@ -448,6 +535,7 @@ std::string InstGenMemory::GenerateLoadOrStore(CodeGenContext& context, const As
         const StructureField& field = buffer.Type.Fields[static_cast<std::size_t>(fieldIndex)];
         base = buffer.Name + "." + field.Name;
         type = field.Type;
+        arrayLength = field.ArrayLength;
         srcIndex = 2;
         break;
     }
@@ -459,6 +547,7 @@ std::string InstGenMemory::GenerateLoadOrStore(CodeGenContext& context, const As
         const StructuredIr::MemoryDefinition& memory = memories.At(id);
         base = memory.Name;
         type = memory.Type;
+        arrayLength = memory.ArrayLength;
         srcIndex = 1;
         break;
     }
@@ -473,6 +562,7 @@ std::string InstGenMemory::GenerateLoadOrStore(CodeGenContext& context, const As
         auto variable = IoMap::GetGlslVariable(context.Definitions, context.HostCapabilities, ioVariable,
                                                access.Location, access.Component, isOutput, access.IsPerPatch);
         type = variable.second;
+        arrayLength = IoArrayLength(ioVariable);
         if (IoMap::IsPerVertexBuiltIn(context.Definitions.Stage, ioVariable, isOutput)) {
             if (kind == StorageKind::Input) {
                 base = "gl_in[" + VertexIndex(context, operation, srcIndex) + "]." + variable.first;
@@ -486,7 +576,7 @@ std::string InstGenMemory::GenerateLoadOrStore(CodeGenContext& context, const As
             }
         } else {
             base = variable.first;
-            if (kind == StorageKind::Input && context.Definitions.Stage == ShaderStage::Geometry &&
+            if (kind == StorageKind::Input && Declarations::IsArrayAttributeGlsl(context.Definitions.Stage, false) &&
                 ioVariable == IoVariable::UserDefined && srcIndex < m) {
                 base += "[" + VertexIndex(context, operation, srcIndex) + "]";
             }
@@ -498,10 +588,21 @@ std::string InstGenMemory::GenerateLoadOrStore(CodeGenContext& context, const As
     }
 
     bool isVector = (type & AggregateType::ElementCountMask) != AggregateType::Scalar;
+    bool arrayIndexPending = HasFlag(type, AggregateType::Array);
     int32_t first = srcIndex;
     for (; srcIndex < m; srcIndex++) {
         const IAstNode* source = operation.GetSource(srcIndex);
         const AstOperand* operand = StructuredIr::As<AstOperand>(source);
+        bool tessellationOutput = srcIndex == first && context.Definitions.Stage == ShaderStage::TessellationControl &&
+                                  kind == StorageKind::Output;
+        if (arrayIndexPending && !tessellationOutput && !(srcIndex == m - 1 && isVector && operand != nullptr &&
+                                                          operand->Type == OperandType::Constant && srcIndex != first)) {
+            arrayIndexPending = false;
+            if (operand != nullptr && operand->Type == OperandType::Constant && arrayLength > 0 &&
+                (operand->Value < 0 || operand->Value >= arrayLength)) {
+                outOfRange = true;
+            }
+        }
         if (srcIndex == m - 1 && isVector && operand != nullptr && operand->Type == OperandType::Constant) {
             int32_t component = operand->Value & 3;
             int32_t count = static_cast<int32_t>((static_cast<uint32_t>(type) >> 8) & 3u) + 1;

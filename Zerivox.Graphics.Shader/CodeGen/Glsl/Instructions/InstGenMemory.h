@@ -27,10 +27,18 @@ struct InstGenMemory {
     // The location of a load, store or atomic; a store adds " = " and the
     // value.
     static std::string GenerateLoadOrStore(CodeGenContext& context, const AstOperation& operation, bool isStore);
+    // The memory location of an atomic; outOfRange when a constant index
+    // lies beyond its sized array (the atomic then has no location).
+    static std::string GenerateAtomicLocation(CodeGenContext& context, const AstOperation& operation,
+                                              bool& outOfRange);
     // The texture (with its separate sampler) or image expression; both take
     // array-index sources from the cursor.
     static std::string GetSamplerName(CodeGenContext& context, const AstTextureOperation& texOp, int32_t& srcIndex);
     static std::string GetImageName(CodeGenContext& context, const AstTextureOperation& texOp, int32_t& srcIndex);
+    // The location text (with " = " and the value for a store); outOfRange
+    // when a constant index lies beyond a sized array.
+    static std::string LocationOrStore(CodeGenContext& context, const AstOperation& operation, bool isStore,
+                                       bool& outOfRange);
     // "." and the character at index in "rgba".
     static std::string GetMask(int32_t index);
     // "." and "xyzw" for the set bits of mask, in order.

@@ -30,7 +30,7 @@ TEST(GlslGenerator, MinimalComputeShaderText) {
                     "#extension GL_ARB_compute_shader : enable\r\n"
                     "#pragma optionNV(fastmath off)\r\n"
                     "\r\n"
-                    "const int undef = 0;\r\n"
+                    "int undef = 0;\r\n"
                     "\r\n"
                     "layout (local_size_x = 8, local_size_y = 1, local_size_z = 1) in;\r\n"
                     "\r\n"

@@ -2,6 +2,8 @@
 // stores of inputs, outputs and buffers.
 #include "GlslTestSupport.h"
 
+#include "Zerivox.Common/Exceptions.h"
+
 #include <functional>
 
 using namespace Zerivox::Graphics::Shader::Testing;
@@ -193,6 +195,34 @@ TEST(GlslMemory, Sampling) {
                               {l.F[0], l.F[1], l.F[2]});
          },
          "    temp_6 = textureLod(tex2d, Helper_ZeroNaN(vec2(temp_0, temp_1)), temp_2).x;"},
+        // The implicit forms read level 0 outside fragment shaders.
+        {"implicit level of a compute shader", ShaderStage::Compute, F,
+         [](P& p, const Locals& l) {
+             return p.Texture(Instruction::TextureSample, SamplerType::Texture2D, TextureFlags::None, 1, 1,
+                              {l.F[0], l.F[1]});
+         },
+         "    temp_6 = texture(tex2d, Helper_ZeroNaN(vec2(temp_0, temp_1))).x;"},
+        // Level 0 of an array depth comparison without the shadow-level
+        // extension: zero gradients in fragment shaders, the implicit form
+        // elsewhere.
+        {"level 0 of an array comparison", Fr, F,
+         [](P& p, const Locals& l) {
+             p.Host.HasTextureShadowLod = true;
+             return p.Texture(Instruction::TextureSample, SamplerType::Texture2D | SamplerType::Array |
+                                                              SamplerType::Shadow,
+                              TextureFlags::LodLevel, 7, 1, {l.F[0], l.F[1], l.I[0], l.F[3], p.ConstF(0.0f)});
+         },
+         "    temp_6 = textureGrad(sh2da, vec4(Helper_ZeroNaN(vec3(temp_0, temp_1, float(temp_4))), (floor(clamp("
+         "temp_3, 0.0, 1.0) * 65535.0 + 0.5) * 1.52590219E-05)), vec2(0.0), vec2(0.0));"},
+        {"level 0 of an array comparison in a compute shader", ShaderStage::Compute, F,
+         [](P& p, const Locals& l) {
+             p.Host.HasTextureShadowLod = true;
+             return p.Texture(Instruction::TextureSample, SamplerType::Texture2D | SamplerType::Array |
+                                                              SamplerType::Shadow,
+                              TextureFlags::LodLevel, 7, 1, {l.F[0], l.F[1], l.I[0], l.F[3], p.ConstF(0.0f)});
+         },
+         "    temp_6 = texture(sh2da, vec4(Helper_ZeroNaN(vec3(temp_0, temp_1, float(temp_4))), (floor(clamp("
+         "temp_3, 0.0, 1.0) * 65535.0 + 0.5) * 1.52590219E-05)));"},
         {"level query", Fr, F,
          [](P& p, const Locals& l) {
              return p.Texture(Instruction::Lod, SamplerType::Texture2D, TextureFlags::None, 1, 1, {l.F[0], l.F[1]});
@@ -240,6 +270,63 @@ TEST(GlslMemory, Sampling) {
          },
          "    temp_6 = texture(tex2d, Helper_ZeroNaN(vec2(temp_0, temp_1))).x;"},
     });
+}
+
+// A lookup that addresses a texture as another kind than declared has no
+// GLSL spelling; a depth comparison gives one value, so it cannot fill a
+// vector.
+TEST(GlslMemory, LookupsThatDoNotFitTheTexture) {
+    {
+        GlslProgram p(ShaderStage::Fragment);
+        p.Properties.AddOrUpdateTexture(SIR::TextureDefinition(0, 1, 1, false, "t", SamplerType::TextureCube,
+                                                               TextureFormat::Unknown, TextureUsageFlags::None));
+        AstOperand* r = p.Local(AggregateType::FP32);
+        p.Assign(p.Main, r,
+                 p.Texture(Instruction::TextureSample, SamplerType::Texture2D, TextureFlags::None, 1, 1,
+                           {p.ConstF(0.5f), p.ConstF(0.5f)}));
+        try {
+            GenerateGlsl(p);
+            ADD_FAILURE();
+        } catch (const Zerivox::Common::InvalidOperationException& e) {
+            EXPECT_STREQ(e.what(), "A texture declared as \"TextureCube\" is used as \"Texture2D\".");
+        }
+    }
+    {
+        GlslProgram p(ShaderStage::Fragment);
+        SamplerType shadow = SamplerType::Texture2D | SamplerType::Shadow;
+        p.Properties.AddOrUpdateTexture(SIR::TextureDefinition(0, 1, 1, false, "t", shadow, TextureFormat::Unknown,
+                                                               TextureUsageFlags::None));
+        AstOperand* r = p.Local(AggregateType::FP32 | AggregateType::Vector2);
+        p.Assign(p.Main, r,
+                 p.Texture(Instruction::TextureSample, shadow, TextureFlags::None, 1, 3,
+                           {p.ConstF(0.5f), p.ConstF(0.5f), p.ConstF(0.5f)}));
+        EXPECT_THROW(GenerateGlsl(p), Zerivox::Common::ArgumentException);
+    }
+}
+
+// An index made of undefined values is computed when the shader runs, as
+// in the SPIR-V module, not folded into a constant that GLSL would check
+// against the array.
+TEST(GlslMemory, UndefinedIndexes) {
+    GlslProgram p(ShaderStage::Compute);
+    p.Properties.AddSharedMemory(SIR::MemoryDefinition("shared_memory", AggregateType::Array | AggregateType::U32, 4));
+    AstOperand* u = p.Local(AggregateType::U32);
+    p.Assign(p.Main, u,
+             p.Op(Instruction::Load, StorageKind::SharedMemory,
+                  {p.Const(0), p.Op(Instruction::Add, {p.Undefined(), p.Const(0x400)})}));
+    std::string text = GenerateGlsl(p);
+    EXPECT_TRUE(HasLines(text, {"    temp_0 = shared_memory[undef + 0x400];"})) << text;
+    EXPECT_EQ(CompileError(text, ShaderStage::Compute), "");
+    // A constant index beyond the array reads 0; a store there is left out.
+    GlslProgram q(ShaderStage::Compute);
+    q.Properties.AddSharedMemory(SIR::MemoryDefinition("shared_memory", AggregateType::Array | AggregateType::U32, 4));
+    AstOperand* v = q.Local(AggregateType::U32);
+    q.Assign(q.Main, v, q.Op(Instruction::Load, StorageKind::SharedMemory, {q.Const(0), q.Const(4)}));
+    q.Add(q.Main, q.Op(Instruction::Store, StorageKind::SharedMemory, {q.Const(0), q.Const(-1), v}));
+    q.Assign(q.Main, v, q.Op(Instruction::AtomicAdd, StorageKind::SharedMemory, {q.Const(0), q.Const(9), v}));
+    text = GenerateGlsl(q);
+    EXPECT_EQ(Joined(MainStatements(text)), "    temp_0 = 0u;\n    temp_0 = 0u;\n");
+    EXPECT_EQ(CompileError(text, ShaderStage::Compute), "");
 }
 
 TEST(GlslMemory, LoadsAndStores) {

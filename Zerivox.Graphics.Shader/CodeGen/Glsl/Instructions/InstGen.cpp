@@ -246,6 +246,17 @@ std::string InstGen::GetExpression(CodeGenContext& context, const AstOperation& 
         break;
     }
 
+    // Operations that GLSL knows in one stage only: elsewhere they fail,
+    // named, instead of giving a text glslang rejects.
+    ShaderStage stage = context.Definitions.Stage;
+    bool stageless = (code == Instruction::Discard && stage != ShaderStage::Fragment) ||
+                     ((code == Instruction::EmitVertex || code == Instruction::EndPrimitive) &&
+                      stage != ShaderStage::Geometry);
+    if (stageless) {
+        throw Common::InvalidOperationException(std::string(IntermediateRepresentation::InstructionName(code)) +
+                                                " cannot run in a " + ShaderStageName(stage) + " shader.");
+    }
+
     if (IsFloatOnly(code) && !IsFloat(operation.Inst)) {
         // GLSL would convert the integers to floats; the SPIR-V module has no
         // such operation either.

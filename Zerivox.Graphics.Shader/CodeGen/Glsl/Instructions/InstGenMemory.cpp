@@ -267,6 +267,11 @@ std::string InstGenMemory::TextureSample(CodeGenContext& context, const AstOpera
     bool isShadow = HasFlag(texOp.Type, SamplerType::Shadow);
     SamplerType dimension = texOp.Type & SamplerType::Mask;
 
+    if (isGather && dimension != SamplerType::Texture2D && dimension != SamplerType::TextureCube) {
+        throw Common::InvalidOperationException("A texture of type \"" + SamplerTypeName(texOp.Type) +
+                                                "\" cannot be gathered.");
+    }
+
     if (!context.HostCapabilities.HasTextureShadowLod && isShadow) {
         if (isArray && (dimension == SamplerType::Texture2D || dimension == SamplerType::TextureCube)) {
             hasLodBias = false;
@@ -563,6 +568,15 @@ std::string InstGenMemory::LocationOrStore(CodeGenContext& context, const AstOpe
                                                access.Location, access.Component, isOutput, access.IsPerPatch);
         type = variable.second;
         arrayLength = IoArrayLength(ioVariable);
+        // Vulkan GLSL has no gl_InstanceID and gl_VertexID: its indices count
+        // from the draw's first instance and vertex, which the draw
+        // parameters give.
+        if (context.TargetApi == Translation::TargetGraphicsApi::Vulkan) {
+            if (ioVariable == IoVariable::InstanceId)
+                variable.first = "(gl_InstanceIndex - gl_BaseInstanceARB)";
+            else if (ioVariable == IoVariable::VertexId)
+                variable.first = "(gl_VertexIndex - gl_BaseVertexARB)";
+        }
         if (IoMap::IsPerVertexBuiltIn(context.Definitions.Stage, ioVariable, isOutput)) {
             if (kind == StorageKind::Input) {
                 base = "gl_in[" + VertexIndex(context, operation, srcIndex) + "]." + variable.first;

@@ -281,6 +281,37 @@ TEST(GlslExpressions, FailuresNameTheTypes) {
         }
     }
 
+    // Operations of one stage only fail, named, in any other.
+    struct StageCase {
+        ShaderStage Stage;
+        Instruction Inst;
+        const char* Message;
+    };
+    const StageCase stageCases[] = {
+        {ShaderStage::Compute, Instruction::Discard, "Discard cannot run in a Compute shader."},
+        {ShaderStage::Vertex, Instruction::EmitVertex, "EmitVertex cannot run in a Vertex shader."},
+        {ShaderStage::Fragment, Instruction::EndPrimitive, "EndPrimitive cannot run in a Fragment shader."},
+    };
+    for (const StageCase& c : stageCases) {
+        GlslProgram s(c.Stage);
+        s.Add(s.Main, s.Op(c.Inst, {}));
+        try {
+            GenerateGlsl(s);
+            ADD_FAILURE() << c.Message;
+        } catch (const Zerivox::Common::InvalidOperationException& e) {
+            EXPECT_STREQ(e.what(), c.Message);
+        }
+    }
+    {
+        GlslProgram g(ShaderStage::Geometry, {}, 0);
+        try {
+            GenerateGlsl(g);
+            ADD_FAILURE();
+        } catch (const Zerivox::Common::ArgumentOutOfRangeException& e) {
+            EXPECT_STREQ(e.what(), "A Geometry shader with 0 invocations per primitive has no GLSL layout.");
+        }
+    }
+
     GlslProgram q(ShaderStage::Compute);
     q.Add(q.Main, q.Op(Instruction::Load, StorageKind::StorageBuffer, {q.Local(AggregateType::S32), q.Const(0)}));
     try {
@@ -361,6 +392,23 @@ TEST(GlslExpressions, GlslangReadsFloatLiteralsBackToTheirBits) {
     }
     for (uint32_t expectedBits : expected)
         EXPECT_TRUE(constants.count(expectedBits)) << std::hex << expectedBits;
+}
+
+// Vulkan GLSL has no gl_InstanceID or gl_VertexID; the guest's instance and
+// vertex numbers count from the draw's first instance and vertex.
+TEST(GlslIoMap, InstanceAndVertexNumbers) {
+    GlslProgram p(ShaderStage::Vertex);
+    AstOperand* i = p.Local(AggregateType::S32);
+    p.Assign(p.Main, i, p.Op(Instruction::Load, StorageKind::Input, {p.Const(static_cast<int32_t>(IoVariable::InstanceId))}));
+    p.Assign(p.Main, i, p.Op(Instruction::Load, StorageKind::Input, {p.Const(static_cast<int32_t>(IoVariable::VertexId))}));
+    std::string text = GenerateGlsl(p);
+    EXPECT_TRUE(HasLines(text, {"    temp_0 = (gl_InstanceIndex - gl_BaseInstanceARB);",
+                                "    temp_0 = (gl_VertexIndex - gl_BaseVertexARB);"}))
+        << text;
+    std::string disassembly = CompiledDisassembly(text, ShaderStage::Vertex);
+    ASSERT_NE(disassembly, "") << CompileError(text, ShaderStage::Vertex);
+    EXPECT_TRUE(Contains(disassembly, "BuiltIn BaseInstance"));
+    EXPECT_TRUE(Contains(disassembly, "BuiltIn VertexIndex"));
 }
 
 TEST(GlslIoMap, VariablesByStageAndHost) {

@@ -293,6 +293,21 @@ TEST(GlslMemory, LookupsThatDoNotFitTheTexture) {
     }
     {
         GlslProgram p(ShaderStage::Fragment);
+        p.Properties.AddOrUpdateTexture(SIR::TextureDefinition(0, 1, 1, false, "t", SamplerType::Texture3D,
+                                                               TextureFormat::Unknown, TextureUsageFlags::None));
+        AstOperand* r = p.Local(AggregateType::FP32);
+        p.Assign(p.Main, r,
+                 p.Texture(Instruction::TextureSample, SamplerType::Texture3D, TextureFlags::Gather, 1, 1,
+                           {p.ConstF(0.5f), p.ConstF(0.5f), p.ConstF(0.5f), p.Const(0)}));
+        try {
+            GenerateGlsl(p);
+            ADD_FAILURE();
+        } catch (const Zerivox::Common::InvalidOperationException& e) {
+            EXPECT_STREQ(e.what(), "A texture of type \"Texture3D\" cannot be gathered.");
+        }
+    }
+    {
+        GlslProgram p(ShaderStage::Fragment);
         SamplerType shadow = SamplerType::Texture2D | SamplerType::Shadow;
         p.Properties.AddOrUpdateTexture(SIR::TextureDefinition(0, 1, 1, false, "t", shadow, TextureFormat::Unknown,
                                                                TextureUsageFlags::None));

@@ -57,6 +57,7 @@ bool IsSignedBufferAtomic(const StructuredIr::AstOperation& operation) {
 // coordinates, whose helpers evaluate their operands once.
 void ScanProgram(CodeGenContext& context, const StructuredIr::StructuredProgramInfo& info) {
     std::vector<const StructuredIr::IAstNode*> pending;
+    int32_t caller = 0;
     auto walk = [&](const StructuredIr::IAstNode* root) {
         pending.push_back(root);
         while (!pending.empty()) {
@@ -70,6 +71,10 @@ void ScanProgram(CodeGenContext& context, const StructuredIr::StructuredProgramI
             if (operation == nullptr)
                 continue;
             IntermediateRepresentation::Instruction code = IntermediateRepresentation::InstCode(operation->Inst);
+            if (code == IntermediateRepresentation::Instruction::Call && operation->SourcesCount() > 0) {
+                if (const auto* callee = StructuredIr::As<StructuredIr::AstOperand>(operation->GetSource(0)))
+                    context.Calls.emplace_back(caller, callee->Value);
+            }
             if (IsSignedBufferAtomic(*operation) && operation->SourcesCount() > 0) {
                 const auto* binding = StructuredIr::As<StructuredIr::AstOperand>(operation->GetSource(0));
                 if (binding != nullptr && binding->Type == IntermediateRepresentation::OperandType::Constant &&
@@ -111,6 +116,48 @@ void ScanProgram(CodeGenContext& context, const StructuredIr::StructuredProgramI
         });
         for (StructuredIr::IAstNode* node : visitor.Visit())
             walk(node);
+        caller++;
+    }
+}
+
+// GLSL forbids recursion (and so does Vulkan's SPIR-V): a program whose
+// functions call each other in a cycle fails by name. Iterative depth-first
+// search over the calls that the scan found.
+void CheckNoRecursion(const CodeGenContext& context, std::size_t functionCount) {
+    std::vector<std::vector<int32_t>> callees(functionCount);
+    for (const auto& [from, to] : context.Calls) {
+        if (from >= 0 && to >= 0 && static_cast<std::size_t>(from) < functionCount &&
+            static_cast<std::size_t>(to) < functionCount) {
+            callees[static_cast<std::size_t>(from)].push_back(to);
+        }
+    }
+    // 0 unvisited, 1 on the current path, 2 done.
+    std::vector<uint8_t> state(functionCount, 0);
+    std::vector<std::pair<int32_t, std::size_t>> stack;
+    for (std::size_t root = 0; root < functionCount; root++) {
+        if (state[root] != 0)
+            continue;
+        stack.emplace_back(static_cast<int32_t>(root), 0);
+        state[root] = 1;
+        while (!stack.empty()) {
+            auto& [function, next] = stack.back();
+            const std::vector<int32_t>& list = callees[static_cast<std::size_t>(function)];
+            if (next == list.size()) {
+                state[static_cast<std::size_t>(function)] = 2;
+                stack.pop_back();
+                continue;
+            }
+            int32_t callee = list[next++];
+            uint8_t& calleeState = state[static_cast<std::size_t>(callee)];
+            if (calleeState == 1) {
+                throw Common::InvalidOperationException("Function " + std::to_string(callee) +
+                                                        " calls itself, directly or through others.");
+            }
+            if (calleeState == 0) {
+                calleeState = 1;
+                stack.emplace_back(callee, 0);
+            }
+        }
     }
 }
 
@@ -258,6 +305,7 @@ void Declarations::Declare(CodeGenContext& context, const StructuredIr::Structur
     context.AppendLine();
 
     ScanProgram(context, info);
+    CheckNoRecursion(context, info.Functions.size());
     const StructuredIr::ShaderProperties& properties = context.Properties;
     DeclareBuffers(context, properties.ConstantBuffers(), "uniform");
     DeclareBuffers(context, properties.StorageBuffers(), "buffer");

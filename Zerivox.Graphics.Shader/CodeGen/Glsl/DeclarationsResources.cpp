@@ -125,8 +125,10 @@ void Declarations::DeclareImages(CodeGenContext& context,
         CheckSamplerType(image.Type, true);
         AggregateType component = context.ImageComponentType(key, image.Format);
         TextureFormat declared = image.Format;
-        if (component != TextureFormatExtensions::GetComponentType(image.Format))
-            declared = TextureFormat::R32Uint;
+        // Atomics work on 32-bit integer texels only: an image they use is
+        // seen through a one-word view of its integer type.
+        if (std::find(context.AtomicImages.begin(), context.AtomicImages.end(), key) != context.AtomicImages.end())
+            declared = component == AggregateType::S32 ? TextureFormat::R32Sint : TextureFormat::R32Uint;
         std::string type = SamplerTypeExtensions::GetGlslImageTypeName(image.Type, component);
         if ((static_cast<uint32_t>(image.Flags) & static_cast<uint32_t>(TextureUsageFlags::ImageCoherent)) != 0)
             type = "coherent " + type;

@@ -77,6 +77,37 @@ void RunCases(const std::vector<MemoryCase>& cases) {
     }
 }
 
+// Atomics work on one-word integer texels: an image they use is declared
+// through such a view whatever its own format (float formats as unsigned).
+TEST(GlslMemory, ImagesThatAtomicsUse) {
+    struct Case {
+        TextureFormat Format;
+        const char* Declaration;
+        const char* Statement;
+    };
+    const Case cases[] = {
+        {TextureFormat::R8G8B8A8Unorm, "layout (binding = 1, set = 0, r32ui) uniform uimage2D img;",
+         "    temp_0 = int(imageAtomicAdd(img, ivec2(1, 2), 0x3F000000u));"},
+        {TextureFormat::R32G32B32A32Uint, "layout (binding = 1, set = 0, r32ui) uniform uimage2D img;",
+         "    temp_0 = int(imageAtomicAdd(img, ivec2(1, 2), 0x3F000000u));"},
+        {TextureFormat::R16Sint, "layout (binding = 1, set = 0, r32i) uniform iimage2D img;",
+         "    temp_0 = imageAtomicAdd(img, ivec2(1, 2), 0x3F000000);"},
+    };
+    for (const Case& c : cases) {
+        GlslProgram p(ShaderStage::Compute);
+        p.Properties.AddOrUpdateImage(SIR::TextureDefinition(0, 1, 1, false, "img", SamplerType::Texture2D, c.Format,
+                                                             TextureUsageFlags::None));
+        AstOperand* r = p.Local(AggregateType::S32);
+        p.Assign(p.Main, r,
+                 p.Texture(Instruction::ImageAtomic, SamplerType::Texture2D, TextureFlags::Add, 1, 1,
+                           {p.Const(1), p.Const(2), p.ConstF(0.5f)}, c.Format));
+        std::string text = GenerateGlsl(p);
+        EXPECT_TRUE(HasLines(text, {c.Declaration})) << text;
+        EXPECT_TRUE(HasLines(text, {c.Statement})) << text;
+        EXPECT_EQ(CompileError(text, ShaderStage::Compute), "");
+    }
+}
+
 TEST(GlslMemory, Images) {
     using P = GlslProgram;
     const auto C = ShaderStage::Compute;

@@ -106,7 +106,9 @@ bool Declarations::IsArrayAttributeGlsl(ShaderStage stage, bool isOutput) {
 
 void Declarations::DeclareInputAttributes(CodeGenContext& context, IoList inputs) {
     if (context.Definitions.IndexedInputAttributes) {
-        std::string suffix = context.Definitions.Stage == ShaderStage::Geometry ? "[]" : "";
+        // Per-vertex inputs of the tessellation stages are arrays over the
+        // patch as those of geometry shaders are over the primitive.
+        std::string suffix = IsArrayAttributeGlsl(context.Definitions.Stage, false) ? "[]" : "";
         context.AppendLine("layout (location = 0) in vec4 in_attr" + suffix + "[" + Decimal(IndexedAttributeCount) +
                            "];");
         context.AppendLine();

@@ -107,6 +107,68 @@ bool IsZeroLevel(const AstTextureOperation& texOp, int32_t source) {
            (operand->Value == 0 || static_cast<uint32_t>(operand->Value) == 0x80000000u);
 }
 
+// Whether GLSL has the variable in the stage and direction. Built-ins exist
+// in the stages whose hardware has them; the compatibility-profile colours,
+// fog and texture coordinates not at all for Vulkan. Those the table does
+// not name are left to the compiler.
+bool IsAvailable(const CodeGenContext& context, IoVariable variable, bool isOutput) {
+    ShaderStage stage = context.Definitions.Stage;
+    bool compute = stage == ShaderStage::Compute;
+    bool fragment = stage == ShaderStage::Fragment;
+    bool vertex = stage == ShaderStage::Vertex;
+    bool control = stage == ShaderStage::TessellationControl;
+    bool evaluation = stage == ShaderStage::TessellationEvaluation;
+    bool geometry = stage == ShaderStage::Geometry;
+    switch (variable) {
+    case IoVariable::CtaId:
+    case IoVariable::ThreadId:
+    case IoVariable::GlobalId:
+        return compute && !isOutput;
+    case IoVariable::FragmentCoord:
+    case IoVariable::FrontFacing:
+    case IoVariable::PointCoord:
+    case IoVariable::ThreadKill:
+        return fragment && !isOutput;
+    case IoVariable::FragmentOutputDepth:
+    case IoVariable::FragmentOutputColor:
+        return fragment && isOutput;
+    case IoVariable::InvocationId:
+        return (control || geometry) && !isOutput;
+    case IoVariable::TessellationCoord:
+        return evaluation && !isOutput;
+    case IoVariable::PatchVertices:
+        return (control || evaluation) && !isOutput;
+    case IoVariable::TessellationLevelInner:
+    case IoVariable::TessellationLevelOuter:
+        return isOutput ? control : evaluation;
+    case IoVariable::VertexId:
+    case IoVariable::InstanceId:
+    case IoVariable::VertexIndex:
+    case IoVariable::InstanceIndex:
+    case IoVariable::BaseVertex:
+    case IoVariable::BaseInstance:
+    case IoVariable::DrawIndex:
+        return vertex && !isOutput;
+    case IoVariable::PrimitiveId:
+        return isOutput ? geometry : !(compute || vertex);
+    case IoVariable::Position:
+    case IoVariable::PointSize:
+    case IoVariable::ClipDistance:
+        return isOutput ? !(compute || fragment) : (control || evaluation || geometry);
+    case IoVariable::UserDefined:
+        return !compute;
+    case IoVariable::BackColorDiffuse:
+    case IoVariable::BackColorSpecular:
+    case IoVariable::FrontColorDiffuse:
+    case IoVariable::FrontColorSpecular:
+    case IoVariable::FogCoord:
+    case IoVariable::TextureCoord:
+        return context.TargetApi != Translation::TargetGraphicsApi::Vulkan;
+    default:
+        return true;
+    }
+}
+
 // Sizes of the built-in arrays that GLSL checks constant indices against.
 int32_t IoArrayLength(IoVariable variable) {
     switch (variable) {
@@ -525,6 +587,9 @@ std::string InstGenMemory::LocationOrStore(CodeGenContext& context, const AstOpe
     AggregateType type = AggregateType::Invalid;
     // Elements of the array the first index selects; 0 when unsized.
     int32_t arrayLength = 0;
+    // A tessellation control output array over the patch's vertices whose
+    // vertex source is still to come.
+    bool ownVertexPending = false;
     int32_t srcIndex = 0;
     StorageKind kind = operation.StorageKind;
     switch (kind) {
@@ -563,10 +628,20 @@ std::string InstGenMemory::LocationOrStore(CodeGenContext& context, const AstOpe
         IoAccess access = IoAccess::Resolve(context, operation);
         IoVariable ioVariable = access.Variable;
         bool isOutput = access.IsOutput;
+        if (!IsAvailable(context, ioVariable, isOutput)) {
+            std::string_view name = IntermediateRepresentation::IoVariableName(ioVariable);
+            throw Common::InvalidOperationException(
+                std::string(isOutput ? "Output " : "Input ") +
+                (name.empty() ? std::to_string(static_cast<int32_t>(ioVariable)) : std::string(name)) +
+                " does not exist in a " + ShaderStageName(context.Definitions.Stage) + " shader.");
+        }
         srcIndex = access.NextSource;
         auto variable = IoMap::GetGlslVariable(context.Definitions, context.HostCapabilities, ioVariable,
                                                access.Location, access.Component, isOutput, access.IsPerPatch);
         type = variable.second;
+        // A component captured alone is a float variable of its own.
+        if (access.NextSource == 3)
+            type = type & AggregateType::ElementTypeMask;
         arrayLength = IoArrayLength(ioVariable);
         // Vulkan GLSL has no gl_InstanceID and gl_VertexID: its indices count
         // from the draw's first instance and vertex, which the draw
@@ -590,6 +665,8 @@ std::string InstGenMemory::LocationOrStore(CodeGenContext& context, const AstOpe
             }
         } else {
             base = variable.first;
+            ownVertexPending = kind == StorageKind::Output &&
+                               context.Definitions.Stage == ShaderStage::TessellationControl && srcIndex < m;
             if (kind == StorageKind::Input && Declarations::IsArrayAttributeGlsl(context.Definitions.Stage, false) &&
                 ioVariable == IoVariable::UserDefined && srcIndex < m) {
                 base += "[" + VertexIndex(context, operation, srcIndex) + "]";
@@ -603,21 +680,15 @@ std::string InstGenMemory::LocationOrStore(CodeGenContext& context, const AstOpe
 
     bool isVector = (type & AggregateType::ElementCountMask) != AggregateType::Scalar;
     bool arrayIndexPending = HasFlag(type, AggregateType::Array);
-    int32_t first = srcIndex;
+    bool componentSelected = false;
     for (; srcIndex < m; srcIndex++) {
         const IAstNode* source = operation.GetSource(srcIndex);
         const AstOperand* operand = StructuredIr::As<AstOperand>(source);
-        bool tessellationOutput = srcIndex == first && context.Definitions.Stage == ShaderStage::TessellationControl &&
-                                  kind == StorageKind::Output;
-        if (arrayIndexPending && !tessellationOutput && !(srcIndex == m - 1 && isVector && operand != nullptr &&
-                                                          operand->Type == OperandType::Constant && srcIndex != first)) {
-            arrayIndexPending = false;
-            if (operand != nullptr && operand->Type == OperandType::Constant && arrayLength > 0 &&
-                (operand->Value < 0 || operand->Value >= arrayLength)) {
-                outOfRange = true;
-            }
-        }
-        if (srcIndex == m - 1 && isVector && operand != nullptr && operand->Type == OperandType::Constant) {
+        if (ownVertexPending) {
+            // A tessellation control invocation writes its own vertex only.
+            ownVertexPending = false;
+            base += "[gl_InvocationID]";
+        } else if (srcIndex == m - 1 && isVector && operand != nullptr && operand->Type == OperandType::Constant) {
             int32_t component = operand->Value & 3;
             int32_t count = static_cast<int32_t>((static_cast<uint32_t>(type) >> 8) & 3u) + 1;
             // The two-word ARB subgroup masks hold no invocations beyond 64:
@@ -628,13 +699,24 @@ std::string InstGenMemory::LocationOrStore(CodeGenContext& context, const AstOpe
                 return zero;
             }
             base += std::string(".") + "xyzw"[component];
-        } else if (srcIndex == first && context.Definitions.Stage == ShaderStage::TessellationControl &&
-                   kind == StorageKind::Output) {
-            base += "[gl_InvocationID]";
+            componentSelected = true;
         } else {
+            if (arrayIndexPending) {
+                arrayIndexPending = false;
+                if (operand != nullptr && operand->Type == OperandType::Constant && arrayLength > 0 &&
+                    (operand->Value < 0 || operand->Value >= arrayLength)) {
+                    outOfRange = true;
+                }
+            }
             base += "[" + GetSourceExpr(context, source, AggregateType::S32) + "]";
         }
     }
+    // An access that names no element reads and writes the first one: the
+    // value is a scalar of the element type.
+    if (arrayIndexPending)
+        base += "[0]";
+    if (isVector && !componentSelected)
+        base += ".x";
 
     if (!isStore)
         return base;

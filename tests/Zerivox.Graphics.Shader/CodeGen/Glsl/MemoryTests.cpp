@@ -428,6 +428,55 @@ TEST(GlslMemory, LoadsAndStores) {
          "    gl_out[gl_InvocationID].gl_Position.w = temp_0;"},
     });
 
+    // A built-in the stage does not have fails by name.
+    {
+        GlslProgram v(ShaderStage::Vertex);
+        AstOperand* i = v.Local(AggregateType::S32);
+        v.Assign(v.Main, i,
+                 v.Op(Instruction::Load, StorageKind::Input, {v.Const(static_cast<int32_t>(IoVariable::InvocationId))}));
+        try {
+            GenerateGlsl(v);
+            ADD_FAILURE();
+        } catch (const Zerivox::Common::InvalidOperationException& e) {
+            EXPECT_STREQ(e.what(), "Input InvocationId does not exist in a Vertex shader.");
+        }
+    }
+    // Per-vertex arrays of a tessellation control shader: the own vertex,
+    // then the element; an access without component reads x.
+    {
+        GlslProgram t(ShaderStage::TessellationControl, {}, 4);
+        t.Io(StorageKind::Output, IoVariable::ClipDistance);
+        t.Io(StorageKind::Input, IoVariable::Position);
+        AstOperand* f = t.Local(AggregateType::FP32);
+        t.Assign(t.Main, f,
+                 t.Op(Instruction::Load, StorageKind::Input,
+                      {t.Const(static_cast<int32_t>(IoVariable::Position)), t.Const(0)}));
+        t.Add(t.Main, t.Op(Instruction::Store, StorageKind::Output,
+                           {t.Const(static_cast<int32_t>(IoVariable::ClipDistance)), t.Const(0), t.Const(3), f}));
+        std::string text = GenerateGlsl(t);
+        EXPECT_TRUE(HasLines(text, {"    temp_0 = gl_in[0].gl_Position.x;",
+                                    "    gl_out[gl_InvocationID].gl_ClipDistance[3] = temp_0;"}))
+            << text;
+        EXPECT_EQ(CompileError(text, ShaderStage::TessellationControl), "");
+    }
+    // Indexed inputs of a tessellation evaluation shader are arrays over the
+    // patch as well.
+    {
+        GlslProgram e(ShaderStage::TessellationEvaluation);
+        e.Definitions->IndexedInputAttributes = true;
+        e.Io(StorageKind::Input, IoVariable::UserDefined);
+        AstOperand* f = e.Local(AggregateType::FP32);
+        AstOperand* i = e.Local(AggregateType::S32);
+        e.Assign(e.Main, i, e.Const(2));
+        e.Assign(e.Main, f,
+                 e.Op(Instruction::Load, StorageKind::Input,
+                      {e.Const(static_cast<int32_t>(IoVariable::UserDefined)), e.Const(1), i, e.Const(3)}));
+        std::string text = GenerateGlsl(e);
+        EXPECT_TRUE(HasLines(text, {"layout (location = 0) in vec4 in_attr[][16];"})) << text;
+        EXPECT_TRUE(HasLines(text, {"    temp_0 = in_attr[1][temp_1].w;"})) << text;
+        EXPECT_EQ(CompileError(text, ShaderStage::TessellationEvaluation), "");
+    }
+
     // A constant vertex beyond a point primitive reads its one vertex.
     GpuGraphicsState points;
     points.Topology = InputTopology::Points;

@@ -190,6 +190,11 @@ int32_t IoArrayLength(IoVariable variable) {
 std::string InstGenMemory::GetImageName(CodeGenContext& context, const AstTextureOperation& texOp,
                                         int32_t& srcIndex) {
     const TextureDefinition& definition = context.Properties.Images().At(texOp.GetTextureSetAndBinding());
+    SamplerType compared = SamplerType::Mask | SamplerType::Array | SamplerType::Multisample;
+    if ((definition.Type & compared) != (texOp.Type & compared)) {
+        throw Common::InvalidOperationException("An image declared as \"" + SamplerTypeName(definition.Type) +
+                                                "\" is used as \"" + SamplerTypeName(texOp.Type) + "\".");
+    }
     std::string name = definition.Name;
     if (definition.ArrayLength != 1)
         name += "[" + Next(context, texOp, srcIndex, AggregateType::S32) + "]";
@@ -435,13 +440,16 @@ std::string InstGenMemory::TextureSample(CodeGenContext& context, const AstOpera
         arguments.push_back("ivec" + std::to_string(dims) + "[4](" + Join(offsets) + ")");
     }
     std::string bias;
-    if (hasLodBias)
+    int32_t biasSource = -1;
+    if (hasLodBias) {
+        biasSource = srcIndex;
         bias = Next(context, texOp, srcIndex, AggregateType::FP32);
+    }
     if (implicitToExplicit) {
         // The level goes where a level goes: before the offset.
-        std::string level = bias;
-        std::size_t at = (separateReference ? 1u : 0u);
-        arguments.insert(arguments.begin() + static_cast<std::ptrdiff_t>(at), level);
+        levelIndex = separateReference ? 1 : 0;
+        levelSource = biasSource;
+        arguments.insert(arguments.begin() + levelIndex, bias);
         hasLodLevel = true;
         hasLodBias = false;
     }
@@ -451,22 +459,27 @@ std::string InstGenMemory::TextureSample(CodeGenContext& context, const AstOpera
         arguments.push_back(Next(context, texOp, srcIndex, AggregateType::S32));
 
     // Explicit levels of array and cube depth comparisons exist only with
-    // GL_EXT_texture_shadow_lod. Level 0 has core forms: the implicit one
-    // outside fragment shaders (its level is 0 there), zero gradients in
-    // them.
-    bool lodNeedsExtension = isShadow && !isGather && hasLodLevel && !intCoords &&
+    // GL_EXT_texture_shadow_lod, which the glslang that checks this text does
+    // not know. Level 0 has core forms: the implicit one outside fragment
+    // shaders (whose level is 0 there), zero gradients in them (but for cube
+    // arrays); any other level fails by name.
+    bool lodNeedsExtension = isShadow && !isGather && hasLodLevel && !intCoords && levelIndex >= 0 &&
                              ((isArray && dimension == SamplerType::Texture2D) || dimension == SamplerType::TextureCube);
-    if (lodNeedsExtension && levelIndex >= 0 && IsZeroLevel(texOp, levelSource)) {
+    if (lodNeedsExtension) {
+        bool zero = IsZeroLevel(texOp, levelSource);
         bool fragment = context.Definitions.Stage == ShaderStage::Fragment;
-        if (!fragment) {
+        if (zero && !fragment) {
             arguments.erase(arguments.begin() + levelIndex);
             hasLodLevel = false;
-        } else if (!(isArray && dimension == SamplerType::TextureCube)) {
-            std::string zero = dimension == SamplerType::TextureCube ? "vec3(0.0)" : "vec2(0.0)";
-            arguments[static_cast<std::size_t>(levelIndex)] = zero;
-            arguments.insert(arguments.begin() + levelIndex, zero);
+        } else if (zero && !(isArray && dimension == SamplerType::TextureCube)) {
+            std::string gradient = dimension == SamplerType::TextureCube ? "vec3(0.0)" : "vec2(0.0)";
+            arguments[static_cast<std::size_t>(levelIndex)] = gradient;
+            arguments.insert(arguments.begin() + levelIndex, gradient);
             hasLodLevel = false;
             hasDerivatives = true;
+        } else {
+            throw Common::NotSupportedException("An explicit level of a \"" + SamplerTypeName(texOp.Type) +
+                                                "\" depth comparison needs GL_EXT_texture_shadow_lod.");
         }
     }
 
@@ -697,6 +710,12 @@ std::string InstGenMemory::LocationOrStore(CodeGenContext& context, const AstOpe
                 std::string zero;
                 NumberFormatter::TryFormat(0, type & AggregateType::ElementTypeMask, zero);
                 return zero;
+            }
+            // An array of vectors named by its component alone: the first
+            // element's.
+            if (arrayIndexPending) {
+                arrayIndexPending = false;
+                base += "[0]";
             }
             base += std::string(".") + "xyzw"[component];
             componentSelected = true;

@@ -308,6 +308,42 @@ TEST(GlslMemory, Sampling) {
 // vector.
 TEST(GlslMemory, LookupsThatDoNotFitTheTexture) {
     {
+        // Levels other than 0 of array depth comparisons need an extension
+        // the checking glslang does not know.
+        GlslProgram p(ShaderStage::Fragment);
+        p.Host.HasTextureShadowLod = true;
+        SamplerType type = SamplerType::Texture2D | SamplerType::Array | SamplerType::Shadow;
+        p.Properties.AddOrUpdateTexture(SIR::TextureDefinition(0, 1, 1, false, "t", type, TextureFormat::Unknown,
+                                                               TextureUsageFlags::None));
+        AstOperand* level = p.Local(AggregateType::FP32);
+        AstOperand* r = p.Local(AggregateType::FP32);
+        p.Assign(p.Main, r,
+                 p.Texture(Instruction::TextureSample, type, TextureFlags::LodLevel, 1, 1,
+                           {p.ConstF(0.5f), p.ConstF(0.5f), p.Const(0), p.ConstF(0.5f), level}));
+        try {
+            GenerateGlsl(p);
+            ADD_FAILURE();
+        } catch (const Zerivox::Common::NotSupportedException& e) {
+            EXPECT_STREQ(e.what(), "An explicit level of a \"Texture2D, Array, Shadow\" depth comparison needs "
+                                   "GL_EXT_texture_shadow_lod.");
+        }
+    }
+    {
+        GlslProgram p(ShaderStage::Compute);
+        p.Properties.AddOrUpdateImage(SIR::TextureDefinition(0, 1, 1, false, "img", SamplerType::Texture2D,
+                                                             TextureFormat::R32Uint, TextureUsageFlags::None));
+        AstOperand* r = p.Local(AggregateType::S32);
+        p.Assign(p.Main, r,
+                 p.Texture(Instruction::ImageAtomic, SamplerType::Texture2D | SamplerType::Array, TextureFlags::Add, 1,
+                           1, {p.Const(1), p.Const(2), p.Const(0), p.Const(1)}, TextureFormat::R32Uint));
+        try {
+            GenerateGlsl(p);
+            ADD_FAILURE();
+        } catch (const Zerivox::Common::InvalidOperationException& e) {
+            EXPECT_STREQ(e.what(), "An image declared as \"Texture2D\" is used as \"Texture2D, Array\".");
+        }
+    }
+    {
         GlslProgram p(ShaderStage::Fragment);
         p.Properties.AddOrUpdateTexture(SIR::TextureDefinition(0, 1, 1, false, "t", SamplerType::TextureCube,
                                                                TextureFormat::Unknown, TextureUsageFlags::None));
@@ -458,6 +494,17 @@ TEST(GlslMemory, LoadsAndStores) {
                                     "    gl_out[gl_InvocationID].gl_ClipDistance[3] = temp_0;"}))
             << text;
         EXPECT_EQ(CompileError(text, ShaderStage::TessellationControl), "");
+    }
+    // An indexed output named by its component alone is the first one's.
+    {
+        GlslProgram v(ShaderStage::Vertex);
+        v.Definitions->IndexedOutputAttributes = true;
+        v.Io(StorageKind::Output, IoVariable::UserDefined);
+        v.Add(v.Main, v.Op(Instruction::Store, StorageKind::Output,
+                           {v.Const(static_cast<int32_t>(IoVariable::UserDefined)), v.Const(0), v.ConstF(1.0f)}));
+        std::string text = GenerateGlsl(v);
+        EXPECT_TRUE(HasLines(text, {"    out_attr[0].x = 1.0;"})) << text;
+        EXPECT_EQ(CompileError(text, ShaderStage::Vertex), "");
     }
     // Indexed inputs of a tessellation evaluation shader are arrays over the
     // patch as well.

@@ -430,7 +430,6 @@ std::string InstGenMemory::TextureSample(CodeGenContext& context, const AstOpera
         levelSource = srcIndex;
         arguments.push_back(Next(context, texOp, srcIndex, coordType));
     }
-    std::string lodArgumentForImplicit;
     if (hasOffset) {
         arguments.push_back(Vector(context, texOp, srcIndex, AggregateType::S32, dims, "ivec"));
     } else if (hasOffsets) {

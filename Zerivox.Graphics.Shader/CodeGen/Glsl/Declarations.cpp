@@ -20,6 +20,7 @@
 #include "Zerivox.Graphics.Shader/StructuredIr/StructuredProgramInfo.h"
 #include "Zerivox.Graphics.Shader/TessPatchType.h"
 #include "Zerivox.Graphics.Shader/TessSpacing.h"
+#include "Zerivox.Graphics.Shader/Translation/AttributeUsage.h"
 #include "Zerivox.Graphics.Shader/Translation/ShaderDefinitions.h"
 
 namespace Zerivox::Graphics::Shader::CodeGen::Glsl {
@@ -157,6 +158,29 @@ void CheckNoRecursion(const CodeGenContext& context, std::size_t functionCount) 
                 calleeState = 1;
                 stack.emplace_back(callee, 0);
             }
+        }
+    }
+}
+
+// Per-patch attributes take their locations beside the per-vertex ones of
+// the same direction; GLSL (and Vulkan) reject two variables at one
+// location, so a program whose per-patch attribute lands on a per-vertex
+// attribute's location fails by name instead.
+void CheckPatchLocations(const CodeGenContext& context, const Declarations::IoList& perVertex,
+                         const Declarations::IoList& perPatch, bool isOutput) {
+    if (perPatch.empty() || perVertex.empty())
+        return;
+    bool indexed = isOutput ? context.Definitions.IndexedOutputAttributes : context.Definitions.IndexedInputAttributes;
+    for (const IoDefinition& patch : perPatch) {
+        int32_t location = context.AttributeUsage.GetPerPatchAttributeLocation(patch.Location);
+        bool taken = indexed && location >= 0 && location < 16;
+        for (const IoDefinition& vertex : perVertex)
+            taken = taken || (!indexed && vertex.Location == location);
+        if (taken) {
+            throw Common::InvalidOperationException(std::string(isOutput ? "Output" : "Input") +
+                                                    " per-patch attribute " + std::to_string(patch.Location) +
+                                                    " takes location " + std::to_string(location) +
+                                                    ", which a per-vertex attribute holds.");
         }
     }
 }
@@ -377,6 +401,8 @@ void Declarations::Declare(CodeGenContext& context, const StructuredIr::Structur
                 outputsPerPatch.push_back(definition);
             }
         }
+        CheckPatchLocations(context, inputs, inputsPerPatch, false);
+        CheckPatchLocations(context, outputs, outputsPerPatch, true);
         DeclareInputAttributes(context, std::move(inputs));
         DeclareOutputAttributes(context, std::move(outputs));
         DeclareInputAttributesPerPatch(context, std::move(inputsPerPatch));

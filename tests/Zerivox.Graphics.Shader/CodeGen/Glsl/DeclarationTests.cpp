@@ -385,6 +385,19 @@ TEST(GlslDeclarations, InputsAndOutputs) {
         EXPECT_EQ(CompileError(text, ShaderStage::TessellationControl), "");
     }
     {
+        // A per-patch attribute on a per-vertex attribute's location has no
+        // declaration GLSL accepts.
+        GlslProgram p(ShaderStage::TessellationEvaluation);
+        p.Io(StorageKind::Input, IoVariable::UserDefined, 2);
+        p.Io(StorageKind::InputPerPatch, IoVariable::UserDefined, 2);
+        try {
+            GenerateGlsl(p);
+            ADD_FAILURE();
+        } catch (const Zerivox::Common::InvalidOperationException& e) {
+            EXPECT_STREQ(e.what(), "Input per-patch attribute 2 takes location 2, which a per-vertex attribute holds.");
+        }
+    }
+    {
         GlslProgram p(ShaderStage::TessellationEvaluation);
         p.Io(StorageKind::InputPerPatch, IoVariable::UserDefined, 5);
         p.Io(StorageKind::InputPerPatch, IoVariable::UserDefined, 2);

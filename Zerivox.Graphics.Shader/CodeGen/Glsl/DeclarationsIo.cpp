@@ -124,7 +124,10 @@ void Declarations::DeclareInputAttributes(CodeGenContext& context, IoList inputs
 
 void Declarations::DeclareOutputAttributes(CodeGenContext& context, IoList outputs) {
     if (context.Definitions.IndexedOutputAttributes) {
-        context.AppendLine("layout (location = 0) out vec4 out_attr[" + Decimal(IndexedAttributeCount) + "];");
+        // Tessellation control outputs are arrays over the patch's vertices.
+        std::string suffix = IsArrayAttributeGlsl(context.Definitions.Stage, true) ? "[]" : "";
+        context.AppendLine("layout (location = 0) out vec4 out_attr" + suffix + "[" + Decimal(IndexedAttributeCount) +
+                           "];");
         context.AppendLine();
         return;
     }

@@ -379,6 +379,12 @@ TEST(GlslDeclarations, InputsAndOutputs) {
         p.Io(StorageKind::OutputPerPatch, IoVariable::UserDefined, 5);
         p.Io(StorageKind::OutputPerPatch, IoVariable::UserDefined, 2);
         std::string text = GenerateGlsl(p);
+        GlslProgram indexed(ShaderStage::TessellationControl, {}, 4);
+        indexed.Definitions->IndexedOutputAttributes = true;
+        indexed.Io(StorageKind::Output, IoVariable::UserDefined);
+        std::string indexedText = GenerateGlsl(indexed);
+        EXPECT_TRUE(HasLines(indexedText, {"layout (location = 0) out vec4 out_attr[][16];", ""}));
+        EXPECT_EQ(CompileError(indexedText, ShaderStage::TessellationControl), "");
         EXPECT_TRUE(HasLines(text, {"layout (location = 1) out vec4 out_attr1[];", "",
                                     "layout (location = 5) patch out vec4 patch_attr_5;",
                                     "layout (location = 2) patch out vec4 patch_attr_2;", ""}));

@@ -282,7 +282,11 @@ TEST(TranslatorTests, TargetLanguageSelectsTheBackEnd) {
         EXPECT_STREQ(e.what(), "Arb");
     }
     EXPECT_THROW(translate(static_cast<TargetLanguage>(7)), Zerivox::Common::NotImplementedException);
-    EXPECT_THROW(translate(TargetLanguage::Glsl), Zerivox::Common::NotImplementedException);
+    ShaderProgram glsl = translate(TargetLanguage::Glsl);
+    EXPECT_EQ(glsl.Language, TargetLanguage::Glsl);
+    EXPECT_TRUE(glsl.BinaryCode.empty());
+    EXPECT_TRUE(glsl.Code.starts_with("#version 460 core\r\n"));
+    EXPECT_TRUE(glsl.Code.ends_with("void main()\r\n{\r\n    return;\r\n}\r\n")) << glsl.Code;
 
     ShaderProgram program = translate(TargetLanguage::Spirv);
     EXPECT_EQ(program.Language, TargetLanguage::Spirv);

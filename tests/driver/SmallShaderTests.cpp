@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "TestTools/GlslCompiler.h"
 #include "TestTools/SpirvValidator.h"
 #include "Zerivox.Common/Exceptions.h"
 #include "Zerivox.Graphics.Shader/ShaderStage.h"
@@ -105,6 +106,10 @@ struct Result {
     std::string Error; // the typed error's text, empty on success
     std::string Validation;
     std::string Text; // disassembly
+    // The same job through the GLSL back end: its typed error (which must be
+    // the SPIR-V path's) and, on success, glslang's complaint about the text.
+    std::string GlslError;
+    std::string GlslCompile;
 };
 
 Result Translate(ShaderStage stage, const std::vector<uint64_t>& words, const Fv::Json& extra = Fv::Json::object()) {
@@ -121,7 +126,25 @@ Result Translate(ShaderStage stage, const std::vector<uint64_t>& words, const Fv
     } catch (const Zerivox::Common::Exception& e) {
         result.Error = Zerivox::Common::ErrorText(e);
     }
+    try {
+        Fv::FenkVanterAccessor accessor(code, job);
+        const Tr::TranslationOptions options(Tr::TargetLanguage::Glsl, Tr::TargetGraphicsApi::Vulkan,
+                                             Tr::TranslationFlags::None);
+        const Tr::ShaderProgram program = Fv::RunTranslator(accessor, options);
+        const auto compiled = Zerivox::TestTools::CompileGlsl(program.Code, stage);
+        if (!compiled.Ok)
+            result.GlslCompile = compiled.Error + "\n" + program.Code;
+    } catch (const Zerivox::Common::Exception& e) {
+        result.GlslError = Zerivox::Common::ErrorText(e);
+    }
     return result;
+}
+
+// Both back ends spell one program: they fail alike, and a GLSL text that
+// translates compiles.
+void ExpectBothBackEndsAgree(const Result& r) {
+    EXPECT_EQ(r.GlslError, r.Error);
+    EXPECT_EQ(r.GlslCompile, "");
 }
 
 bool Has(const std::string& text, const std::string& piece) { return text.find(piece) != std::string::npos; }
@@ -132,6 +155,7 @@ bool Has(const std::string& text, const std::string& piece) { return text.find(p
 // built-in array, read element by element.
 TEST(SmallShaderTests, FragmentShaderReadsTwoClipDistances) {
     const Result r = Translate(ShaderStage::Fragment, {Ipa(0, 0x2C0), Ipa(1, 0x2C4), Exit});
+    ExpectBothBackEndsAgree(r);
     ASSERT_EQ(r.Error, "");
     EXPECT_EQ(r.Validation, "") << r.Text;
     EXPECT_TRUE(Has(r.Text, "BuiltIn ClipDistance")) << r.Text;
@@ -144,6 +168,7 @@ TEST(SmallShaderTests, FragmentShaderReadsTwoClipDistances) {
 // stage's built-ins.
 TEST(SmallShaderTests, InstanceIdReadOutsideTheVertexStageIsZero) {
     const Result r = Translate(ShaderStage::Fragment, {Ald(0, RZ, 0x2F8, 1), Exit});
+    ExpectBothBackEndsAgree(r);
     ASSERT_EQ(r.Error, "");
     EXPECT_EQ(r.Validation, "") << r.Text;
     EXPECT_FALSE(Has(r.Text, "InstanceIndex") || Has(r.Text, "BaseInstance") || Has(r.Text, "VertexIndex")) << r.Text;
@@ -173,6 +198,7 @@ TEST(SmallShaderTests, SampleCountQueryOfASingleSampledTextureIsOne) {
             extra["tex"] = tex;
         }
         const Result r = Translate(ShaderStage::Fragment, {txq, Exit}, extra);
+        ExpectBothBackEndsAgree(r);
         ASSERT_EQ(r.Error, "");
         EXPECT_EQ(r.Validation, "") << r.Text;
         EXPECT_EQ(Has(r.Text, "OpImageQuerySamples"), c.Queries) << r.Text;
@@ -192,6 +218,7 @@ TEST(SmallShaderTests, DepthCompareWrittenToTwoComponents) {
                              .Bits(50, 1, 1)
                              .Value;
     const Result r = Translate(ShaderStage::Fragment, {tex, Exit});
+    ExpectBothBackEndsAgree(r);
     ASSERT_EQ(r.Error, "");
     EXPECT_EQ(r.Validation, "") << r.Text;
     EXPECT_TRUE(Has(r.Text, "OpImageSampleDrefImplicitLod %float")) << r.Text;
@@ -207,6 +234,7 @@ TEST(SmallShaderTests, DepthCompareWrittenToTwoComponents) {
 TEST(SmallShaderTests, TessellationPairWithPerPatchAndPerVertexAttributes) {
     // Control: per-vertex attribute 0 and per-patch attribute 1 (0x28).
     const Result control = Translate(ShaderStage::TessellationControl, {Ast(4, 0x80, 3), Ast(8, 0x28, 3, true), Exit});
+    ExpectBothBackEndsAgree(control);
     ASSERT_EQ(control.Error, "");
     EXPECT_EQ(control.Validation, "") << control.Text;
     EXPECT_TRUE(Has(control.Text, "Patch")) << control.Text;
@@ -214,14 +242,17 @@ TEST(SmallShaderTests, TessellationPairWithPerPatchAndPerVertexAttributes) {
     const Result evaluation =
         Translate(ShaderStage::TessellationEvaluation,
                   {Ald(0, RZ, 0x80, 3), Ald(4, RZ, 0x28, 3, true), Ast(0, 0x70, 3), Ast(4, 0x80, 3), Exit});
+    ExpectBothBackEndsAgree(evaluation);
     ASSERT_EQ(evaluation.Error, "");
     EXPECT_EQ(evaluation.Validation, "") << evaluation.Text;
 
     const Result meeting = Translate(ShaderStage::TessellationControl, {Ast(4, 0x90, 3), Ast(8, 0x28, 3, true), Exit});
+    ExpectBothBackEndsAgree(meeting);
     EXPECT_EQ(meeting.Error, "NotImplementedException: Per-patch attribute 1 and a per-vertex output attribute both "
                              "take location 1, which the host's single location space cannot hold.");
     const Result matrix = Translate(ShaderStage::TessellationEvaluation, {Ald(0, 8, 0, 3), Ald(4, RZ, 0x28, 3, true),
                                                                           Ast(0, 0x70, 3), Ast(4, 0x80, 3), Exit});
+    ExpectBothBackEndsAgree(matrix);
     // (With register-indexed inputs the per-patch input is addressed without
     // its location, so it is named as attribute 0.)
     EXPECT_EQ(matrix.Error, "NotImplementedException: Per-patch attribute 0 and a per-vertex input attribute both "

@@ -57,8 +57,6 @@ class CodeGenContext {
     // Images that atomics use: atomics exist for integer texels only, so
     // such an image whose format reads as float is seen as 32-bit unsigned.
     std::vector<SetBindingPair> AtomicImages;
-    // Calls between the program's functions: caller index, callee index.
-    std::vector<std::pair<int32_t, int32_t>> Calls;
     bool UsesOrderedNotEqual = false;
     bool UsesOrderedNotEqualDouble = false;
     bool UsesFloatTextureCoordinates = false;

@@ -1,4 +1,5 @@
 #include "Zerivox.Graphics.Shader/CodeGen/Glsl/Declarations.h"
+#include "Zerivox.Graphics.Shader/CodeGen/TessellationLocations.h"
 
 #include <algorithm>
 #include <optional>
@@ -58,7 +59,6 @@ bool IsSignedBufferAtomic(const StructuredIr::AstOperation& operation) {
 // coordinates, whose helpers evaluate their operands once.
 void ScanProgram(CodeGenContext& context, const StructuredIr::StructuredProgramInfo& info) {
     std::vector<const StructuredIr::IAstNode*> pending;
-    int32_t caller = 0;
     auto walk = [&](const StructuredIr::IAstNode* root) {
         pending.push_back(root);
         while (!pending.empty()) {
@@ -72,10 +72,6 @@ void ScanProgram(CodeGenContext& context, const StructuredIr::StructuredProgramI
             if (operation == nullptr)
                 continue;
             IntermediateRepresentation::Instruction code = IntermediateRepresentation::InstCode(operation->Inst);
-            if (code == IntermediateRepresentation::Instruction::Call && operation->SourcesCount() > 0) {
-                if (const auto* callee = StructuredIr::As<StructuredIr::AstOperand>(operation->GetSource(0)))
-                    context.Calls.emplace_back(caller, callee->Value);
-            }
             if (IsSignedBufferAtomic(*operation) && operation->SourcesCount() > 0) {
                 const auto* binding = StructuredIr::As<StructuredIr::AstOperand>(operation->GetSource(0));
                 if (binding != nullptr && binding->Type == IntermediateRepresentation::OperandType::Constant &&
@@ -117,71 +113,6 @@ void ScanProgram(CodeGenContext& context, const StructuredIr::StructuredProgramI
         });
         for (StructuredIr::IAstNode* node : visitor.Visit())
             walk(node);
-        caller++;
-    }
-}
-
-// GLSL forbids recursion (and so does Vulkan's SPIR-V): a program whose
-// functions call each other in a cycle fails by name. Iterative depth-first
-// search over the calls that the scan found.
-void CheckNoRecursion(const CodeGenContext& context, std::size_t functionCount) {
-    std::vector<std::vector<int32_t>> callees(functionCount);
-    for (const auto& [from, to] : context.Calls) {
-        if (from >= 0 && to >= 0 && static_cast<std::size_t>(from) < functionCount &&
-            static_cast<std::size_t>(to) < functionCount) {
-            callees[static_cast<std::size_t>(from)].push_back(to);
-        }
-    }
-    // 0 unvisited, 1 on the current path, 2 done.
-    std::vector<uint8_t> state(functionCount, 0);
-    std::vector<std::pair<int32_t, std::size_t>> stack;
-    for (std::size_t root = 0; root < functionCount; root++) {
-        if (state[root] != 0)
-            continue;
-        stack.emplace_back(static_cast<int32_t>(root), 0);
-        state[root] = 1;
-        while (!stack.empty()) {
-            auto& [function, next] = stack.back();
-            const std::vector<int32_t>& list = callees[static_cast<std::size_t>(function)];
-            if (next == list.size()) {
-                state[static_cast<std::size_t>(function)] = 2;
-                stack.pop_back();
-                continue;
-            }
-            int32_t callee = list[next++];
-            uint8_t& calleeState = state[static_cast<std::size_t>(callee)];
-            if (calleeState == 1) {
-                throw Common::InvalidOperationException("Function " + std::to_string(callee) +
-                                                        " calls itself, directly or through others.");
-            }
-            if (calleeState == 0) {
-                calleeState = 1;
-                stack.emplace_back(callee, 0);
-            }
-        }
-    }
-}
-
-// Per-patch attributes take their locations beside the per-vertex ones of
-// the same direction; GLSL (and Vulkan) reject two variables at one
-// location, so a program whose per-patch attribute lands on a per-vertex
-// attribute's location fails by name instead.
-void CheckPatchLocations(const CodeGenContext& context, const Declarations::IoList& perVertex,
-                         const Declarations::IoList& perPatch, bool isOutput) {
-    if (perPatch.empty() || perVertex.empty())
-        return;
-    bool indexed = isOutput ? context.Definitions.IndexedOutputAttributes : context.Definitions.IndexedInputAttributes;
-    for (const IoDefinition& patch : perPatch) {
-        int32_t location = context.AttributeUsage.GetPerPatchAttributeLocation(patch.Location);
-        bool taken = indexed && location >= 0 && location < 16;
-        for (const IoDefinition& vertex : perVertex)
-            taken = taken || (!indexed && vertex.Location == location);
-        if (taken) {
-            throw Common::InvalidOperationException(std::string(isOutput ? "Output" : "Input") +
-                                                    " per-patch attribute " + std::to_string(patch.Location) +
-                                                    " takes location " + std::to_string(location) +
-                                                    ", which a per-vertex attribute holds.");
-        }
     }
 }
 
@@ -329,7 +260,6 @@ void Declarations::Declare(CodeGenContext& context, const StructuredIr::Structur
     context.AppendLine();
 
     ScanProgram(context, info);
-    CheckNoRecursion(context, info.Functions.size());
     const StructuredIr::ShaderProperties& properties = context.Properties;
     DeclareBuffers(context, properties.ConstantBuffers(), "uniform");
     DeclareBuffers(context, properties.StorageBuffers(), "buffer");
@@ -401,8 +331,7 @@ void Declarations::Declare(CodeGenContext& context, const StructuredIr::Structur
                 outputsPerPatch.push_back(definition);
             }
         }
-        CheckPatchLocations(context, inputs, inputsPerPatch, false);
-        CheckPatchLocations(context, outputs, outputsPerPatch, true);
+        CheckTessellationLocations(info.IoDefinitions, context.AttributeUsage, context.Definitions);
         DeclareInputAttributes(context, std::move(inputs));
         DeclareOutputAttributes(context, std::move(outputs));
         DeclareInputAttributesPerPatch(context, std::move(inputsPerPatch));

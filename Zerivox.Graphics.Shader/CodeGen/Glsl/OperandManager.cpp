@@ -134,11 +134,10 @@ AggregateType OperandManager::GetNodeDestType(const CodeGenContext& context, con
                 return texture->GetVectorType(component);
             }
             if (inst == Instruction::TextureSample) {
+                // A depth comparison written to several components gives
+                // each the one value, so it has the mask's type too.
                 AggregateType type = StructuredIr::InstructionInfo::GetDestVarType(inst);
-                // A depth comparison gives one value, whatever the mask.
-                bool comparison = HasFlag(texture->Type, SamplerType::Shadow) &&
-                                  !HasFlag(texture->Flags, IntermediateRepresentation::TextureFlags::Gather);
-                return comparison ? type : texture->GetVectorType(type);
+                return texture->GetVectorType(type);
             }
         }
         return StructuredIr::InstructionInfo::GetDestVarType(inst);

@@ -153,8 +153,10 @@ bool IsAvailable(const CodeGenContext& context, IoVariable variable, bool isOutp
         return isOutput ? geometry : !(compute || vertex);
     case IoVariable::Position:
     case IoVariable::PointSize:
-    case IoVariable::ClipDistance:
         return isOutput ? !(compute || fragment) : (control || evaluation || geometry);
+    case IoVariable::ClipDistance:
+        // Fragment shaders read the interpolated clip distances too.
+        return isOutput ? !(compute || fragment) : !(compute || vertex);
     case IoVariable::UserDefined:
         return !compute;
     case IoVariable::BackColorDiffuse:
@@ -499,7 +501,12 @@ std::string InstGenMemory::TextureSample(CodeGenContext& context, const AstOpera
         text += ", " + argument;
     text += ")";
     if (!isShadow || isGather)
-        text += GetMaskMultiDest(texOp.Index);
+        return text + GetMaskMultiDest(texOp.Index);
+    // A depth comparison gives one value; every component the operation
+    // writes receives it, as each does when written on its own.
+    const int32_t count = std::popcount(static_cast<uint32_t>(texOp.Index));
+    if (count > 1)
+        return "vec" + std::to_string(count) + "(" + text + ")";
     return text;
 }
 

@@ -399,8 +399,9 @@ TEST(GlslDeclarations, InputsAndOutputs) {
         try {
             GenerateGlsl(p);
             ADD_FAILURE();
-        } catch (const Zerivox::Common::InvalidOperationException& e) {
-            EXPECT_STREQ(e.what(), "Input per-patch attribute 2 takes location 2, which a per-vertex attribute holds.");
+        } catch (const Zerivox::Common::NotImplementedException& e) {
+            EXPECT_STREQ(e.what(), "Per-patch attribute 2 and a per-vertex input attribute both take location 2, "
+                                   "which the host's single location space cannot hold.");
         }
     }
     {

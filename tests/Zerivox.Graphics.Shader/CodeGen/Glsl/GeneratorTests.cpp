@@ -192,24 +192,6 @@ TEST(GlslGenerator, FailuresNameWhatWasWrong) {
         p.Add(p.Main, p.Op(Instruction::Call, {p.Const(5)}));
         EXPECT_THROW(GenerateGlsl(p), Zerivox::Common::ArgumentOutOfRangeException);
     }
-    {
-        // GLSL has no recursion: functions that call each other in a cycle
-        // fail by name.
-        GlslProgram p(ShaderStage::Compute);
-        auto* one = p.AddFunction("fun1", AggregateType::Void, {}, {});
-        auto* two = p.AddFunction("fun2", AggregateType::Void, {}, {});
-        p.Add(p.Main, p.Op(Instruction::Call, {p.Const(1)}));
-        p.Add(one->MainBlock, p.Op(Instruction::Call, {p.Const(2)}));
-        p.Add(two->MainBlock, p.Op(Instruction::Call, {p.Const(1)}));
-        try {
-            GenerateGlsl(p);
-            ADD_FAILURE();
-        } catch (const Zerivox::Common::InvalidOperationException& e) {
-            EXPECT_STREQ(e.what(), "Function 1 calls itself, directly or through others.");
-        }
-        two->MainBlock->Remove(two->MainBlock->First());
-        EXPECT_EQ(CompileError(GenerateGlsl(p), ShaderStage::Compute), "");
-    }
     EXPECT_EQ(Glsl::CodeGenContext::GetIndentation(3), "            ");
     EXPECT_EQ(Glsl::CodeGenContext::GetIndentation(-1), "");
 }

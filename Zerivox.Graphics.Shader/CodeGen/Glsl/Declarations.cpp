@@ -274,14 +274,6 @@ void Declarations::Declare(CodeGenContext& context, const StructuredIr::Structur
                            ", local_size_z = " + NumberFormatter::FormatInt(definitions.WorkgroupSizeZ) + ") in;");
         context.AppendLine();
     } else {
-        // A primitive or patch is processed by 1 to 32 invocations (GLSL's
-        // and the hardware's limit).
-        if ((stage == ShaderStage::Geometry || stage == ShaderStage::TessellationControl) &&
-            (definitions.ThreadsPerInputPrimitive < 1 || definitions.ThreadsPerInputPrimitive > 32)) {
-            throw Common::ArgumentOutOfRangeException(std::string("A ") + ShaderStageName(stage) + " shader with " +
-                                                      Decimal(definitions.ThreadsPerInputPrimitive) +
-                                                      " invocations per primitive has no GLSL layout.");
-        }
         if (stage == ShaderStage::Geometry) {
             std::string topology = InputTopologyExtensions::get_GlslString(definitions.get_InputTopology());
             context.AppendLine("layout (invocations = " + Decimal(definitions.ThreadsPerInputPrimitive) + ", " +

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "Zerivox.Common/Exceptions.h"
+#include "Zerivox.Graphics.Shader/CodeGen/AssignmentTarget.h"
 #include "Zerivox.Graphics.Shader/CodeGen/Glsl/CodeGenContext.h"
 #include "Zerivox.Graphics.Shader/CodeGen/Glsl/Declarations.h"
 #include "Zerivox.Graphics.Shader/CodeGen/Glsl/NumberFormatter.h"
@@ -18,6 +19,7 @@
 #include "Zerivox.Graphics.Shader/StructuredIr/AstOperation.h"
 #include "Zerivox.Graphics.Shader/StructuredIr/StructuredFunction.h"
 #include "Zerivox.Graphics.Shader/StructuredIr/StructuredProgramInfo.h"
+#include "Zerivox.Graphics.Shader/Translation/ShaderDefinitions.h"
 
 namespace Zerivox::Graphics::Shader::CodeGen::Glsl {
 
@@ -138,20 +140,27 @@ void GlslGenerator::PrintBlock(CodeGenContext& context, AstBlock* block, bool is
 
     for (IAstNode* node : visitor.Visit()) {
         if (const auto* operation = StructuredIr::As<StructuredIr::AstOperation>(node)) {
-            if (!supportsBarrierDivergence) {
-                Instruction code = IntermediateRepresentation::InstCode(operation->Inst);
-                if (code == Instruction::Barrier) {
-                    bool inMain = visitor.Block() != nullptr && visitor.Block()->Type == AstBlockType::Main;
-                    if (!inMain || mayHaveReturned || !isMainFunction)
-                        continue;
-                } else if (code == Instruction::Return) {
-                    mayHaveReturned = true;
+            Instruction code = IntermediateRepresentation::InstCode(operation->Inst);
+            if (code == Instruction::Barrier) {
+                bool inMain = visitor.Block() != nullptr && visitor.Block()->Type == AstBlockType::Main;
+                bool topLevel = inMain && !mayHaveReturned && isMainFunction;
+                if (!topLevel && !supportsBarrierDivergence)
+                    continue;
+                // GLSL allows a tessellation control barrier only there,
+                // while the SPIR-V module may synchronise anywhere.
+                if (!topLevel && context.Definitions.Stage == ShaderStage::TessellationControl) {
+                    throw Common::NotSupportedException(
+                        "A tessellation control barrier inside flow control, outside main or after a return has no "
+                        "GLSL form.");
                 }
+            } else if (code == Instruction::Return) {
+                mayHaveReturned = true;
             }
             std::string text = Instructions::InstGen::GetExpression(context, *operation);
             if (!text.empty())
                 context.AppendLine(text + ";");
         } else if (const auto* assignment = StructuredIr::As<StructuredIr::AstAssignment>(node)) {
+            GetAssignmentTarget(*assignment);
             AggregateType dstType = OperandManager::GetNodeDestType(context, assignment->Destination());
             AggregateType srcType = OperandManager::GetNodeDestType(context, assignment->Source());
             std::string destination = Instructions::InstGen::GetExpression(context, assignment->Destination());

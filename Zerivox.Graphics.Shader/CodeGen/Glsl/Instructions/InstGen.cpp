@@ -10,6 +10,7 @@
 #include "Zerivox.Graphics.Shader/CodeGen/Glsl/TypeConversion.h"
 #include "Zerivox.Graphics.Shader/CodeGen/Glsl/Instructions/InstGenHelper.h"
 #include "Zerivox.Graphics.Shader/CodeGen/Glsl/Instructions/InstGenMemory.h"
+#include "Zerivox.Graphics.Shader/CodeGen/Workgroups.h"
 #include "Zerivox.Graphics.Shader/StructuredIr/AstOperand.h"
 #include "Zerivox.Graphics.Shader/StructuredIr/AstOperation.h"
 #include "Zerivox.Graphics.Shader/StructuredIr/InstructionInfo.h"
@@ -57,13 +58,6 @@ bool IsFloatOnly(Instruction code) {
     default:
         return false;
     }
-}
-
-// Only compute and tessellation control invocations form workgroups that
-// share memory and can meet at a barrier.
-bool HasWorkgroups(const CodeGenContext& context) {
-    return context.Definitions.Stage == ShaderStage::Compute ||
-           context.Definitions.Stage == ShaderStage::TessellationControl;
 }
 
 std::string CallForm(CodeGenContext& context, const AstOperation& operation, const InstInfo& info) {
@@ -230,11 +224,11 @@ std::string InstGen::GetExpression(CodeGenContext& context, const AstOperation& 
     // workgroup ordering, and a derivative of 0 outside fragment shaders.
     switch (code) {
     case Instruction::Barrier:
-        if (!HasWorkgroups(context))
+        if (!HasWorkgroups(context.Definitions.Stage))
             return std::string();
         break;
     case Instruction::GroupMemoryBarrier:
-        if (!HasWorkgroups(context))
+        if (!HasWorkgroupMemory(context.Definitions.Stage))
             return "memoryBarrier()";
         break;
     case Instruction::Ddx:

@@ -302,15 +302,6 @@ TEST(GlslExpressions, FailuresNameTheTypes) {
             EXPECT_STREQ(e.what(), c.Message);
         }
     }
-    {
-        GlslProgram g(ShaderStage::Geometry, {}, 0);
-        try {
-            GenerateGlsl(g);
-            ADD_FAILURE();
-        } catch (const Zerivox::Common::ArgumentOutOfRangeException& e) {
-            EXPECT_STREQ(e.what(), "A Geometry shader with 0 invocations per primitive has no GLSL layout.");
-        }
-    }
 
     GlslProgram q(ShaderStage::Compute);
     q.Add(q.Main, q.Op(Instruction::Load, StorageKind::StorageBuffer, {q.Local(AggregateType::S32), q.Const(0)}));

@@ -171,6 +171,52 @@ TEST(GlslGenerator, BarriersOnHostsWithoutDivergentBarriers) {
     }
 }
 
+// GLSL allows a tessellation control barrier only in main's own block
+// before any return; a module may synchronise anywhere, so a barrier kept
+// elsewhere fails by name instead of giving text glslang rejects. A host
+// without divergent barriers drops it there, as both back ends do.
+TEST(GlslGenerator, TessellationControlBarrierOutsideMainsBlockFails) {
+    struct Case {
+        const char* What;
+        bool Capability;
+        bool Nested;   // in an if of main
+        bool Helper;   // in another function
+        bool Returned; // after a return in main
+        bool Fails;
+    };
+    const Case cases[] = {
+        {"main's block", true, false, false, false, false},
+        {"an if", true, true, false, false, true},
+        {"another function", true, false, true, false, true},
+        {"after a return", true, false, false, true, true},
+        {"an if, host without divergent barriers", false, true, false, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.What);
+        GlslProgram p(ShaderStage::TessellationControl);
+        p.Host.HasBarrierInDivergentCode = c.Capability;
+        if (c.Returned) {
+            AstBlock* branch = p.Block(p.Main, AstBlockType::If, p.Local(AggregateType::Bool));
+            p.Add(branch, p.Op(Instruction::Return, {}));
+        }
+        AstBlock* block = p.Main;
+        if (c.Helper)
+            block = p.AddFunction("helper", AggregateType::Void, {}, {})->MainBlock;
+        if (c.Nested)
+            block = p.Block(block, AstBlockType::If, p.Local(AggregateType::Bool));
+        p.Add(block, p.Op(Instruction::Barrier, {}));
+        try {
+            std::string text = GenerateGlsl(p);
+            EXPECT_FALSE(c.Fails) << text;
+            EXPECT_EQ(CompileError(text, ShaderStage::TessellationControl), "") << text;
+        } catch (const Zerivox::Common::NotSupportedException& e) {
+            EXPECT_TRUE(c.Fails);
+            EXPECT_STREQ(e.what(), "A tessellation control barrier inside flow control, outside main or after a "
+                                   "return has no GLSL form.");
+        }
+    }
+}
+
 TEST(GlslGenerator, FailuresNameWhatWasWrong) {
     {
         GlslProgram p(ShaderStage::Compute);
@@ -191,6 +237,19 @@ TEST(GlslGenerator, FailuresNameWhatWasWrong) {
         GlslProgram p(ShaderStage::Compute);
         p.Add(p.Main, p.Op(Instruction::Call, {p.Const(5)}));
         EXPECT_THROW(GenerateGlsl(p), Zerivox::Common::ArgumentOutOfRangeException);
+    }
+    {
+        // Only variables are written: an assignment to a constant fails as
+        // in the SPIR-V back end.
+        GlslProgram p(ShaderStage::Compute);
+        p.Assign(p.Main, p.Const(0), p.Const(1));
+        try {
+            GenerateGlsl(p);
+            ADD_FAILURE();
+        } catch (const Zerivox::Common::NotImplementedException& e) {
+            EXPECT_STREQ(e.what(), "Constant");
+        }
+        EXPECT_THROW(p.Generate(), Zerivox::Common::NotImplementedException);
     }
     EXPECT_EQ(Glsl::CodeGenContext::GetIndentation(3), "            ");
     EXPECT_EQ(Glsl::CodeGenContext::GetIndentation(-1), "");

@@ -12,6 +12,7 @@
 #include "Zerivox.Graphics.Shader/CodeGen/Glsl/Instructions/InstGen.h"
 #include "Zerivox.Graphics.Shader/CodeGen/Glsl/Instructions/InstGenHelper.h"
 #include "Zerivox.Graphics.Shader/CodeGen/Glsl/Instructions/IoMap.h"
+#include "Zerivox.Graphics.Shader/CodeGen/ConstantIndex.h"
 #include "Zerivox.Graphics.Shader/InputTopology.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/InstructionExtensions.h"
 #include "Zerivox.Graphics.Shader/StructuredIr/AstOperand.h"
@@ -728,10 +729,8 @@ std::string InstGenMemory::LocationOrStore(CodeGenContext& context, const AstOpe
         } else {
             if (arrayIndexPending) {
                 arrayIndexPending = false;
-                if (operand != nullptr && operand->Type == OperandType::Constant && arrayLength > 0 &&
-                    (operand->Value < 0 || operand->Value >= arrayLength)) {
+                if (IsConstantIndexBeyond(source, arrayLength))
                     outOfRange = true;
-                }
             }
             base += "[" + GetSourceExpr(context, source, AggregateType::S32) + "]";
         }

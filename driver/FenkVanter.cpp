@@ -84,15 +84,19 @@ std::optional<std::string> FenkVanter::Translate(const Json& job, const std::str
         content.ImgQueried = accessor.ImgQueried();
         std::string res = WriteResJson(content);
 
-        // The resource description is the commit record: it goes last.
+        // The resource description is the commit record: it goes last. A
+        // translation that also carries GLSL text (test tools that go through
+        // the GLSL back end) leaves the text beside the module.
         const std::vector<uint8_t>& spv = program.BinaryCode;
-        const OutputFile files[] = {
-            {".spv", std::string_view(reinterpret_cast<const char*>(spv.data()), spv.size())},
-            {".res.json", res},
-        };
+        OutputFile files[3];
+        std::size_t fileCount = 0;
+        files[fileCount++] = {".spv", std::string_view(reinterpret_cast<const char*>(spv.data()), spv.size())};
+        if (!program.Code.empty())
+            files[fileCount++] = {".glsl", program.Code};
+        files[fileCount++] = {".res.json", res};
         if (!_output.IsOpen() || _output.Path() != outDir)
             _output.Open(outDir);
-        _output.WriteResult(stem, files);
+        _output.WriteResult(stem, std::span<const OutputFile>(files, fileCount));
         return std::nullopt;
     } catch (const std::exception& e) {
         WriteStackTrace(e, _err);

@@ -45,6 +45,16 @@ bool IsArray(TexDim dimensions) {
            dimensions == TexDim::ArrayCube;
 }
 
+// No texture of the host (nor of the guest's texture headers) is a 3D array
+// or a multisampled 3D texture: a module declaring one could never be bound,
+// and GLSL has no name for it.
+void CheckThreeDimensional(EmitterContext& context, const char* name, TexDim dimensions, bool isMultisample) {
+    if (dimensions == TexDim::Array3d)
+        InstEmitHelper::ThrowUntranslatable(context, name, "3D textures have no array layers");
+    if (isMultisample && dimensions == TexDim::_3d)
+        InstEmitHelper::ThrowUntranslatable(context, name, "3D textures have no samples");
+}
+
 // One register per set bit of the write mask, from rd on, never reaching RZ.
 void MaskDests(EmitterContext& context, int rd, int writeMask, OperandList& dests) {
     int reg = rd;
@@ -63,6 +73,7 @@ void EmitTex(EmitterContext& context, TextureFlags flags, TexDim dimensions, int
     RegisterCursor rb(context, rbIndex);
     OperandList sources;
 
+    CheckThreeDimensional(context, HasFlag(flags, TextureFlags::IntCoords) ? "TLD" : "TEX", dimensions, isMultisample);
     SamplerType type = ConvertSamplerType(dimensions);
     const bool isArray = HasFlag(type, SamplerType::Array);
     const bool isBindless = HasFlag(flags, TextureFlags::Bindless);
@@ -196,6 +207,7 @@ void EmitTld4(EmitterContext& context, TexDim dimensions, int component, int imm
 void EmitTxd(EmitterContext& context, TexDim dimensions, int imm, int componentMask, int srcA, int srcB, int dest,
              bool hasOffset, bool isBindless) {
     if (dest == RZ) return;
+    CheckThreeDimensional(context, "TXD", dimensions, false);
 
     RegisterCursor ra(context, srcA);
     RegisterCursor rb(context, srcB);
@@ -254,6 +266,7 @@ void EmitTxd(EmitterContext& context, TexDim dimensions, int imm, int componentM
 void EmitTmml(EmitterContext& context, TexDim dimensions, int imm, int componentMask, int srcA, int srcB, int dest,
               bool isBindless) {
     if (dest == RZ) return;
+    CheckThreeDimensional(context, "TMML", dimensions, false);
 
     RegisterCursor ra(context, srcA);
     RegisterCursor rb(context, srcB);

@@ -280,13 +280,15 @@ void EmitTexs(EmitterContext& context, TexsType texsType, int imm, int writeMask
             dests.Add(local);
         } else {
             const int base = count < 2 ? dest : dest2;
-            if (base == RZ) {
-                // Writes to the zero register are dropped; the sample still
-                // needs an operand for the component, so it gets one that
-                // nothing reads (a constant cannot be a destination).
+            // A pair from R254 ends at the zero register as well. Writes to
+            // it are dropped; the sample still needs an operand for the
+            // component, so it gets one that nothing reads (a constant
+            // cannot be a destination).
+            const int reg = base == RZ ? RZ : base + (count & 1);
+            if (reg == RZ) {
                 dests.Add(OH::MakeLocal(context.Arena()));
             } else {
-                dests.Add(OH::Register(context.Arena(), base + (count & 1), Decoders::RegisterType::Gpr));
+                dests.Add(OH::Register(context.Arena(), reg, Decoders::RegisterType::Gpr));
             }
         }
         count++;

@@ -279,8 +279,12 @@ void StructuredProgram::AddOperation(StructuredProgramContext& context, Operatio
         AggregateType destType;
         if (inst == Instruction::ConditionalSelect || inst == Instruction::Copy) {
             destType = GetVarTypeFromUses(operation->GetDest(0));
+            // A choice between floats is made in their own type: a double
+            // read as a 32-bit integer would lose its precision.
             if (inst == Instruction::ConditionalSelect && destType == AggregateType::FP32) {
                 inst = inst | Instruction::FP32;
+            } else if (inst == Instruction::ConditionalSelect && destType == AggregateType::FP64) {
+                inst = inst | Instruction::FP64;
             }
         } else {
             destType = InstructionInfo::GetDestVarType(inst);

@@ -27,6 +27,8 @@ namespace Zerivox::Graphics::Shader::Translation {
 namespace {
 
 constexpr uint64_t HeaderSize = ShaderHeader::SizeInBytes;
+// The most threads per input primitive a program header may give.
+constexpr int32_t MaxThreadsPerInputPrimitive = 32;
 
 std::string HexAddress(uint64_t value) {
     char buffer[17];
@@ -142,10 +144,19 @@ std::unique_ptr<ShaderDefinitions> Translator::CreateGraphicsDefinitions(IGpuAcc
     }
 
     // A control shader's output patch has one vertex per thread of an input
-    // primitive; a patch of no vertices cannot be declared.
-    if (header.Stage == ShaderStage::TessellationControl && header.ThreadsPerInputPrimitive == 0) {
-        throw Common::ArgumentException(
-            "The program header of the tessellation control shader gives 0 output vertices per patch.");
+    // primitive, and a geometry shader runs that many invocations per input
+    // primitive: 1 to 32 (the hardware's limit, and the least a host must
+    // take). Neither back end can declare other counts the host accepts.
+    const int32_t threads = header.ThreadsPerInputPrimitive;
+    if (threads < 1 || threads > MaxThreadsPerInputPrimitive) {
+        if (header.Stage == ShaderStage::TessellationControl) {
+            throw Common::ArgumentException("The program header of the tessellation control shader gives " +
+                                            std::to_string(threads) + " output vertices per patch.");
+        }
+        if (header.Stage == ShaderStage::Geometry) {
+            throw Common::ArgumentException("The program header of the geometry shader gives " +
+                                            std::to_string(threads) + " invocations per input primitive.");
+        }
     }
 
     bool geometryPassthrough = header.Stage == ShaderStage::Geometry && header.GeometryPassthrough;

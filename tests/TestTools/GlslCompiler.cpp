@@ -44,6 +44,20 @@ std::string FirstError(const std::string& log) {
     return end == std::string::npos ? log : log.substr(0, end);
 }
 
+// glslang's defaults are the smallest limits Vulkan guarantees. A geometry
+// shader's output vertex count comes from its program header, which encodes
+// up to 4095; the SPIR-V validator checks no such limit, so neither does
+// this compile.
+const TBuiltInResource& Resources() {
+    static const TBuiltInResource resources = [] {
+        TBuiltInResource r = *GetDefaultResources();
+        r.maxGeometryOutputVertices = 4095;
+        r.maxGeometryTotalOutputComponents = 4095 * 128;
+        return r;
+    }();
+    return resources;
+}
+
 } // namespace
 
 GlslCompileResult CompileGlsl(const std::string& source, Graphics::Shader::ShaderStage stage) {
@@ -60,7 +74,7 @@ GlslCompileResult CompileGlsl(const std::string& source, Graphics::Shader::Shade
     shader.setEnvClient(glslang::EShClientVulkan, glslang::EShTargetVulkan_1_1);
     shader.setEnvTarget(glslang::EShTargetSpv, glslang::EShTargetSpv_1_3);
     const EShMessages messages = static_cast<EShMessages>(EShMsgSpvRules | EShMsgVulkanRules);
-    if (!shader.parse(GetDefaultResources(), 450, false, messages)) {
+    if (!shader.parse(&Resources(), 450, false, messages)) {
         result.Log = std::string(shader.getInfoLog()) + shader.getInfoDebugLog();
         result.Error = FirstError(result.Log);
         return result;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "TestTools/GlslCompiler.h"
 #include "TestTools/SpirvValidator.h"
 #include "Zerivox.Common/Exceptions.h"
 #include "Zerivox.Graphics.Shader/ShaderStage.h"
@@ -105,6 +106,12 @@ struct Result {
     std::string Error; // the typed error's text, empty on success
     std::string Validation;
     std::string Text; // disassembly
+    // The same job through the GLSL back end: its typed error (which must be
+    // the SPIR-V path's) and, on success, glslang's complaint about the text
+    // or the disassembly of what glslang makes of it.
+    std::string GlslError;
+    std::string GlslCompile;
+    std::string GlslText;
 };
 
 Result Translate(ShaderStage stage, const std::vector<uint64_t>& words, const Fv::Json& extra = Fv::Json::object()) {
@@ -121,7 +128,30 @@ Result Translate(ShaderStage stage, const std::vector<uint64_t>& words, const Fv
     } catch (const Zerivox::Common::Exception& e) {
         result.Error = Zerivox::Common::ErrorText(e);
     }
+    try {
+        Fv::FenkVanterAccessor accessor(code, job);
+        const Tr::TranslationOptions options(Tr::TargetLanguage::Glsl, Tr::TargetGraphicsApi::Vulkan,
+                                             Tr::TranslationFlags::None);
+        const Tr::ShaderProgram program = Fv::RunTranslator(accessor, options);
+        const auto compiled = Zerivox::TestTools::CompileGlsl(program.Code, stage);
+        if (!compiled.Ok) {
+            result.GlslCompile = compiled.Error + "\n" + program.Code;
+        } else {
+            std::vector<uint8_t> bytes(compiled.Words.size() * 4);
+            std::memcpy(bytes.data(), compiled.Words.data(), bytes.size());
+            result.GlslText = Zerivox::TestTools::DisassembleSpirv(bytes);
+        }
+    } catch (const Zerivox::Common::Exception& e) {
+        result.GlslError = Zerivox::Common::ErrorText(e);
+    }
     return result;
+}
+
+// Both back ends spell one program: they fail alike, and a GLSL text that
+// translates compiles.
+void ExpectBothBackEndsAgree(const Result& r) {
+    EXPECT_EQ(r.GlslError, r.Error);
+    EXPECT_EQ(r.GlslCompile, "");
 }
 
 bool Has(const std::string& text, const std::string& piece) { return text.find(piece) != std::string::npos; }
@@ -132,6 +162,7 @@ bool Has(const std::string& text, const std::string& piece) { return text.find(p
 // built-in array, read element by element.
 TEST(SmallShaderTests, FragmentShaderReadsTwoClipDistances) {
     const Result r = Translate(ShaderStage::Fragment, {Ipa(0, 0x2C0), Ipa(1, 0x2C4), Exit});
+    ExpectBothBackEndsAgree(r);
     ASSERT_EQ(r.Error, "");
     EXPECT_EQ(r.Validation, "") << r.Text;
     EXPECT_TRUE(Has(r.Text, "BuiltIn ClipDistance")) << r.Text;
@@ -144,6 +175,7 @@ TEST(SmallShaderTests, FragmentShaderReadsTwoClipDistances) {
 // stage's built-ins.
 TEST(SmallShaderTests, InstanceIdReadOutsideTheVertexStageIsZero) {
     const Result r = Translate(ShaderStage::Fragment, {Ald(0, RZ, 0x2F8, 1), Exit});
+    ExpectBothBackEndsAgree(r);
     ASSERT_EQ(r.Error, "");
     EXPECT_EQ(r.Validation, "") << r.Text;
     EXPECT_FALSE(Has(r.Text, "InstanceIndex") || Has(r.Text, "BaseInstance") || Has(r.Text, "VertexIndex")) << r.Text;
@@ -173,6 +205,7 @@ TEST(SmallShaderTests, SampleCountQueryOfASingleSampledTextureIsOne) {
             extra["tex"] = tex;
         }
         const Result r = Translate(ShaderStage::Fragment, {txq, Exit}, extra);
+        ExpectBothBackEndsAgree(r);
         ASSERT_EQ(r.Error, "");
         EXPECT_EQ(r.Validation, "") << r.Text;
         EXPECT_EQ(Has(r.Text, "OpImageQuerySamples"), c.Queries) << r.Text;
@@ -192,6 +225,7 @@ TEST(SmallShaderTests, DepthCompareWrittenToTwoComponents) {
                              .Bits(50, 1, 1)
                              .Value;
     const Result r = Translate(ShaderStage::Fragment, {tex, Exit});
+    ExpectBothBackEndsAgree(r);
     ASSERT_EQ(r.Error, "");
     EXPECT_EQ(r.Validation, "") << r.Text;
     EXPECT_TRUE(Has(r.Text, "OpImageSampleDrefImplicitLod %float")) << r.Text;
@@ -207,6 +241,7 @@ TEST(SmallShaderTests, DepthCompareWrittenToTwoComponents) {
 TEST(SmallShaderTests, TessellationPairWithPerPatchAndPerVertexAttributes) {
     // Control: per-vertex attribute 0 and per-patch attribute 1 (0x28).
     const Result control = Translate(ShaderStage::TessellationControl, {Ast(4, 0x80, 3), Ast(8, 0x28, 3, true), Exit});
+    ExpectBothBackEndsAgree(control);
     ASSERT_EQ(control.Error, "");
     EXPECT_EQ(control.Validation, "") << control.Text;
     EXPECT_TRUE(Has(control.Text, "Patch")) << control.Text;
@@ -214,16 +249,64 @@ TEST(SmallShaderTests, TessellationPairWithPerPatchAndPerVertexAttributes) {
     const Result evaluation =
         Translate(ShaderStage::TessellationEvaluation,
                   {Ald(0, RZ, 0x80, 3), Ald(4, RZ, 0x28, 3, true), Ast(0, 0x70, 3), Ast(4, 0x80, 3), Exit});
+    ExpectBothBackEndsAgree(evaluation);
     ASSERT_EQ(evaluation.Error, "");
     EXPECT_EQ(evaluation.Validation, "") << evaluation.Text;
 
     const Result meeting = Translate(ShaderStage::TessellationControl, {Ast(4, 0x90, 3), Ast(8, 0x28, 3, true), Exit});
+    ExpectBothBackEndsAgree(meeting);
     EXPECT_EQ(meeting.Error, "NotImplementedException: Per-patch attribute 1 and a per-vertex output attribute both "
                              "take location 1, which the host's single location space cannot hold.");
     const Result matrix = Translate(ShaderStage::TessellationEvaluation, {Ald(0, 8, 0, 3), Ald(4, RZ, 0x28, 3, true),
                                                                           Ast(0, 0x70, 3), Ast(4, 0x80, 3), Exit});
+    ExpectBothBackEndsAgree(matrix);
     // (With register-indexed inputs the per-patch input is addressed without
     // its location, so it is named as attribute 0.)
     EXPECT_EQ(matrix.Error, "NotImplementedException: Per-patch attribute 0 and a per-vertex input attribute both "
                             "take location 0, which the host's single location space cannot hold.");
+}
+
+// DMNMX chooses between two doubles by a predicate computed at run time: the
+// choice stays a double in both languages (read as 32-bit integers, the
+// doubles went through single precision and lost their low bits).
+TEST(SmallShaderTests, DoubleMinMaxChosenAtRunTimeKeepsDoublePrecision) {
+    // P0 = R0 < R1 (FSETP.LT), then R0:R1 = P0 ? min(R0:R1, R2:R3) : max(...).
+    const uint64_t fsetp = Word("010110111011xx")
+                               .Bits(0, 3, 7)
+                               .Bits(3, 3, 0)
+                               .Bits(8, 8, 0)
+                               .Bits(20, 8, 1)
+                               .Bits(39, 3, 7)
+                               .Bits(48, 4, 1)
+                               .Value;
+    const uint64_t dmnmx = Word("0101110001010x").Bits(0, 8, 0).Bits(8, 8, 0).Bits(20, 8, 2).Bits(39, 3, 0).Value;
+    const Result r =
+        Translate(ShaderStage::Fragment, {Ipa(0, 0x80), Ipa(1, 0x84), Ipa(2, 0x88), Ipa(3, 0x8C), fsetp, dmnmx, Exit});
+    ExpectBothBackEndsAgree(r);
+    ASSERT_EQ(r.Error, "");
+    EXPECT_EQ(r.Validation, "") << r.Text;
+    EXPECT_TRUE(Has(r.Text, "OpSelect %double")) << r.Text;
+    EXPECT_FALSE(Has(r.Text, "OpFConvert")) << r.Text;
+    // (glslang spells the choice as a branch.)
+    EXPECT_TRUE(Has(r.GlslText, "FMin")) << r.GlslText;
+    EXPECT_FALSE(Has(r.GlslText, "OpFConvert")) << r.GlslText;
+}
+
+// MEMBAR at the workgroup level outside compute shaders: without workgroup
+// memory both languages order memory for the whole device (the text
+// glslang makes of the GLSL holds the module's barrier).
+TEST(SmallShaderTests, GroupMemoryBarrierOutsideComputeOrdersTheDevice) {
+    const uint64_t membar = Word("1110111110011x").Bits(8, 2, 0).Value;
+    for (ShaderStage stage : {ShaderStage::TessellationControl, ShaderStage::Vertex}) {
+        SCOPED_TRACE(static_cast<int>(stage));
+        const Result r = Translate(stage, {membar, Exit});
+        ExpectBothBackEndsAgree(r);
+        ASSERT_EQ(r.Error, "");
+        EXPECT_EQ(r.Validation, "") << r.Text;
+        // Scope 1 (device), semantics 0xD48 (acquire-release of uniform,
+        // workgroup, atomic-counter and image memory).
+        EXPECT_TRUE(Has(r.Text, "OpMemoryBarrier %uint_1")) << r.Text;
+        EXPECT_TRUE(Has(r.GlslText, "OpMemoryBarrier %uint_1 %uint_3400")) << r.GlslText;
+        EXPECT_TRUE(Has(r.Text, "%uint_3400")) << r.Text;
+    }
 }

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "TestTools/GlslCompiler.h"
 #include "TestTools/SpirvValidator.h"
 #include "Zerivox.Graphics.Shader/Translation/TranslationOptions.h"
 #include "driver/FenkVanter.h"
@@ -96,6 +97,25 @@ void CheckModule(const std::vector<uint8_t>& spv) {
     }
 }
 
+// The same job through the GLSL back end: a translation that succeeds must
+// give text that glslang compiles. A typed error is as fine here as it is
+// for SPIR-V; a rejected text is a finding.
+void TranslateToGlsl(const Fv::Json& job, std::span<const uint8_t> code, Tr::TranslationFlags flags) {
+    std::string text;
+    Zerivox::Graphics::Shader::ShaderStage stage;
+    try {
+        Fv::FenkVanterAccessor accessor(code, job);
+        Tr::TranslationOptions options(Tr::TargetLanguage::Glsl, Tr::TargetGraphicsApi::Vulkan, flags);
+        Tr::ShaderProgram program = Fv::RunTranslator(accessor, options);
+        text = std::move(program.Code);
+        stage = program.Info.Stage;
+    } catch (const std::exception&) {
+        return;
+    }
+    if (!Zerivox::TestTools::CompileGlsl(text, stage).Ok)
+        __builtin_trap();
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
@@ -104,19 +124,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     for (std::size_t i = 0; i < factCount; ++i)
         facts[i] = data[i];
     std::span<const uint8_t> code(data + factCount, size - factCount);
+    const Fv::Json job = MakeJob(facts);
+    Tr::TranslationFlags flags = Tr::TranslationFlags::None;
+    if (facts[0] & 2)
+        flags |= Tr::TranslationFlags::DebugMode;
+    if (facts[0] & 1)
+        flags |= Tr::TranslationFlags::Compute;
     try {
-        const Fv::Json job = MakeJob(facts);
         Fv::FenkVanterAccessor accessor(code, job);
-        Tr::TranslationFlags flags = Tr::TranslationFlags::None;
-        if (facts[0] & 2)
-            flags |= Tr::TranslationFlags::DebugMode;
-        if (facts[0] & 1)
-            flags |= Tr::TranslationFlags::Compute;
         Tr::TranslationOptions options(Tr::TargetLanguage::Spirv, Tr::TargetGraphicsApi::Vulkan, flags);
         Tr::ShaderProgram program = Fv::RunTranslator(accessor, options);
         CheckModule(program.BinaryCode);
     } catch (const std::exception&) {
         // Rejected input: the translator reported it with a typed error.
     }
+    TranslateToGlsl(job, code, flags);
     return 0;
 }

@@ -1,5 +1,6 @@
 // Inputs, outputs, built-ins and the per-vertex blocks.
 #include "Zerivox.Graphics.Shader/CodeGen/Spirv/Declarations.h"
+#include "Zerivox.Graphics.Shader/CodeGen/TessellationLocations.h"
 
 #include <array>
 #include <limits>
@@ -63,46 +64,6 @@ void DecorateTfo(CodeGenContext& context, SpvInst* structType, IoVariable variab
     MemberDecorateLiteral(context, structType, member, spv::Decoration::Offset, output->Offset);
 }
 
-// Per-patch and per-vertex user attributes of one interface share a single
-// location space on the host, while the guest keeps them apart. Locations
-// follow the attribute numbers (both tessellation stages must agree without
-// seeing each other), so a shader whose two kinds meet at a location cannot
-// be declared: fail with a typed error instead of writing an invalid module.
-void CheckTessellationLocations(const CodeGenContext& context) {
-    const Translation::ShaderDefinitions& definitions = context.Definitions;
-    if (!IsTessellation(definitions.Stage))
-        return;
-    for (const bool isOutput : {false, true}) {
-        const StorageKind perVertexKind = isOutput ? StorageKind::Output : StorageKind::Input;
-        const StorageKind perPatchKind = isOutput ? StorageKind::OutputPerPatch : StorageKind::InputPerPatch;
-        const bool indexed = isOutput ? definitions.IndexedOutputAttributes : definitions.IndexedInputAttributes;
-        // Locations taken by per-vertex user attributes (an indexed array
-        // takes one per element).
-        uint64_t taken = 0;
-        for (const IoDefinition& definition : context.IoDefinitions) {
-            if (definition.StorageKind != perVertexKind || definition.IoVariable != IoVariable::UserDefined)
-                continue;
-            const int32_t count = indexed ? IoMap::GetSpirvBuiltInArrayLength(IoVariable::UserDefined) : 1;
-            for (int32_t i = 0; i < count; i++) {
-                const int64_t location = static_cast<int64_t>(definition.Location) + i;
-                if (location >= 0 && location < 64)
-                    taken |= uint64_t{1} << location;
-            }
-        }
-        for (const IoDefinition& definition : context.IoDefinitions) {
-            if (definition.StorageKind != perPatchKind || definition.IoVariable != IoVariable::UserDefined)
-                continue;
-            const int32_t location = context.AttributeUsage.GetPerPatchAttributeLocation(definition.Location);
-            if (location >= 0 && location < 64 && (taken & (uint64_t{1} << location)) != 0) {
-                throw Common::NotImplementedException(
-                    std::string("Per-patch attribute ") + std::to_string(definition.Location) + " and a per-vertex " +
-                    (isOutput ? "output" : "input") + " attribute both take location " + std::to_string(location) +
-                    ", which the host's single location space cannot hold.");
-            }
-        }
-    }
-}
-
 } // namespace
 
 void Declarations::DeclareAll(CodeGenContext& context) {
@@ -128,7 +89,7 @@ void Declarations::DeclareInputsAndOutputs(CodeGenContext& context) {
         }
     }
 
-    CheckTessellationLocations(context);
+    CheckTessellationLocations(context.IoDefinitions, context.AttributeUsage, context.Definitions);
 
     for (const IoDefinition& definition : context.IoDefinitions) {
         PixelImap interpolation = PixelImap::Unused;

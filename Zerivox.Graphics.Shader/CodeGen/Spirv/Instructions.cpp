@@ -5,6 +5,7 @@
 
 #include "Zerivox.Common/Exceptions.h"
 #include "Zerivox.Graphics.Shader/CodeGen/Spirv/IoMap.h"
+#include "Zerivox.Graphics.Shader/CodeGen/Workgroups.h"
 #include "Zerivox.Graphics.Shader/StructuredIr/AstBlock.h"
 #include "Zerivox.Graphics.Shader/StructuredIr/AstOperand.h"
 #include "Zerivox.Graphics.Shader/StructuredIr/AstOperation.h"
@@ -299,15 +300,8 @@ OperationResult GenerateBallot(CodeGenContext& context, const AstOperation& oper
     return OperationResult(AggregateType::U32, result);
 }
 
-// Only compute and tessellation control invocations form workgroups that
-// share memory; elsewhere a workgroup scope is not allowed (and means nothing).
-bool HasWorkgroups(const CodeGenContext& context) {
-    return context.Definitions.Stage == ShaderStage::Compute ||
-           context.Definitions.Stage == ShaderStage::TessellationControl;
-}
-
 OperationResult GenerateBarrier(CodeGenContext& context, const AstOperation&) {
-    if (!HasWorkgroups(context))
+    if (!HasWorkgroups(context.Definitions.Stage))
         return OperationResult::Invalid();
     bool emit = context.HostCapabilities.HasBarrierInDivergentCode ||
                 (context.CurrentBlock != nullptr && context.CurrentBlock->Type == AstBlockType::Main &&
@@ -403,10 +397,7 @@ OperationResult GenerateFindMSBU32(CodeGenContext& context, const AstOperation& 
 }
 
 OperationResult GenerateGroupMemoryBarrier(CodeGenContext& context, const AstOperation&) {
-    // Without workgroup memory (every stage but compute: the GLSL memory
-    // model gives tessellation control no workgroup memory scope), order the
-    // accesses for the whole device instead.
-    const bool workgroupMemory = context.Definitions.Stage == ShaderStage::Compute;
+    const bool workgroupMemory = HasWorkgroupMemory(context.Definitions.Stage);
     SpvInst* memory = context.ConstantU32(workgroupMemory ? ScopeWorkgroup : ScopeDevice);
     SpvInst* semantics = context.ConstantU32(MemoryBarrierSemantics);
     context.MemoryBarrier(memory, semantics);

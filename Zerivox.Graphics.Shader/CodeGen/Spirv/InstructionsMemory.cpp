@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "Zerivox.Common/Exceptions.h"
+#include "Zerivox.Graphics.Shader/CodeGen/ConstantIndex.h"
 #include "Zerivox.Graphics.Shader/CodeGen/Spirv/Instructions.h"
 #include "Zerivox.Graphics.Shader/CodeGen/Spirv/IoMap.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/InstructionExtensions.h"
@@ -222,8 +223,45 @@ SpvInst* Instructions::GetStoragePointer(CodeGenContext& context, const AstOpera
 
 namespace {
 
+// A local or shared memory word named by a constant beyond the memory: the
+// access reads 0 and writes nothing (IsConstantIndexBeyond). Gives the
+// memory's element type.
+bool IsBeyondMemory(CodeGenContext& context, const AstOperation& operation, AggregateType& elementType) {
+    const StorageKind kind = operation.StorageKind;
+    if (kind != StorageKind::LocalMemory && kind != StorageKind::SharedMemory)
+        return false;
+    int32_t addressSources = operation.SourcesCount();
+    if (operation.Inst == IrInst::Store || IntermediateRepresentation::InstructionExtensions::IsAtomic(operation.Inst))
+        addressSources--;
+    if (operation.Inst == IrInst::AtomicCompareAndSwap)
+        addressSources--;
+    if (addressSources < 2)
+        return false;
+    const auto& definitions =
+        kind == StorageKind::SharedMemory ? context.Properties.SharedMemories() : context.Properties.LocalMemories();
+    const StructuredIr::MemoryDefinition* memory = definitions.Find(ConstantSource(operation, 0)->Value);
+    if (memory == nullptr || !IsConstantIndexBeyond(operation.GetSource(1), memory->ArrayLength))
+        return false;
+    elementType = ElementOf(memory->Type);
+    return true;
+}
+
+// The value an access beyond a memory reads.
+OperationResult Zero(CodeGenContext& context, AggregateType type) {
+    switch (type) {
+    case AggregateType::FP32:
+        return OperationResult(type, context.ConstantFP32(0.0f));
+    case AggregateType::S32:
+        return OperationResult(type, context.ConstantS32(0));
+    default:
+        return OperationResult(AggregateType::U32, context.ConstantU32(0));
+    }
+}
+
 OperationResult GenerateLoadOrStore(CodeGenContext& context, const AstOperation& operation, bool isStore) {
     AggregateType elementType = AggregateType::Invalid;
+    if (IsBeyondMemory(context, operation, elementType))
+        return isStore ? OperationResult::Invalid() : Zero(context, elementType);
     SpvInst* pointer = Instructions::GetStoragePointer(context, operation, elementType);
     if (isStore) {
         SpvInst* value = context.Get(elementType, operation.GetSource(operation.SourcesCount() - 1));
@@ -236,6 +274,8 @@ OperationResult GenerateLoadOrStore(CodeGenContext& context, const AstOperation&
 
 OperationResult GenerateAtomicMemoryBinary(CodeGenContext& context, const AstOperation& operation, AtomicFn fn) {
     AggregateType elementType = AggregateType::Invalid;
+    if (IsBeyondMemory(context, operation, elementType))
+        return Zero(context, elementType);
     SpvInst* pointer = Instructions::GetStoragePointer(context, operation, elementType);
     SpvInst* value = context.Get(elementType, operation.GetSource(operation.SourcesCount() - 1));
     SpvInst* scope = context.ConstantU32(static_cast<uint32_t>(spv::Scope::Device));
@@ -292,6 +332,8 @@ OperationResult Instructions::GenerateAtomicXor(CodeGenContext& context, const A
 
 OperationResult Instructions::GenerateAtomicCompareAndSwap(CodeGenContext& context, const AstOperation& operation) {
     AggregateType elementType = AggregateType::Invalid;
+    if (IsBeyondMemory(context, operation, elementType))
+        return Zero(context, elementType);
     SpvInst* pointer = GetStoragePointer(context, operation, elementType);
     int32_t last = operation.SourcesCount() - 1;
     SpvInst* comparator = context.Get(elementType, operation.GetSource(last - 1));

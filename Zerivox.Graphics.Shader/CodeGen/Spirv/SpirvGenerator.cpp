@@ -7,6 +7,7 @@
 
 #include "Zerivox.Common/Exceptions.h"
 #include "Zerivox.Common/ObjectPool.h"
+#include "Zerivox.Graphics.Shader/CodeGen/AssignmentTarget.h"
 #include "Zerivox.Graphics.Shader/CodeGen/CodeGenParameters.h"
 #include "Zerivox.Graphics.Shader/CodeGen/Spirv/CodeGenContext.h"
 #include "Zerivox.Graphics.Shader/CodeGen/Spirv/Declarations.h"
@@ -331,17 +332,14 @@ void OnBlockLeft(CodeGenContext& context, CodeGenContext::LoopTargetMap& loopTar
 }
 
 void GenerateAssignment(CodeGenContext& context, const StructuredIr::AstAssignment& assignment) {
-    const AstOperand* destination = StructuredIr::As<AstOperand>(assignment.Destination());
-    if (destination == nullptr) {
-        throw Common::InvalidOperationException("The destination of an assignment must be an operand.");
-    }
+    const AstOperand* destination = &GetAssignmentTarget(assignment);
     if (destination->Type == OperandType::LocalVariable) {
         SpvInst* value = context.Get(destination->VarType, assignment.Source());
         auto it = context.Locals.find(destination);
         if (it == context.Locals.end())
             throw Common::KeyNotFoundException("The local variable was never declared.");
         context.Store(it->second, value);
-    } else if (destination->Type == OperandType::Argument) {
+    } else {
         if (destination->Value < 0 || static_cast<std::size_t>(destination->Value) >= context.Arguments.size() ||
             context.CurrentFunction == nullptr) {
             throw Common::IndexOutOfRangeException("Argument " + std::to_string(destination->Value) +
@@ -351,9 +349,6 @@ void GenerateAssignment(CodeGenContext& context, const StructuredIr::AstAssignme
         AggregateType type = context.CurrentFunction->GetArgumentType(destination->Value);
         SpvInst* value = context.Get(type, assignment.Source());
         context.Store(context.Arguments[static_cast<std::size_t>(destination->Value)], value);
-    } else {
-        throw Common::NotImplementedException(
-            std::string(IntermediateRepresentation::OperandTypeName(destination->Type)));
     }
 }
 

@@ -9,6 +9,7 @@
 #include "Zerivox.Graphics.Shader/Translation/ResourceManager.h"
 #include "Zerivox.Graphics.Shader/Translation/ShaderDefinitions.h"
 #include "Zerivox.Graphics.Shader/Translation/Transforms/InsertionPoint.h"
+#include "Zerivox.Graphics.Shader/Translation/Transforms/StageAsCompute.h"
 
 namespace Zerivox::Graphics::Shader::Translation::Transforms {
 
@@ -185,30 +186,6 @@ void GenerateEndPrimitive(InsertionPoint& at, const ShaderDefinitions& definitio
     at.Store(StorageKind::LocalMemory, {storeId, count});
 }
 
-// The output initialisation clears all eight clip distances once a shader
-// writes any; the vertex layout holds only those the shader writes, so the
-// stores of the others have nothing to fill and are dropped.
-bool IsUnwrittenClipDistanceStore(const Operation& operation, IoVariable variable) {
-    const int32_t count = operation.SourcesCount();
-    return operation.Inst == Instruction::Store && variable == IoVariable::ClipDistance && count >= 3 &&
-           operation.GetSource(count - 2)->IsConstant();
-}
-
-// Removes an operation that has no replacement; returns the node the walk
-// continues after (null when it was the first of its block).
-INode* RemoveNode(Operation* operation) {
-    INode* previous = operation->ListPrevious();
-    Optimizations::Utils::DeleteNode(operation);
-    return previous;
-}
-
-[[noreturn]] void ThrowUnsupported(IGpuAccessor& gpuAccessor, const char* direction, IoVariable variable) {
-    const std::string name(IoVariableName(variable));
-    const std::string quoted = "\"" + (name.empty() ? std::to_string(static_cast<int32_t>(variable)) : name) + "\"";
-    gpuAccessor.Log(std::string("Invalid ") + direction + " " + quoted + ".");
-    throw Common::NotImplementedException(std::string("A geometry shader run as a compute shader cannot access the ") +
-                                          direction + " " + quoted + ".");
-}
 
 } // namespace
 
@@ -253,7 +230,7 @@ INode* GeometryToCompute::RunPass(TransformContext& context, INode* node) {
             if (TryGetOffset(resourceManager, *operation, StorageKind::Input, offset)) {
                 const int32_t vertexSource = variable == IoVariable::UserDefined ? 2 : 1;
                 if (operation->SourcesCount() <= vertexSource) {
-                    ThrowUnsupported(context.GpuAccessor, "input", variable);
+                    StageAsCompute::ThrowUnsupported(context.GpuAccessor, "geometry", "input", variable);
                 }
                 Operand* vertex = operation->GetSource(vertexSource);
                 Operand* element = GenerateVertexOffset(at, resourceManager, offset, vertex);
@@ -277,15 +254,15 @@ INode* GeometryToCompute::RunPass(TransformContext& context, INode* node) {
                     GeneratePrimitiveIdInput(at, dest);
                     break;
                 default:
-                    ThrowUnsupported(context.GpuAccessor, "input", variable);
+                    StageAsCompute::ThrowUnsupported(context.GpuAccessor, "geometry", "input", variable);
                 }
             }
         } else {
             if (!TryGetOffset(resourceManager, *operation, StorageKind::Output, offset)) {
-                if (IsUnwrittenClipDistanceStore(*operation, variable)) {
-                    return RemoveNode(operation);
+                if (StageAsCompute::IsUnwrittenClipDistanceStore(*operation, variable)) {
+                    return StageAsCompute::RemoveNode(operation);
                 }
-                ThrowUnsupported(context.GpuAccessor, "output", variable);
+                StageAsCompute::ThrowUnsupported(context.GpuAccessor, "geometry", "output", variable);
             }
             Operand* memory = at.Const(resourceManager.LocalVertexDataMemoryId);
             Operand* word = at.Const(offset);

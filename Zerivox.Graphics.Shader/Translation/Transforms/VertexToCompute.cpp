@@ -11,6 +11,7 @@
 #include "Zerivox.Graphics.Shader/Translation/ResourceManager.h"
 #include "Zerivox.Graphics.Shader/Translation/ShaderDefinitions.h"
 #include "Zerivox.Graphics.Shader/Translation/Transforms/InsertionPoint.h"
+#include "Zerivox.Graphics.Shader/Translation/Transforms/StageAsCompute.h"
 
 namespace Zerivox::Graphics::Shader::Translation::Transforms {
 
@@ -153,30 +154,6 @@ void CopySignExtendedNormalized(INode* fetch, int32_t bits, bool normalize, Oper
     at.Op(Instruction::Multiply | Instruction::FP32, dest, {asFloat, factor});
 }
 
-// The output initialisation clears all eight clip distances once a shader
-// writes any; the vertex layout holds only those the shader writes, so the
-// stores of the others have nothing to fill and are dropped.
-bool IsUnwrittenClipDistanceStore(const Operation& operation, IoVariable variable) {
-    const int32_t count = operation.SourcesCount();
-    return operation.Inst == Instruction::Store && variable == IoVariable::ClipDistance && count >= 3 &&
-           operation.GetSource(count - 2)->IsConstant();
-}
-
-// Removes an operation that has no replacement; returns the node the walk
-// continues after (null when it was the first of its block).
-INode* RemoveNode(Operation* operation) {
-    INode* previous = operation->ListPrevious();
-    Optimizations::Utils::DeleteNode(operation);
-    return previous;
-}
-
-[[noreturn]] void ThrowUnsupported(IGpuAccessor& gpuAccessor, const char* direction, IoVariable variable) {
-    const std::string name(IoVariableName(variable));
-    const std::string quoted = "\"" + (name.empty() ? std::to_string(static_cast<int32_t>(variable)) : name) + "\"";
-    gpuAccessor.Log(std::string("Invalid ") + direction + " " + quoted + ".");
-    throw Common::NotImplementedException(std::string("A vertex shader run as a compute shader cannot access the ") +
-                                          direction + " " + quoted + ".");
-}
 
 // Replaces the attribute load `load` (sources UserDefined, location,
 // component) by a texel fetch from the attribute's buffer texture; returns
@@ -186,7 +163,7 @@ INode* GenerateAttributeFetch(TransformContext& context, Operation* load) {
         !load->GetSource(2)->IsConstant()) {
         // Attributes addressed through a register would need a fetch from a
         // buffer texture chosen at run time.
-        ThrowUnsupported(context.GpuAccessor, "input", IoVariable::UserDefined);
+        StageAsCompute::ThrowUnsupported(context.GpuAccessor, "vertex", "input", IoVariable::UserDefined);
     }
     const int32_t location = load->GetSource(1)->Value;
     const int32_t component = load->GetSource(2)->Value;
@@ -265,10 +242,10 @@ INode* VertexToCompute::RunPass(TransformContext& context, INode* node) {
     if (operation->StorageKind == StorageKind::Output) {
         int32_t offset = 0;
         if (!TryGetOutputOffset(resourceManager, *operation, offset)) {
-            if (IsUnwrittenClipDistanceStore(*operation, variable)) {
-                return RemoveNode(operation);
+            if (StageAsCompute::IsUnwrittenClipDistanceStore(*operation, variable)) {
+                return StageAsCompute::RemoveNode(operation);
             }
-            ThrowUnsupported(context.GpuAccessor, "output", variable);
+            StageAsCompute::ThrowUnsupported(context.GpuAccessor, "vertex", "output", variable);
         }
         Operand* memory = at.Const(resourceManager.LocalVertexDataMemoryId);
         Operand* word = at.Const(offset);
@@ -310,7 +287,7 @@ INode* VertexToCompute::RunPass(TransformContext& context, INode* node) {
         case IoVariable::SubgroupLtMask:
             return node;
         default:
-            ThrowUnsupported(context.GpuAccessor, "input", variable);
+            StageAsCompute::ThrowUnsupported(context.GpuAccessor, "vertex", "input", variable);
         }
         if (next == nullptr) {
             next = at.Last();

@@ -106,6 +106,8 @@ const Case Cases[] = {
     // TLDS target 12: LOD from Rb, offsets from the next B register.
     {"TldsOffsets", T(TldsP).Rd(0).Ra(2).Rb(6).Bits(28, 8, 255).Bits(36, 13, 10).Bits(50, 3, 4).Bits(53, 4, 12), {"%0 = Copy R2", "%1 = Copy R3", "%2 = Copy R6", "%3 = Copy R7", "%4 = BitfieldExtractS32 %3, 0, 4", "%5 = BitfieldExtractS32 %3, 4, 4", "R0, R1 = TextureSample{Texture2D set=0 binding=1 flags=0x68}#3 %0, %1, %2, %4, %5"}},
     {"TldsArray", T(TldsP).Rd(0).Ra(2).Rb(6).Bits(28, 8, 255).Bits(36, 13, 10).Bits(50, 3, 4).Bits(53, 4, 8), {"%0 = Copy R6", "%1 = Copy R7", "%2 = Copy R2", "R0, R1 = TextureSample{Texture2DArray set=0 binding=1 flags=0x28}#3 %0, %1, %2, 0"}},
+    // TLD4S into R254 and R8: G of the first pair lands on RZ and goes to a local nothing reads.
+    {"Tld4sPairEndsAtRz", T(Tld4sP).Rd(254).Ra(0).Rb(4).Bits(28, 8, 8).Bits(36, 13, 10), {"%0 = Copy R0", "%1 = Copy R4", "R254, %2, R8, R9 = TextureSample{Texture2D set=0 binding=1 flags=0x2}#15 %0, %1, 0"}},
     // TLD4S with Dc and Aoffi: the reference (second B) stands before the offsets (first B).
     {"Tld4sDcOffset", T(Tld4sP).Rd(8).Ra(0).Rb(4).Bits(28, 8, 255).Bits(36, 13, 10).Bit(50).Bit(51), {"%0 = Copy R0", "%1 = Copy R1", "%2 = Copy R4", "%3 = BitfieldExtractS32 %2, 0, 6", "%4 = BitfieldExtractS32 %2, 8, 6", "%5 = Copy R5", "R8, R9 = TextureSample{Texture2DShadow set=0 binding=1 flags=0x42}#3 %0, %1, %5, %3, %4"}},
     // SULD.D size 0: one byte, zero-extended after the load.

@@ -47,6 +47,18 @@ Inst Tex(Decoders::TexDim dim, bool depthCompare) {
         .Bit(50, depthCompare);
 }
 
+// TLD (texel fetch) of a multisampled texture of dimension dim into R0.
+Inst TldMs(Decoders::TexDim dim) {
+    return Inst("11011100xxxxxx").Rd(0).Ra(2).Rb(4).Bits(28, 3, static_cast<uint64_t>(dim)).Bits(31, 4, 0xF).Bit(50);
+}
+// TXD and TMML of dimension dim into R0.
+Inst Txd(Decoders::TexDim dim) {
+    return Inst("110111100xxxxx").Rd(0).Ra(2).Rb(4).Bits(28, 3, static_cast<uint64_t>(dim)).Bits(31, 4, 0xF);
+}
+Inst Tmml(Decoders::TexDim dim) {
+    return Inst("1101111101011x").Rd(0).Ra(2).Rb(4).Bits(28, 3, static_cast<uint64_t>(dim)).Bits(31, 4, 0x3);
+}
+
 // IPA of attribute 0x80 into R0.
 Inst Ipa() { return Inst("11100000xxxxxx").Rd(0).Ra(255).Rb(255).Bits(28, 10, 0x80).Bits(39, 8, 255); }
 // ALD of attribute 0x80 into R0.
@@ -130,6 +142,22 @@ TEST(UntranslatableForm, TypedErrorNamesInstructionAndStage) {
         {"TEX without a depth reference on a 3D texture", S::Fragment, Tex(D::_3d, false), nullptr, nullptr},
         {"TEX with a depth reference on a 3D texture", S::Vertex, Tex(D::_3d, true), "NotImplementedException",
          "TEX at 0x8 cannot be translated: 3D textures have no depth comparison."},
+        {"TEX of a 2D array", S::Fragment, Tex(D::Array2d, false), nullptr, nullptr},
+        {"TEX of a 3D array", S::Fragment, Tex(D::Array3d, false), "NotImplementedException",
+         "TEX at 0x8 cannot be translated: 3D textures have no array layers."},
+        {"TLD of a 3D array", S::Compute, Tld(D::Array3d), "NotImplementedException",
+         "TLD at 0x8 cannot be translated: 3D textures have no array layers."},
+        {"TLD of a multisampled 2D texture", S::Compute, TldMs(D::_2d), nullptr, nullptr},
+        {"TLD of a multisampled 3D texture", S::Compute, TldMs(D::_3d), "NotImplementedException",
+         "TLD at 0x8 cannot be translated: 3D textures have no samples."},
+        {"TLD of a multisampled 3D array", S::Vertex, TldMs(D::Array3d), "NotImplementedException",
+         "TLD at 0x8 cannot be translated: 3D textures have no array layers."},
+        {"TXD of a 3D texture", S::Fragment, Txd(D::_3d), nullptr, nullptr},
+        {"TXD of a 3D array", S::Fragment, Txd(D::Array3d), "NotImplementedException",
+         "TXD at 0x8 cannot be translated: 3D textures have no array layers."},
+        {"TMML of a 3D texture", S::Fragment, Tmml(D::_3d), nullptr, nullptr},
+        {"TMML of a 3D array", S::Fragment, Tmml(D::Array3d), "NotImplementedException",
+         "TMML at 0x8 cannot be translated: 3D textures have no array layers."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.What);

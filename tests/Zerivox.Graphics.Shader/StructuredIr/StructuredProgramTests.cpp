@@ -152,6 +152,12 @@ TEST_F(StructuredProgramTests, TypesFollowInstructionsAndReaders) {
     IR::Operand* plain = f.Local();
     f.Emit(0, Instruction::ConditionalSelect, plain, {a, f.Const(1), f.Const(2)});
     f.Emit(0, Instruction::Copy, IR::OperandHelper::MakeArgument(Arena, 0), {plain});
+    // A choice between doubles stays a double: read as integers, they would
+    // go through single precision.
+    IR::Operand* wide = f.Local();
+    f.Emit(0, Instruction::ConditionalSelect, wide, {a, f.Const(1), f.Const(2)});
+    IR::Operand* high = f.Local();
+    f.Emit(0, Instruction::UnpackDouble2x32, high, {wide});
     f.Return(0);
 
     std::string text = Structure(f.Finish("fun0", false, 0, 1));
@@ -159,13 +165,15 @@ TEST_F(StructuredProgramTests, TypesFollowInstructionsAndReaders) {
     EXPECT_NE(text.find("v5 = BitwiseAnd(v1, 3)"), std::string::npos) << text;
     EXPECT_NE(text.find("v6 = ConditionalSelect.f32(v1, 1, 2)"), std::string::npos) << text;
     EXPECT_NE(text.find("a0 = v8"), std::string::npos) << text;
+    EXPECT_NE(text.find("v9 = ConditionalSelect.f64(v1, 1, 2)"), std::string::npos) << text;
 
     std::vector<AggregateType> types;
     for (AstOperand* local : Info->Functions[0]->Locals) types.push_back(local->VarType);
     // Local-memory loads are typed FP32 like every Load.
     const std::vector<AggregateType> expected = {AggregateType::FP32, AggregateType::Bool, AggregateType::FP32,
                                                  AggregateType::Bool, AggregateType::Bool, AggregateType::S32,
-                                                 AggregateType::FP32, AggregateType::FP32, AggregateType::S32};
+                                                 AggregateType::FP32, AggregateType::FP32, AggregateType::S32,
+                                                 AggregateType::FP64, AggregateType::U32};
     EXPECT_EQ(types, expected);
 }
 

@@ -135,6 +135,7 @@ public:
         if (const auto* op = SIR::As<SIR::AstOperation>(node)) {
             std::string text(IR::InstructionName(op->Inst));
             if ((static_cast<uint32_t>(op->Inst) & 0x10000u) != 0) text += ".f32";
+            if ((static_cast<uint32_t>(op->Inst) & 0x20000u) != 0) text += ".f64";
             text += "(";
             for (int32_t i = 0; i < op->SourcesCount(); i++) {
                 if (i > 0) text += ", ";

@@ -21,9 +21,11 @@ ShaderDefinitions Graphics(ShaderStage stage, OutputTopology topology = OutputTo
                              std::move(outputs));
 }
 
+// Header words 0 and 4; word 2 gives one thread per input primitive.
 ShaderHeader HeaderWithWord0(uint32_t word0, uint32_t word4 = 0) {
     std::vector<uint64_t> code(10, 0);
     code[0] = word0;
+    code[1] = 1u << 24;
     code[2] = word4;
     return ShaderHeader(code);
 }

@@ -265,6 +265,46 @@ TEST(TranslatorTests, OutputInitialization) {
     EXPECT_EQ(Emit(computeContext).initializationOperations, Emit(computeContext, false).initializationOperations);
 }
 
+// A geometry shader's invocations and a control shader's output vertices
+// per input primitive: 1 to 32, or a typed error before either back end.
+TEST(TranslatorTests, ThreadsPerInputPrimitiveOutsideOneToThirtyTwoAreRefused) {
+    struct Case {
+        ShaderStage Stage;
+        uint32_t Threads;
+        const char* Error; // null: the header is accepted
+    };
+    const Case cases[] = {
+        {ShaderStage::Geometry, 1, nullptr},
+        {ShaderStage::Geometry, 32, nullptr},
+        {ShaderStage::Geometry, 0,
+         "The program header of the geometry shader gives 0 invocations per input primitive."},
+        {ShaderStage::Geometry, 33,
+         "The program header of the geometry shader gives 33 invocations per input primitive."},
+        {ShaderStage::TessellationControl, 32, nullptr},
+        {ShaderStage::TessellationControl, 0,
+         "The program header of the tessellation control shader gives 0 output vertices per patch."},
+        {ShaderStage::TessellationControl, 255,
+         "The program header of the tessellation control shader gives 255 output vertices per patch."},
+        // Stages that run no groups per primitive ignore the field.
+        {ShaderStage::Vertex, 0, nullptr},
+        {ShaderStage::TessellationEvaluation, 200, nullptr},
+    };
+    CodeBuilder code;
+    code.Add(Exit());
+    for (const Case& c : cases) {
+        std::array<uint32_t, 20> header = Header(c.Stage);
+        header[2] = c.Threads << 24;
+        DecoderGpuAccessor accessor(WithHeader(header, code.Words));
+        SCOPED_TRACE(std::to_string(static_cast<int>(c.Stage)) + " " + std::to_string(c.Threads));
+        try {
+            Translator::DecodeShader(0, accessor, TranslationOptions());
+            EXPECT_EQ(c.Error, nullptr);
+        } catch (const Zerivox::Common::ArgumentException& e) {
+            EXPECT_STREQ(e.what(), c.Error == nullptr ? "no error" : c.Error);
+        }
+    }
+}
+
 TEST(TranslatorTests, TargetLanguageSelectsTheBackEnd) {
     CodeBuilder code;
     code.Add(Exit());
@@ -282,7 +322,11 @@ TEST(TranslatorTests, TargetLanguageSelectsTheBackEnd) {
         EXPECT_STREQ(e.what(), "Arb");
     }
     EXPECT_THROW(translate(static_cast<TargetLanguage>(7)), Zerivox::Common::NotImplementedException);
-    EXPECT_THROW(translate(TargetLanguage::Glsl), Zerivox::Common::NotImplementedException);
+    ShaderProgram glsl = translate(TargetLanguage::Glsl);
+    EXPECT_EQ(glsl.Language, TargetLanguage::Glsl);
+    EXPECT_TRUE(glsl.BinaryCode.empty());
+    EXPECT_TRUE(glsl.Code.starts_with("#version 460 core\r\n"));
+    EXPECT_TRUE(glsl.Code.ends_with("void main()\r\n{\r\n    return;\r\n}\r\n")) << glsl.Code;
 
     ShaderProgram program = translate(TargetLanguage::Spirv);
     EXPECT_EQ(program.Language, TargetLanguage::Spirv);

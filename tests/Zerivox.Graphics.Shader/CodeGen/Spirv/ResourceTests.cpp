@@ -77,6 +77,37 @@ TEST(SpirvResourceTests, LoadsStoresAndAtomicsOnBuffersAndMemories) {
     EXPECT_TRUE(Contains(text, "OpAtomicSMax"));
 }
 
+// A constant index beyond a local or shared memory names no word: the host
+// guards neither memory, so the access must not happen. A load reads 0, a
+// store or atomic changes nothing (the atomic reads 0), as in the GLSL text.
+TEST(SpirvResourceTests, AccessesBeyondAMemoryReadZeroAndWriteNothing) {
+    ZV_REQUIRE_SPIRV_TOOLS();
+    SpirvProgram p(ShaderStage::Compute);
+    int32_t local =
+        p.Properties.AddLocalMemory(SIR::MemoryDefinition("lm", AggregateType::U32 | AggregateType::Array, 16));
+    int32_t shared =
+        p.Properties.AddSharedMemory(SIR::MemoryDefinition("sm", AggregateType::U32 | AggregateType::Array, 64));
+    AstOperand* u = p.Local(AggregateType::U32);
+    p.Assign(p.Main, u, p.Op(Instruction::Load, StorageKind::LocalMemory, {p.Const(local), p.Const(16)}));
+    p.Add(p.Main, p.Op(Instruction::Store, StorageKind::LocalMemory, {p.Const(local), p.Const(-1), u}));
+    p.Assign(p.Main, u, p.Op(Instruction::AtomicAdd, StorageKind::SharedMemory, {p.Const(shared), p.Const(64), u}));
+    p.Assign(p.Main, u,
+             p.Op(Instruction::AtomicCompareAndSwap, StorageKind::SharedMemory,
+                  {p.Const(shared), p.Const(-1966592), p.Const(1), p.Const(2)}));
+    // The last word of each is still there.
+    p.Add(p.Main, p.Op(Instruction::Store, StorageKind::SharedMemory, {p.Const(shared), p.Const(63), u}));
+    p.Assign(p.Main, u, p.Op(Instruction::Load, StorageKind::LocalMemory, {p.Const(local), p.Const(15)}));
+
+    std::vector<uint8_t> bytes = p.Generate();
+    ASSERT_EQ(Validate(bytes), "");
+    std::string text = Disassemble(bytes);
+    EXPECT_FALSE(Contains(text, "OpAtomic")) << text;
+    std::vector<std::string> chains = Lines(text, "OpAccessChain");
+    ASSERT_EQ(chains.size(), 2u) << text;
+    EXPECT_TRUE(Contains(chains[0], "OpAccessChain %_ptr_Workgroup_uint") && Contains(chains[0], "%int_63")) << text;
+    EXPECT_TRUE(Contains(chains[1], "OpAccessChain %_ptr_Private_uint") && Contains(chains[1], "%int_15")) << text;
+}
+
 TEST(SpirvResourceTests, MalformedAccessesFailWithTheirMessages) {
     struct Case {
         StorageKind Kind;

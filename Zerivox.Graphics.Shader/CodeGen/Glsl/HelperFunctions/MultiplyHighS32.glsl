@@ -1,0 +1,7 @@
+int Helper_MultiplyHighS32(int x, int y)
+{
+    int msb;
+    int lsb;
+    imulExtended(x, y, msb, lsb);
+    return msb;
+}

@@ -33,7 +33,7 @@ protected:
     GeneratorPool<LiteralInteger> _literals{1, 200};
 };
 
-TEST(DeterministicHashCodeTest, KnownValues) {
+TEST(DeterministicHashCodeTest, HashesAreStableAcrossRuns) {
     EXPECT_EQ(DeterministicHashCode::GetHashCode(""), 0x0AB656ACu);
     EXPECT_EQ(DeterministicHashCode::GetHashCode("abc"), 0x7C9E7C38u);
     EXPECT_EQ(DeterministicHashCode::Combine(1u, 2u), 0xF9A454C8u);
@@ -215,7 +215,7 @@ TEST_F(OperandTest, InstructionEqualityIsByValue) {
     EXPECT_FALSE(c1.Equals(c3)); // same id and operands, different result type
 }
 
-TEST_F(OperandTest, TextForm) {
+TEST_F(OperandTest, InstructionsPrintOperandKindsAndValues) {
     Instruction type;
     type.Set(Op::OpTypeInt, 1);
     type.AddOperand(LiteralInteger::FromInt32(32));

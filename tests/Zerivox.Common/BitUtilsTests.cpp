@@ -7,7 +7,7 @@
 
 using Zerivox::Common::BitUtils;
 
-TEST(BitUtils, DivRoundUp) {
+TEST(BitUtils, DivRoundUpOfSizesAndWrappedSums) {
     struct Case {
         int32_t Value, Divisor, Expected;
     };

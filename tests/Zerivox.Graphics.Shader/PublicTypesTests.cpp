@@ -33,7 +33,7 @@ template <typename F> std::string ErrorOf(F f) {
 }
 } // namespace
 
-TEST(SamplerTypeExtensions, Names) {
+TEST(SamplerTypeExtensions, NamesEachShapeForSamplersAndTextures) {
     struct Case {
         SamplerType Type;
         const char* Short;
@@ -187,7 +187,7 @@ TEST(UniformLayouts, PublishedOffsetsMatchTheFieldList) {
     EXPECT_EQ(SupportBuffer::GetStructureType().Fields.size(), 9u);
 }
 
-TEST(SetBindingPair, ValueKey) {
+TEST(SetBindingPair, ComparesAndHashesBySetAndBinding) {
     std::unordered_set<SetBindingPair> set{{0, 1}, {0, 1}, {1, 0}, {-1, -1}};
     EXPECT_EQ(set.size(), 3u);
     EXPECT_EQ(SetBindingPair(0, 3), SetBindingPair(0, 3));

@@ -41,7 +41,7 @@ TEST(FenkVanterAccessor, TextureSlotOfHandle) {
     }
 }
 
-TEST(FenkVanterAccessor, SamplerTypes) {
+TEST(FenkVanterAccessor, MapsTextureEntriesToSamplerTypes) {
     struct Case {
         const char* Entry;
         SamplerType Expected;
@@ -85,7 +85,7 @@ TEST(FenkVanterAccessor, MissingTextureTypesMakeNotes) {
     EXPECT_EQ(f->TexQueried(), (std::set<int32_t>{0, 1, 2, 3}));
 }
 
-TEST(FenkVanterAccessor, ImageFormats) {
+TEST(FenkVanterAccessor, MapsImageEntriesToTypesAndFormats) {
     Fixture f(R"({"img":{"4":{"type":"2darray","fmt":"R32Uint"},"5":{"fmt":"99"},"6":{"fmt":"r16g16FLOAT"},
                   "7":{"fmt":"bogus"},"8":"2d","9":{"type":"2d"}}})");
     EXPECT_EQ(f->QuerySamplerType(HandleOfSlot(4), 2), SamplerType::Texture2D | SamplerType::Array);
@@ -105,7 +105,7 @@ TEST(FenkVanterAccessor, ImageFormats) {
     EXPECT_EQ(f->ImgQueried(), (std::set<int32_t>{4, 5, 6, 7, 8, 9}));
 }
 
-TEST(FenkVanterAccessor, ConstantBuffer1) {
+TEST(FenkVanterAccessor, ReadsConstantBuffer1LittleEndianWithinItsSize) {
     Fixture f(R"({"c1":"0A0b0C0dFFFFFFFF"})");
     EXPECT_EQ(f->ConstantBuffer1Read(0), 0x0D0C0B0A);
     EXPECT_EQ(f->ConstantBuffer1Read(4), -1);
@@ -129,7 +129,7 @@ TEST(FenkVanterAccessor, ConstantBuffer1) {
     EXPECT_THROW(FenkVanterAccessor({}, kind), C::JsonException);
 }
 
-TEST(FenkVanterAccessor, CodeWords) {
+TEST(FenkVanterAccessor, ReadsWholeCodeWordsAndRejectsOutOfRange) {
     std::vector<uint8_t> code = {1, 2, 3, 4, 5, 6, 7, 8, 0xF0, 0, 0, 0, 0, 0, 0, 0xE3, 0xAA};
     Fixture f("{}", code);
     auto all = f->GetCode(0, 0x50);
@@ -142,7 +142,7 @@ TEST(FenkVanterAccessor, CodeWords) {
     EXPECT_THROW(f->GetCode(UINT64_MAX, 0), C::ArgumentOutOfRangeException);
 }
 
-TEST(FenkVanterAccessor, GraphicsState) {
+TEST(FenkVanterAccessor, BuildsGraphicsStateFromJobMembers) {
     Fixture f(R"({"attr":{" 3 ":"sint","+4":"uint","5":null,"6":"SINT","3 ":"uint"},
                   "fout":{"7":"uint","0":"sint"},"early_fragment_tests":true,"topology":"lines_adjacency"})");
     GpuGraphicsState s = f->QueryGraphicsState();
@@ -278,7 +278,7 @@ TEST(FenkVanterAccessor, HostFactsAndSilentFallbacks) {
     EXPECT_FALSE(odd->QueryHasUnalignedStorageBuffer());
 }
 
-TEST(FenkVanterAccessor, TransformFeedback) {
+TEST(FenkVanterAccessor, ReadsTransformFeedbackLayout) {
     Fixture empty(R"({"tf":[]})");
     EXPECT_TRUE(empty->QueryTransformFeedbackEnabled());
     for (int32_t i = 0; i < 4; ++i) {

@@ -144,7 +144,7 @@ TEST(FenkVanter, OneShotCountsAndReportsEveryJob) {
     EXPECT_EQ(files, 4);
 }
 
-TEST(FenkVanter, OneShotEdgeRuns) {
+TEST(FenkVanter, OneShotHandlesEmptyAndEdgeJobLists) {
     TempDir dir;
     FakeTranslator fake;
     WriteFile(dir / "empty.json", " [ ] ");
@@ -187,7 +187,7 @@ TEST(FenkVanter, FailedResourceFileLeavesTheModuleInPlace) {
     EXPECT_TRUE(fs::is_regular_file(dir / "out/j.spv"));
 }
 
-TEST(FenkVanter, ServeTranscript) {
+TEST(FenkVanter, ServeAnswersEachRequestWithOneLine) {
     TempDir dir;
     WriteFile(dir / "ok.bin", std::string(8, '\0'));
     std::string ok = dir / "ok.bin", out = dir / "served";
@@ -263,7 +263,7 @@ TEST(FenkVanter, StackTracesOnlyForTranslationErrors) {
 
 // Random and mangled requests: every non-empty line gets exactly one answer
 // line, and nothing in an answer can start a new line.
-TEST(FenkVanter, ServeSurvivesGarbage) {
+TEST(FenkVanter, ServeAnswersGarbageRequestsAndKeepsGoing) {
     TempDir dir;
     fs::path cwd = fs::current_path();
     fs::current_path(dir.Path); // mangled "out" values stay in here

@@ -15,7 +15,7 @@ std::string Nested(int depth) {
 }
 } // namespace
 
-TEST(JobJson, StrictParsing) {
+TEST(JobJson, RejectsMalformedJsonAndAcceptsStrictJson) {
     struct Case {
         std::string Text;
         bool SkipBom;
@@ -52,7 +52,7 @@ TEST(JobJson, StrictParsing) {
     }
 }
 
-TEST(JobJson, TypedReads) {
+TEST(JobJson, ReadsTypedMembersAndRejectsOutOfRange) {
     Json j = ParseJson(R"({"i":-5,"max":2147483647,"min":-2147483648,"big":2147483648,"small":-2147483649,
         "f":1.0,"e":1e2,"s":"x","b":true,"n":null,"huge":123456789012345678901234567890})",
                        false);

@@ -36,7 +36,7 @@ TEST(ResJson, StringEscaping) {
     EXPECT_EQ(QuoteJsonString(std::string_view("a\0b", 3)), R"("a\u0000b")");
 }
 
-TEST(ResJson, GoldenLayout) {
+TEST(ResJson, WritesResourcesInTheFixedLayout) {
     ShaderProgramInfo info(
         {BufferDescriptor(0, 1, 0), BufferDescriptor(0, 2, 17)},
         {BufferDescriptor(0, 3, 0, 0, 0x1A0, BufferUsageFlags::Write)},

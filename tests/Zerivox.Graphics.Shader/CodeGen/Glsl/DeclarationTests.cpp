@@ -215,7 +215,7 @@ TEST(GlslDeclarations, TypeNames) {
     }
 }
 
-TEST(GlslDeclarations, Resources) {
+TEST(GlslDeclarations, ResourcesDeclaredPerGraphicsApi) {
     for (TargetGraphicsApi api : {TargetGraphicsApi::Vulkan, TargetGraphicsApi::OpenGL}) {
         GlslProgram p(ShaderStage::Compute);
         p.Api = api;

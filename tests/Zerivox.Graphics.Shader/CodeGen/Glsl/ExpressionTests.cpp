@@ -209,7 +209,7 @@ TEST(GlslExpressions, FragmentOnlyOperations) {
              ShaderStage::Fragment);
 }
 
-TEST(GlslExpressions, BallotByHost) {
+TEST(GlslExpressions, BallotSpellingFollowsTheHostExtension) {
     struct Case {
         bool Arb;
         int32_t Index;
@@ -318,7 +318,7 @@ TEST(GlslExpressions, FailuresNameTheTypes) {
 // signed atomic (the buffer's words are unsigned). Signed ones on shared
 // memory never get here: for GLSL the translator turns them into
 // compare-and-swap loops first.
-TEST(GlslExpressions, AtomicsOnMemories) {
+TEST(GlslExpressions, AtomicsOnBuffersAndSharedMemoryUseTheirViews) {
     GlslProgram p(ShaderStage::Compute);
     StructureType fields({StructureField(AggregateType::Array | AggregateType::U32, "data", 0)});
     p.Properties.AddOrUpdateStorageBuffer(SIR::BufferDefinition(SIR::BufferLayout::Std430, 0, 1, "sb", fields));

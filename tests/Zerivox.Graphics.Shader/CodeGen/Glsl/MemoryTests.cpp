@@ -108,7 +108,7 @@ TEST(GlslMemory, ImagesThatAtomicsUse) {
     }
 }
 
-TEST(GlslMemory, Images) {
+TEST(GlslMemory, ImageOperationsSpellTheirFormatAndType) {
     using P = GlslProgram;
     const auto C = ShaderStage::Compute;
     const auto S = AggregateType::S32;
@@ -159,7 +159,7 @@ TEST(GlslMemory, Images) {
 // Sampling. Float coordinates go through Helper_ZeroNaN: NaN coordinates
 // read texel 0 on the guest. Array shadow references compare at
 // 16-bit precision.
-TEST(GlslMemory, Sampling) {
+TEST(GlslMemory, SamplingGuardsNaNCoordinatesAndQuantisesShadowReferences) {
     using P = GlslProgram;
     const auto Fr = ShaderStage::Fragment;
     const auto F = AggregateType::FP32;
@@ -392,7 +392,7 @@ TEST(GlslMemory, LookupsThatDoNotFitTheTexture) {
 // An index made of undefined values is computed when the shader runs, as
 // in the SPIR-V module, not folded into a constant that GLSL would check
 // against the array.
-TEST(GlslMemory, UndefinedIndexes) {
+TEST(GlslMemory, UndefinedIndexesAreComputedAtRunTime) {
     GlslProgram p(ShaderStage::Compute);
     p.Properties.AddSharedMemory(SIR::MemoryDefinition("shared_memory", AggregateType::Array | AggregateType::U32, 4));
     AstOperand* u = p.Local(AggregateType::U32);
@@ -414,7 +414,7 @@ TEST(GlslMemory, UndefinedIndexes) {
     EXPECT_EQ(CompileError(text, ShaderStage::Compute), "");
 }
 
-TEST(GlslMemory, LoadsAndStores) {
+TEST(GlslMemory, LoadsAndStoresPerStorageKind) {
     using P = GlslProgram;
     const auto F = AggregateType::FP32;
     auto load = [](P& p, StorageKind kind, std::initializer_list<IAstNode*> sources) {

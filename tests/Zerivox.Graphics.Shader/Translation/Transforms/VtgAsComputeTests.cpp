@@ -241,7 +241,7 @@ TEST(VertexToCompute, AttributeFetches) {
   %54 = ShiftLeft %53, 30
   %55 = ShiftRightS32 %54, 30
   %56 = ConvertS32ToFP32 %55
-  %57 = Multiply.FP32 %56, 1056964608
+  %57 = Multiply.FP32 %56, 0.5
   Store.LocalMemory 0, 5, %8
   Store.LocalMemory 0, 6, %20
   Store.LocalMemory 0, 7, %33

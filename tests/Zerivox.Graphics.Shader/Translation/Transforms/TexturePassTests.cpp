@@ -8,7 +8,7 @@
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/IrPrinter.h"
 #include "Zerivox.Graphics.Shader/Translation/FakeGpuAccessor.h"
 #include "Zerivox.Graphics.Shader/Translation/HelperFunctionManager.h"
-#include "Zerivox.Graphics.Shader/Translation/Optimizations/IrBuilder.h"
+#include "Zerivox.Graphics.Shader/TestSupport/IrTestBuilder.h"
 #include "Zerivox.Graphics.Shader/Translation/ResourceManager.h"
 #include "Zerivox.Graphics.Shader/Translation/ShaderDefinitions.h"
 #include "Zerivox.Graphics.Shader/Translation/Transforms/TexturePass.h"
@@ -36,7 +36,7 @@ struct TexturePassFixture {
     TextureGpu Gpu;
     ResourceManager Resources;
     ShaderDefinitions Definitions;
-    Testing::IrBuilder B;
+    Testing::IrTestBuilder B;
     std::vector<IR::Function*> Functions{nullptr};
     HelperFunctionManager Hfm;
     FeatureFlags Features = FeatureFlags::None;

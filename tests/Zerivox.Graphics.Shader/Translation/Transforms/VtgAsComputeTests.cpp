@@ -14,7 +14,7 @@
 #include "Zerivox.Graphics.Shader/Translation/FakeGpuAccessor.h"
 #include "Zerivox.Graphics.Shader/Translation/HelperFunctionManager.h"
 #include "Zerivox.Graphics.Shader/Translation/IrEvaluator.h"
-#include "Zerivox.Graphics.Shader/Translation/Optimizations/IrBuilder.h"
+#include "Zerivox.Graphics.Shader/TestSupport/IrTestBuilder.h"
 #include "Zerivox.Graphics.Shader/Translation/ResourceManager.h"
 #include "Zerivox.Graphics.Shader/Translation/ShaderDefinitions.h"
 #include "Zerivox.Graphics.Shader/Translation/Transforms/GeometryToCompute.h"
@@ -79,7 +79,7 @@ struct StageFixture {
     Testing::FakeGpuAccessor Gpu;
     ShaderDefinitions Definitions;
     ResourceManager Resources;
-    Testing::IrBuilder B;
+    Testing::IrTestBuilder B;
     std::vector<IR::Function*> Functions{nullptr};
     HelperFunctionManager Hfm;
     FeatureFlags Features = FeatureFlags::None;

@@ -1,5 +1,6 @@
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/IrPrinter.h"
 
+#include <bit>
 #include <charconv>
 #include <string_view>
 #include <unordered_map>
@@ -28,6 +29,23 @@ void AppendHex(std::string& out, uint32_t value) {
     out.append(buffer, result.ptr);
 }
 
+// Shortest decimal that reads back to the same binary32 value, always with a
+// '.' or an exponent so that it never reads as an integer; infinities print
+// as inf/-inf and every NaN as nan:0x<bits> (sign and payload kept).
+void AppendFloat(std::string& out, int32_t bits) {
+    float value = std::bit_cast<float>(bits);
+    if (value != value) {
+        out += "nan:";
+        AppendHex(out, static_cast<uint32_t>(bits));
+        return;
+    }
+    char buffer[32];
+    auto result = std::to_chars(buffer, buffer + sizeof(buffer), value);
+    std::string_view text(buffer, static_cast<std::size_t>(result.ptr - buffer));
+    out += text;
+    if (text.find_first_of(".ein") == std::string_view::npos) out += ".0";
+}
+
 std::string_view SamplerDimensionName(SamplerType type) {
     switch (static_cast<int32_t>(type) & 0xFF) {
         case 0: return "None";
@@ -36,13 +54,24 @@ std::string_view SamplerDimensionName(SamplerType type) {
         case 3: return "Texture2D";
         case 4: return "Texture3D";
         case 5: return "TextureCube";
-        default: return "Texture?";
+        default: return {};
     }
 }
 
 class Printer {
 public:
     std::string Out;
+
+    // Constants of a single-precision operation are float bits: they print
+    // as numbers. Double-precision values never sit in one 32-bit constant
+    // (they are packed from two words), so FP64 operands stay integers.
+    void Source(const IntermediateRepresentation::Operand* operand, bool asFloat) {
+        if (asFloat && operand != nullptr && operand->Type == OperandType::Constant) {
+            AppendFloat(Out, operand->Value);
+        } else {
+            Operand(operand);
+        }
+    }
 
     void Operand(const IntermediateRepresentation::Operand* operand) {
         if (operand == nullptr) {
@@ -141,7 +170,8 @@ public:
             Out += name;
         }
         uint32_t flags = static_cast<uint32_t>(op->Inst) & 0xFFFF0000u;
-        if (flags == static_cast<uint32_t>(Instruction::FP32)) {
+        const bool floatConstants = flags == static_cast<uint32_t>(Instruction::FP32);
+        if (floatConstants) {
             Out += ".FP32";
         } else if (flags == static_cast<uint32_t>(Instruction::FP64)) {
             Out += ".FP64";
@@ -155,7 +185,13 @@ public:
         }
         if (const TextureOperation* tex = op->AsTextureOperation()) {
             Out += '{';
-            Out += SamplerDimensionName(tex->Type);
+            std::string_view dimension = SamplerDimensionName(tex->Type);
+            if (dimension.empty()) {
+                Out += "Dimension";
+                AppendInt(Out, static_cast<int32_t>(tex->Type) & 0xFF);
+            } else {
+                Out += dimension;
+            }
             int32_t typeFlags = static_cast<int32_t>(tex->Type);
             if (typeFlags & 0x100) Out += "Array";
             if (typeFlags & 0x200) Out += "MS";
@@ -196,7 +232,7 @@ public:
         for (int i = 0; i < op->SourcesCount(); i++) {
             Out += first ? " " : ", ";
             first = false;
-            Operand(op->GetSource(i));
+            Source(op->GetSource(i), floatConstants);
         }
     }
 

@@ -77,7 +77,7 @@ TEST(InstEmitConversion, FloatToFloat) {
          "%0 = Absolute.FP32 R3\n"
          "%1 = Negate.FP32 %0\n"
          "%2 = Floor.FP32 %1\n"
-         "%3 = Clamp.FP32 %2, 0, 1065353216\n"
+         "%3 = Clamp.FP32 %2, 0.0, 1.0\n"
          "R1 = Copy %3\n"},
         {"F64 to F32 with the floor field: only converts", Round(noFloor, 5),
          "%0 = PackDouble2x32 R2, R3\n"
@@ -122,7 +122,7 @@ TEST(InstEmitConversion, FloatToInteger) {
     ExpectIr({
         {"F32 to U32: round, raise to 0, convert unsigned", Conv(P::F2iR, S, U32).Rb(3),
          "%0 = Round.FP32 R3\n"
-         "%1 = Maximum.FP32 %0, 0\n"
+         "%1 = Maximum.FP32 %0, 0.0\n"
          "%2 = ConvertFP32ToU32 %1\n"
          "R1 = Copy %2\n"},
         {"F32 to S32 truncating a negated value", Conv(P::F2iR, S, S32).Rb(3).Bits(39, 2, 3).Bit(45),
@@ -157,7 +157,7 @@ TEST(InstEmitConversion, FloatToInteger) {
 TEST(InstEmitConversion, FloatToU64IsLoggedAndWritesOnlyRd) {
     const EmittedInstruction e = EmitInstruction(Conv(P::F2iR, S, U64).Rb(3));
     EXPECT_EQ(e.Text(), "%0 = Round.FP32 R3\n"
-                        "%1 = Maximum.FP32 %0, 0\n"
+                        "%1 = Maximum.FP32 %0, 0.0\n"
                         "%2 = ConvertFP32ToU32 %1\n"
                         "R1 = Copy %2\n");
     EXPECT_EQ(e.Messages.size(), 1u);

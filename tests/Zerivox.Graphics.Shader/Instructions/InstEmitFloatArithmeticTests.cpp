@@ -63,15 +63,15 @@ TEST(InstEmitFloatArithmetic, SingleAndDoublePrecisionForms) {
          "%0 = Absolute.FP32 R2\n"
          "%1 = Negate.FP32 %0\n"
          "%2 = Add.FP32 %1, R3\n"
-         "%3 = Clamp.FP32 %2, 0, 1065353216\n"
+         "%3 = Clamp.FP32 %2, 0.0, 1.0\n"
          "R1 = Copy %3\n"
-         "%4 = CompareEqual.FP32 %3, 0\n"
+         "%4 = CompareEqual.FP32 %3, 0.0\n"
          "CC.Z = Copy %4\n"
-         "%5 = CompareLess.FP32 %3, 0\n"
+         "%5 = CompareLess.FP32 %3, 0.0\n"
          "CC.N = Copy %5\n"},
         {"FADD I: the immediate is the top of an FP32 (-1.0), B modifiers",
          Inst(P::FaddI).Rd(1).Ra(2).Imm20(0xBF800).Bit(49).Bit(45),
-         "%0 = Absolute.FP32 -1082130432\n"
+         "%0 = Absolute.FP32 -1.0\n"
          "%1 = Negate.FP32 %0\n"
          "%2 = Add.FP32 R2, %1\n"
          "R1 = Copy %2\n"},
@@ -80,12 +80,12 @@ TEST(InstEmitFloatArithmetic, SingleAndDoublePrecisionForms) {
         {"FADD32I: modifiers above the immediate, flags from bit 52",
          Inst(P::Fadd32i).Rd(1).Ra(2).Bits(20, 32, 0x3F800000).Bit(56).Bit(57).Bit(52),
          "%0 = Negate.FP32 R2\n"
-         "%1 = Absolute.FP32 1065353216\n"
+         "%1 = Absolute.FP32 1.0\n"
          "%2 = Add.FP32 %0, %1\n"
          "R1 = Copy %2\n"
-         "%3 = CompareEqual.FP32 %2, 0\n"
+         "%3 = CompareEqual.FP32 %2, 0.0\n"
          "CC.Z = Copy %3\n"
-         "%4 = CompareLess.FP32 %2, 0\n"
+         "%4 = CompareLess.FP32 %2, 0.0\n"
          "CC.N = Copy %4\n"},
         {"FFMA R: bit 48 negates B, bit 49 the addend", Inst(P::FfmaR).Rd(1).Ra(2).Rb(3).Bits(39, 8, 4).Bit(48).Bit(49),
          "%0 = Negate.FP32 R3\n"
@@ -95,21 +95,21 @@ TEST(InstEmitFloatArithmetic, SingleAndDoublePrecisionForms) {
         {"FFMA Rc: B from Rc, addend from the constant buffer",
          Cbuf(P::FfmaRc, 2, 5).Rd(1).Ra(2).Bits(39, 8, 4).Bit(50),
          "%0 = FusedMultiplyAdd.FP32 R2, R4, cb2[5]\n"
-         "%1 = Clamp.FP32 %0, 0, 1065353216\n"
+         "%1 = Clamp.FP32 %0, 0.0, 1.0\n"
          "R1 = Copy %1\n"},
         {"FFMA32I: the destination is also the addend", Inst(P::Ffma32i).Rd(5).Ra(1).Bits(20, 32, 0x40000000).Bit(55),
-         "%0 = FusedMultiplyAdd.FP32 R1, 1073741824, R5\n"
-         "%1 = Clamp.FP32 %0, 0, 1065353216\n"
+         "%0 = FusedMultiplyAdd.FP32 R1, 2.0, R5\n"
+         "%1 = Clamp.FP32 %0, 0.0, 1.0\n"
          "R5 = Copy %1\n"},
         {"FMUL R: D2 scales A before the product; bit 48 negates B first",
          Inst(P::FmulR).Rd(1).Ra(2).Rb(3).Bits(41, 3, 1).Bit(48),
          "%0 = Negate.FP32 R3\n"
-         "%1 = Multiply.FP32 R2, 1056964608\n"
+         "%1 = Multiply.FP32 R2, 0.5\n"
          "%2 = Multiply.FP32 %1, %0\n"
          "R1 = Copy %2\n"},
         {"FMUL32I: no scale, saturate from bit 55", Inst(P::Fmul32i).Rd(1).Ra(2).Bits(20, 32, 0x40400000).Bit(55),
-         "%0 = Multiply.FP32 R2, 1077936128\n"
-         "%1 = Clamp.FP32 %0, 0, 1065353216\n"
+         "%0 = Multiply.FP32 R2, 3.0\n"
+         "%1 = Clamp.FP32 %0, 0.0, 1.0\n"
          "R1 = Copy %1\n"},
         {"DADD I: the immediate is the top of a double (2.0); pairs in and out",
          Inst(P::DaddI).Rd(4).Ra(2).Imm20(0x40000),
@@ -151,8 +151,8 @@ TEST(InstEmitFloatArithmetic, SingleAndDoublePrecisionForms) {
 
 TEST(InstEmitFloatArithmetic, InvalidMultiplyScaleIsLoggedAndActsAsOne) {
     const EmittedInstruction e = EmitInstruction(Inst(P::FmulI).Rd(1).Ra(2).Imm20(0x3F800).Bits(41, 3, 7));
-    EXPECT_EQ(e.Text(), "%0 = Multiply.FP32 R2, 1065353216\n"
-                        "%1 = Multiply.FP32 %0, 1065353216\n"
+    EXPECT_EQ(e.Text(), "%0 = Multiply.FP32 R2, 1.0\n"
+                        "%1 = Multiply.FP32 %0, 1.0\n"
                         "R1 = Copy %1\n");
     ASSERT_EQ(e.Messages.size(), 1u);
     EXPECT_EQ(e.Messages[0], "Invalid FP multiply scale \"7\".");
@@ -169,9 +169,9 @@ TEST(InstEmitFloatArithmetic, HalfPrecisionForms) {
          "%4 = Negate.FP32 %2\n"
          "%5 = Negate.FP32 %3\n"
          "%6 = Add.FP32 %0, %4\n"
-         "%7 = Clamp.FP32 %6, 0, 1065353216\n"
+         "%7 = Clamp.FP32 %6, 0.0, 1.0\n"
          "%8 = Add.FP32 %1, %5\n"
-         "%9 = Clamp.FP32 %8, 0, 1065353216\n"
+         "%9 = Clamp.FP32 %8, 0.0, 1.0\n"
          "%10 = UnpackHalf2x16 R1\n"
          "%11 = PackHalf2x16 %10, %9\n"
          "R1 = Copy %11\n"},
@@ -190,16 +190,16 @@ TEST(InstEmitFloatArithmetic, HalfPrecisionForms) {
          "%1 = UnpackHalf2x16 R2\n"
          "%2 = Negate.FP32 %0\n"
          "%3 = Negate.FP32 %1\n"
-         "%4 = Add.FP32 %2, 1065353216\n"
-         "%5 = Add.FP32 %3, -1082130432\n"
+         "%4 = Add.FP32 %2, 1.0\n"
+         "%5 = Add.FP32 %3, -1.0\n"
          "%6 = PackHalf2x16 %4, %5\n"
          "R1 = Copy %6\n"},
         {"HMUL2 I: ten-bit half immediates 0x0F0 are 1.0",
          Inst(P::Hmul2I).Rd(1).Ra(2).Bits(20, 10, 0x0F0).Bits(30, 9, 0x0F0),
          "%0 = UnpackHalf2x16 R2\n"
          "%1 = UnpackHalf2x16#1 R2\n"
-         "%2 = Multiply.FP32 %0, 1065353216\n"
-         "%3 = Multiply.FP32 %1, 1065353216\n"
+         "%2 = Multiply.FP32 %0, 1.0\n"
+         "%3 = Multiply.FP32 %1, 1.0\n"
          "%4 = PackHalf2x16 %2, %3\n"
          "R1 = Copy %4\n"},
         {"HMUL2 C: bit 43 negates the constant operand", Cbuf(P::Hmul2C, 0, 1).Rd(1).Ra(2).Bit(43),
@@ -232,8 +232,8 @@ TEST(InstEmitFloatArithmetic, HalfPrecisionForms) {
          "%1 = UnpackHalf2x16#1 R2\n"
          "%2 = UnpackHalf2x16 R5\n"
          "%3 = UnpackHalf2x16#1 R5\n"
-         "%4 = FusedMultiplyAdd.FP32 %0, 1065353216, %2\n"
-         "%5 = FusedMultiplyAdd.FP32 %1, 1073741824, %3\n"
+         "%4 = FusedMultiplyAdd.FP32 %0, 1.0, %2\n"
+         "%5 = FusedMultiplyAdd.FP32 %1, 2.0, %3\n"
          "%6 = PackHalf2x16 %4, %5\n"
          "R5 = Copy %6\n"},
     });
@@ -247,10 +247,10 @@ TEST(InstEmitFloatArithmetic, HalfPrecisionOperandFields) {
          Inst(P::Hadd2I).Rd(1).Ra(2).Bits(47, 2, 1).Bit(44).Bits(20, 10, 0x0F0).Bits(30, 9, 0x100).Bit(52),
          "%0 = Absolute.FP32 R2\n"
          "%1 = Absolute.FP32 R2\n"
-         "%2 = Add.FP32 %0, 1065353216\n"
-         "%3 = Clamp.FP32 %2, 0, 1065353216\n"
-         "%4 = Add.FP32 %1, 1073741824\n"
-         "%5 = Clamp.FP32 %4, 0, 1065353216\n"
+         "%2 = Add.FP32 %0, 1.0\n"
+         "%3 = Clamp.FP32 %2, 0.0, 1.0\n"
+         "%4 = Add.FP32 %1, 2.0\n"
+         "%5 = Clamp.FP32 %4, 0.0, 1.0\n"
          "%6 = PackHalf2x16 %3, %5\n"
          "R1 = Copy %6\n"},
         {"HMUL2 R: bit 43 does not negate A; B swizzle and abs at 28 and 30",
@@ -271,10 +271,10 @@ TEST(InstEmitFloatArithmetic, HalfPrecisionOperandFields) {
          Inst(P::Hmul232i).Rd(1).Ra(2).Bits(20, 32, 0x3C003C00).Bits(53, 2, 2).Bit(52),
          "%0 = UnpackHalf2x16 R2\n"
          "%1 = UnpackHalf2x16 R2\n"
-         "%2 = Multiply.FP32 %0, 1065353216\n"
-         "%3 = Clamp.FP32 %2, 0, 1065353216\n"
-         "%4 = Multiply.FP32 %1, 1065353216\n"
-         "%5 = Clamp.FP32 %4, 0, 1065353216\n"
+         "%2 = Multiply.FP32 %0, 1.0\n"
+         "%3 = Clamp.FP32 %2, 0.0, 1.0\n"
+         "%4 = Multiply.FP32 %1, 1.0\n"
+         "%5 = Clamp.FP32 %4, 0.0, 1.0\n"
          "%6 = PackHalf2x16 %3, %5\n"
          "R1 = Copy %6\n"},
         {"HFMA2 I: C swizzle at 53-54, C negate at 51, saturate at 52",
@@ -293,10 +293,10 @@ TEST(InstEmitFloatArithmetic, HalfPrecisionOperandFields) {
          "%3 = UnpackHalf2x16#1 R4\n"
          "%4 = Negate.FP32 %2\n"
          "%5 = Negate.FP32 %3\n"
-         "%6 = FusedMultiplyAdd.FP32 %0, 1065353216, %4\n"
-         "%7 = Clamp.FP32 %6, 0, 1065353216\n"
-         "%8 = FusedMultiplyAdd.FP32 %1, 1065353216, %5\n"
-         "%9 = Clamp.FP32 %8, 0, 1065353216\n"
+         "%6 = FusedMultiplyAdd.FP32 %0, 1.0, %4\n"
+         "%7 = Clamp.FP32 %6, 0.0, 1.0\n"
+         "%8 = FusedMultiplyAdd.FP32 %1, 1.0, %5\n"
+         "%9 = Clamp.FP32 %8, 0.0, 1.0\n"
          "%10 = PackHalf2x16 %7, %9\n"
          "R1 = Copy %10\n"},
         {"HFMA2 C: bit 56 negates the constant operand B", Cbuf(P::Hfma2C, 1, 2).Rd(1).Ra(2).Bits(39, 8, 4).Bit(56),

@@ -91,9 +91,9 @@ TEST(InstEmitFloatComparison, SetAndSetPredicateForms) {
          "%5 = BitwiseOr %4, P3\n"
          "%6 = ConditionalSelect %5, 1065353216, 0\n"
          "R1 = Copy %6\n"
-         "%7 = CompareEqual.FP32 %6, 0\n"
+         "%7 = CompareEqual.FP32 %6, 0.0\n"
          "CC.Z = Copy %7\n"
-         "%8 = CompareLess.FP32 %6, 0\n"
+         "%8 = CompareLess.FP32 %6, 0.0\n"
          "CC.N = Copy %8\n"},
         {"FSET C with T: no comparison emitted; all-ones result sets integer flags",
          Cbuf(Set(P::FsetC, T), 1, 2).Rd(1).Ra(2).Bit(47),
@@ -142,12 +142,12 @@ TEST(InstEmitFloatComparison, SetAndSetPredicateForms) {
 TEST(InstEmitFloatComparison, FcmpSelectsByComparingCWithZero) {
     ExpectIr({
         {"FCMP R Ge: A when C >= 0.0, else B", Inst(P::FcmpR).Rd(1).Ra(2).Rb(3).Bits(39, 8, 4).Bits(48, 4, Ge),
-         "%0 = CompareGreaterOrEqual.FP32 R4, 0\n"
+         "%0 = CompareGreaterOrEqual.FP32 R4, 0.0\n"
          "%1 = ConditionalSelect %0, R2, R3\n"
          "R1 = Copy %1\n"},
         {"FCMP Rc: B from Rc, C from the constant buffer",
          Cbuf(Inst(P::FcmpRc), 1, 2).Rd(1).Ra(2).Bits(39, 8, 4).Bits(48, 4, Lt),
-         "%0 = CompareLess.FP32 cb1[2], 0\n"
+         "%0 = CompareLess.FP32 cb1[2], 0.0\n"
          "%1 = ConditionalSelect %0, R2, R4\n"
          "R1 = Copy %1\n"},
     });
@@ -173,8 +173,8 @@ TEST(InstEmitFloatComparison, HalfPrecisionForms) {
          Inst(P::Hset2I).Rd(1).Ra(2).Bits(20, 10, 0x0F0).Bits(30, 9, 0).Bit(56).Bits(49, 4, Eq).Bits(39, 3, 7),
          "%0 = UnpackHalf2x16 R2\n"
          "%1 = UnpackHalf2x16#1 R2\n"
-         "%2 = CompareEqual.FP32 %0, 1065353216\n"
-         "%3 = CompareEqual.FP32 %1, -2147483648\n"
+         "%2 = CompareEqual.FP32 %0, 1.0\n"
+         "%3 = CompareEqual.FP32 %1, -0.0\n"
          "%4 = BitwiseAnd %2, -1\n"
          "%5 = BitwiseAnd %3, -1\n"
          "%6 = BitwiseAnd %4, 65535\n"
@@ -208,8 +208,8 @@ TEST(InstEmitFloatComparison, HalfPrecisionForms) {
              .Bits(0, 3, 2),
          "%0 = UnpackHalf2x16 R2\n"
          "%1 = UnpackHalf2x16#1 R2\n"
-         "%2 = CompareEqual.FP32 %0, 1065353216\n"
-         "%3 = CompareEqual.FP32 %1, 1065353216\n"
+         "%2 = CompareEqual.FP32 %0, 1.0\n"
+         "%3 = CompareEqual.FP32 %1, 1.0\n"
          "%4 = BitwiseAnd %2, %3\n"
          "%5 = BitwiseNot %4\n"
          "%6 = BitwiseOr %4, P3\n"

@@ -23,15 +23,15 @@ TEST(InstEmitFloatMinMax, PredicateSelectsMinimumOrMaximum) {
          "%4 = Maximum.FP32 %1, %2\n"
          "%5 = ConditionalSelect %0, %3, %4\n"
          "R1 = Copy %5\n"
-         "%6 = CompareEqual.FP32 %5, 0\n"
+         "%6 = CompareEqual.FP32 %5, 0.0\n"
          "CC.Z = Copy %6\n"
-         "%7 = CompareLess.FP32 %5, 0\n"
+         "%7 = CompareLess.FP32 %5, 0.0\n"
          "CC.N = Copy %7\n"},
         {"FMNMX I with PT: the minimum; B is the top of an FP32 (1.0), A negated",
          Inst("0011100x01100x").Rd(1).Ra(2).Imm20(0x3F800).Bits(39, 3, 7).Bit(48),
          "%0 = Negate.FP32 R2\n"
-         "%1 = Minimum.FP32 %0, 1065353216\n"
-         "%2 = Maximum.FP32 %0, 1065353216\n"
+         "%1 = Minimum.FP32 %0, 1.0\n"
+         "%2 = Maximum.FP32 %0, 1.0\n"
          "%3 = ConditionalSelect -1, %1, %2\n"
          "R1 = Copy %3\n"},
         {"DMNMX C: pairs in, pair R2:R3 out",

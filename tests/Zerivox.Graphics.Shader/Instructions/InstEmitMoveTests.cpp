@@ -51,7 +51,7 @@ TEST(InstEmitMove, MovesAndSelects) {
     // RRO passes the value through with its modifiers (immediate as a float).
     EmitHarness rro;
     EXPECT_EQ(rro.Emit(Inst(P::RroI).Rd(1).Imm20(0x3F800).Bit(49).Bit(45)),
-              "%0 = Absolute.FP32 1065353216\n%1 = Negate.FP32 %0\nR1 = Copy %1\n");
+              "%0 = Absolute.FP32 1.0\n%1 = Negate.FP32 %0\nR1 = Copy %1\n");
 }
 
 TEST(InstEmitMove, RegisterToPredicatesAndBack) {

@@ -26,7 +26,7 @@ TEST(InstEmitMultifunction, Operations) {
         {1, "%0 = Sine.FP32 R2\nR1 = Copy %0\n"},
         {2, "%0 = ExponentB2.FP32 R2\nR1 = Copy %0\n"},
         {3, "%0 = LogarithmB2.FP32 R2\nR1 = Copy %0\n"},
-        {4, "%0 = Divide.FP32 1065353216, R2\nR1 = Copy %0\n"},
+        {4, "%0 = Divide.FP32 1.0, R2\nR1 = Copy %0\n"},
         {5, "%0 = ReciprocalSquareRoot.FP32 R2\nR1 = Copy %0\n"},
         {6, "%0 = PackDouble2x32 0, 1072693248\n%1 = PackDouble2x32 0, R2\n%2 = Divide.FP64 %0, %1\n"
             "%3 = UnpackDouble2x32#1 %2\nR1 = Copy %3\n"},
@@ -44,8 +44,8 @@ TEST(InstEmitMultifunction, Operations) {
 TEST(InstEmitMultifunction, ModifiersAndInvalidOperation) {
     EmitHarness harness;
     EXPECT_EQ(harness.Emit(Mufu(4, true, true, true)),
-              "%0 = Absolute.FP32 R2\n%1 = Negate.FP32 %0\n%2 = Divide.FP32 1065353216, %1\n"
-              "%3 = Clamp.FP32 %2, 0, 1065353216\nR1 = Copy %3\n");
+              "%0 = Absolute.FP32 R2\n%1 = Negate.FP32 %0\n%2 = Divide.FP32 1.0, %1\n"
+              "%3 = Clamp.FP32 %2, 0.0, 1.0\nR1 = Copy %3\n");
 
     // An operation without a meaning is reported and passes the prepared
     // source through.

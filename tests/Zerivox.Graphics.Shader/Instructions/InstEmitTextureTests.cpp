@@ -88,8 +88,8 @@ const Case Cases[] = {
     // TMML: components swapped, fixed point with 8 fraction bits; z gets 0 and a comment.
     {"TmmlComponents", T(TmmlP).Rd(4).Ra(0).Rb(2).Bits(28, 3, 2).Bits(31, 4, 3).Bits(36, 13, 10),
      {"%0 = Copy R0", "%1 = Copy R1", "%2 = Lod{Texture2D set=0 binding=1}#1 %0, %1",
-      "%3 = Multiply.FP32 %2, 1132462080", "%4 = ConvertFP32ToS32 %3", "R4 = Copy %4",
-      "%5 = Lod{Texture2D set=0 binding=1} %0, %1", "%6 = Multiply.FP32 %5, 1132462080", "%7 = ConvertFP32ToS32 %6",
+      "%3 = Multiply.FP32 %2, 256.0", "%4 = ConvertFP32ToS32 %3", "R4 = Copy %4",
+      "%5 = Lod{Texture2D set=0 binding=1} %0, %1", "%6 = Multiply.FP32 %5, 256.0", "%7 = ConvertFP32ToS32 %6",
       "R5 = Copy %7"}},
     // TXQ texture type with mask 7: only the third register gets the sample count.
     {"TxqSamplesSkipsRegisters", T(TxqP).Rd(8).Ra(0).Bits(22, 6, 2).Bits(31, 4, 7).Bits(36, 13, 10), {"%0 = Copy R0", "%1 = TextureQuerySamples{Texture2D set=0 binding=1} %0", "R10 = Copy %1"}},

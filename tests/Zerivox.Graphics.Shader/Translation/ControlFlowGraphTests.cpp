@@ -1,12 +1,13 @@
 #include <gtest/gtest.h>
 
-#include "IrTestBuilder.h"
 #include "Zerivox.Common/Exceptions.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/IrPrinter.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/IrVerifier.h"
+#include "Zerivox.Graphics.Shader/TestSupport/IrTestBuilder.h"
 #include "Zerivox.Graphics.Shader/Translation/ControlFlowGraph.h"
 
-using namespace ZvTest;
+using namespace Zerivox::Graphics::Shader::IntermediateRepresentation;
+using Zerivox::Graphics::Shader::Testing::IrTestBuilder;
 using Zerivox::Graphics::Shader::Translation::ControlFlowGraph;
 
 namespace {
@@ -23,17 +24,17 @@ std::vector<int> PostOrder(const ControlFlowGraph& cfg) {
 }
 
 TEST(ControlFlowGraphTest, SplitsAtLabelsAndBranches) {
-    IrArena arena;
-    IrTestBuilder b(arena);
-    b.Copy(b.R(0), b.C(1));
-    b.BranchIfTrue("else", b.P(0));
-    b.Copy(b.R(1), b.C(2));
-    b.Branch("end");
-    b.Mark("else");
-    b.Copy(b.R(1), b.C(3));
-    b.Mark("end");
-    b.Return();
-    ControlFlowGraph cfg = ControlFlowGraph::Create(arena, b.Ops);
+    IrTestBuilder b;
+    ControlFlowGraph cfg = ControlFlowGraph::Create(b.Arena, b.ParseOperations(R"(
+        R0 = Copy 1
+        BranchIfTrue L0, P0
+        R1 = Copy 2
+        Branch L1
+        MarkLabel L0
+        R1 = Copy 3
+        MarkLabel L1
+        Return
+    )"));
     EXPECT_EQ(Print(cfg),
               "B0: next B1 branch B2\n"
               "  R0 = Copy 1\n"
@@ -50,23 +51,23 @@ TEST(ControlFlowGraphTest, SplitsAtLabelsAndBranches) {
 }
 
 TEST(ControlFlowGraphTest, FallThroughEdgeCases) {
-    IrArena arena;
-    IrTestBuilder b(arena);
-    // A conditional branch to the next label: both edges to one block.
-    b.BranchIfFalse("next", b.P(1));
-    b.Mark("next");
+    // A conditional branch to the next label (L0): both edges to one block.
     // Code after Return stays in the block; the block then falls through
-    // because its last node is no longer unconditional.
-    b.Return();
-    b.Copy(b.R(2), b.C(0));
-    b.Mark("a");
-    // A Return right before a label: no fall-through.
-    b.Return();
-    b.Mark("b");
-    // Code after an unconditional branch forms a block nothing enters.
-    b.Branch("a");
-    b.Copy(b.R(3), b.C(0));
-    ControlFlowGraph cfg = ControlFlowGraph::Create(arena, b.Ops);
+    // because its last node is no longer unconditional. A Return right
+    // before a label (L2): no fall-through. Code after an unconditional
+    // branch forms a block nothing enters.
+    IrTestBuilder b;
+    ControlFlowGraph cfg = ControlFlowGraph::Create(b.Arena, b.ParseOperations(R"(
+        BranchIfFalse L0, P1
+        MarkLabel L0
+        Return
+        R2 = Copy 0
+        MarkLabel L1
+        Return
+        MarkLabel L2
+        Branch L1
+        R3 = Copy 0
+    )"));
     EXPECT_EQ(Print(cfg),
               "B0: next B1 branch B1\n"
               "  BranchIfFalse L0, P1\n"
@@ -78,17 +79,19 @@ TEST(ControlFlowGraphTest, FallThroughEdgeCases) {
 }
 
 TEST(ControlFlowGraphTest, UnreachableChainsGoButUnreachableCyclesStay) {
-    IrArena arena;
-    IrTestBuilder b(arena);
-    b.Return();
-    b.Mark("dead1");  // entered by nothing
-    b.Branch("dead2");
-    b.Mark("dead2");  // entered only from dead1: goes in a later pass
-    b.Return();
-    b.Mark("loop");  // a cycle nothing reaches keeps its predecessors
-    b.BranchIfTrue("loop", b.P(0));
-    b.Return();
-    ControlFlowGraph cfg = ControlFlowGraph::Create(arena, b.Ops);
+    // L0 is entered by nothing, L1 only from L0 (it goes in a later pass);
+    // the cycle at L2 that nothing reaches keeps its predecessors.
+    IrTestBuilder b;
+    ControlFlowGraph cfg = ControlFlowGraph::Create(b.Arena, b.ParseOperations(R"(
+        Return
+        MarkLabel L0
+        Branch L1
+        MarkLabel L1
+        Return
+        MarkLabel L2
+        BranchIfTrue L2, P0
+        Return
+    )"));
     EXPECT_EQ(Print(cfg),
               "B0:\n"
               "  Return\n"
@@ -100,13 +103,13 @@ TEST(ControlFlowGraphTest, UnreachableChainsGoButUnreachableCyclesStay) {
 }
 
 TEST(ControlFlowGraphTest, EntryThatIsABranchTargetGetsAFreshEntry) {
-    IrArena arena;
-    IrTestBuilder b(arena);
-    b.Mark("head");
-    b.Add(b.R(0), b.R(0), b.C(1));
-    b.BranchIfTrue("head", b.P(0));
-    b.Return();
-    ControlFlowGraph cfg = ControlFlowGraph::Create(arena, b.Ops);
+    IrTestBuilder b;
+    ControlFlowGraph cfg = ControlFlowGraph::Create(b.Arena, b.ParseOperations(R"(
+        MarkLabel L0
+        R0 = Add R0, 1
+        BranchIfTrue L0, P0
+        Return
+    )"));
     EXPECT_EQ(Print(cfg),
               "B0: next B1\n"
               "B1: preds B1 B0 next B2 branch B1\n"
@@ -120,29 +123,24 @@ TEST(ControlFlowGraphTest, EmptyAndMalformedLists) {
     IrArena arena;
     EXPECT_TRUE(ControlFlowGraph::Create(arena, {}).Blocks.empty());
 
-    IrTestBuilder unmarked(arena);
-    unmarked.BranchIfTrue("nowhere", unmarked.P(0));
-    unmarked.Return();
-    EXPECT_THROW(ControlFlowGraph::Create(arena, unmarked.Ops), Zerivox::Common::InvalidOperationException);
+    IrTestBuilder b;
+    const std::vector<Operation*> unmarked = b.ParseOperations("BranchIfTrue L0, P0\nReturn\n");
+    EXPECT_THROW(ControlFlowGraph::Create(arena, unmarked), Zerivox::Common::InvalidOperationException);
 
-    IrTestBuilder twice(arena);
-    twice.Mark("x");
-    twice.Return();
-    twice.Mark("x");
-    twice.Return();
-    EXPECT_THROW(ControlFlowGraph::Create(arena, twice.Ops), Zerivox::Common::InvalidOperationException);
+    const std::vector<Operation*> twice = b.ParseOperations("MarkLabel L1\nReturn\nMarkLabel L1\nReturn\n");
+    EXPECT_THROW(ControlFlowGraph::Create(arena, twice), Zerivox::Common::InvalidOperationException);
 }
 
 TEST(ControlFlowGraphTest, LongChainsNeedNoDeepRecursion) {
-    IrArena arena;
-    IrTestBuilder b(arena);
     const int count = 100000;
+    std::string code;
     for (int i = 0; i < count; i++) {
-        b.BranchIfTrue("l" + std::to_string(i), b.P(0));
-        b.Mark("l" + std::to_string(i));
+        const std::string label = "L" + std::to_string(i);
+        code += "BranchIfTrue " + label + ", P0\nMarkLabel " + label + "\n";
     }
-    b.Return();
-    ControlFlowGraph cfg = ControlFlowGraph::Create(arena, b.Ops);
+    code += "Return\n";
+    IrTestBuilder b;
+    ControlFlowGraph cfg = ControlFlowGraph::Create(b.Arena, b.ParseOperations(code));
     ASSERT_EQ(cfg.Blocks.size(), static_cast<size_t>(count + 1));
     EXPECT_EQ(cfg.PostOrderBlocks.back(), cfg.Blocks[0]);
     EXPECT_EQ(cfg.PostOrderBlocks.front(), cfg.Blocks.back());

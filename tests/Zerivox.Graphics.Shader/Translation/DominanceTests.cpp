@@ -3,12 +3,13 @@
 #include <algorithm>
 #include <random>
 
-#include "IrTestBuilder.h"
+#include "Zerivox.Graphics.Shader/TestSupport/IrTestBuilder.h"
 #include "Zerivox.Graphics.Shader/Translation/ControlFlowGraph.h"
 #include "Zerivox.Graphics.Shader/Translation/Dominance.h"
 
-using namespace ZvTest;
+using namespace Zerivox::Graphics::Shader::IntermediateRepresentation;
 using namespace Zerivox::Graphics::Shader::Translation;
+using Zerivox::Graphics::Shader::Testing::IrTestBuilder;
 
 namespace {
 
@@ -30,17 +31,22 @@ std::string Describe(IrArena& arena, const std::vector<Operation*>& ops) {
     return text;
 }
 
+// The same for guest code as the emitter leaves it.
+std::string Describe(std::string_view code) {
+    IrTestBuilder b;
+    return Describe(b.Arena, b.ParseOperations(code));
+}
+
 TEST(DominanceTest, NestedLoops) {
-    IrArena arena;
-    IrTestBuilder b(arena);
-    b.Copy(b.R(0), b.C(0));  // B0
-    b.Mark("outer");         // B1
-    b.Copy(b.R(1), b.C(0));
-    b.Mark("inner");  // B2: self loop
-    b.BranchIfTrue("inner", b.P(0));
-    b.BranchIfTrue("outer", b.P(1));  // B3: back edge to B1
-    b.Return();                        // B4
-    EXPECT_EQ(Describe(arena, b.Ops),
+    EXPECT_EQ(Describe(R"(
+                  R0 = Copy 0
+                  MarkLabel L0
+                  R1 = Copy 0
+                  MarkLabel L1
+                  BranchIfTrue L1, P0
+                  BranchIfTrue L0, P1
+                  Return
+              )"),
               "B0 idom B0\n"
               "B1 idom B0 df B1\n"
               "B2 idom B1 df B1 B2\n"
@@ -49,16 +55,16 @@ TEST(DominanceTest, NestedLoops) {
 }
 
 TEST(DominanceTest, IrreducibleLoop) {
-    IrArena arena;
-    IrTestBuilder b(arena);
-    b.BranchIfTrue("b2", b.P(0));  // B0 enters the cycle at B1 or B2
-    b.Mark("b1");
-    b.BranchIfTrue("exit", b.P(1));
-    b.Mark("b2");
-    b.BranchIfTrue("b1", b.P(2));
-    b.Mark("exit");
-    b.Return();
-    EXPECT_EQ(Describe(arena, b.Ops),
+    // B0 enters the cycle at B1 or B2.
+    EXPECT_EQ(Describe(R"(
+                  BranchIfTrue L2, P0
+                  MarkLabel L1
+                  BranchIfTrue L3, P1
+                  MarkLabel L2
+                  BranchIfTrue L1, P2
+                  MarkLabel L3
+                  Return
+              )"),
               "B0 idom B0\n"
               "B1 idom B0 df B2 B3\n"
               "B2 idom B0 df B1 B3\n"
@@ -66,15 +72,15 @@ TEST(DominanceTest, IrreducibleLoop) {
 }
 
 TEST(DominanceTest, MergeWithAnUnreachablePredecessor) {
-    IrArena arena;
-    IrTestBuilder b(arena);
-    b.BranchIfTrue("m", b.P(0));  // B0
-    b.Return();                    // B1
-    b.Mark("loop");                // B2: a cycle the entry does not reach
-    b.BranchIfTrue("loop", b.P(1));
-    b.Mark("m");  // B3: merge of B0 and B2
-    b.Return();
-    EXPECT_EQ(Describe(arena, b.Ops),
+    // B2 is a cycle the entry does not reach; B3 merges B0 and B2.
+    EXPECT_EQ(Describe(R"(
+                  BranchIfTrue L0, P0
+                  Return
+                  MarkLabel L1
+                  BranchIfTrue L1, P1
+                  MarkLabel L0
+                  Return
+              )"),
               "B0 idom B0\n"
               "B1 idom B0\n"
               "B2 idom - df B3\n"
@@ -89,25 +95,26 @@ TEST(DominanceTest, IteratedFrontierIsTheClosureOfTheFrontiers) {
     std::mt19937 rng(7);
     auto pick = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(rng); };
     for (int graph = 0; graph < 1500; graph++) {
-        IrArena arena;
-        IrTestBuilder b(arena);
         const int count = pick(1, 12);
+        std::string code;
         for (int i = 0; i < count; i++) {
-            b.Mark("b" + std::to_string(i));
-            b.Copy(b.R(0), b.C(i));
-            const std::string target = "b" + std::to_string(pick(0, count - 1));
+            code += "MarkLabel L" + std::to_string(i) + "\nR0 = Copy " + std::to_string(i) + "\n";
+            const std::string target = "L" + std::to_string(pick(0, count - 1));
             const int kind = pick(0, 9);
             if (kind < 3 && i + 1 < count) continue;  // falls through
             if (kind < 5) {
-                b.Branch(target);
+                code += "Branch " + target + "\n";
             } else if (kind < 9) {
-                b.BranchIfTrue(target, b.P(0));
-                if (i + 1 == count) b.Return();
+                code += "BranchIfTrue " + target + ", P0\n";
+                if (i + 1 == count) code += "Return\n";
             } else {
-                b.Return();
+                code += "Return\n";
             }
         }
-        ControlFlowGraph cfg = ControlFlowGraph::Create(arena, b.Ops);
+        IrTestBuilder b;
+        IrArena& arena = b.Arena;
+        const std::vector<Operation*> ops = b.ParseOperations(code);
+        ControlFlowGraph cfg = ControlFlowGraph::Create(arena, ops);
         Dominance::FindDominators(cfg);
         Dominance::FindDominanceFrontiers(cfg.Blocks);
         Dominance::IteratedFrontier frontier(cfg.Blocks);
@@ -135,7 +142,7 @@ TEST(DominanceTest, IteratedFrontierIsTheClosureOfTheFrontiers) {
             std::vector<int32_t> actual(got.begin(), got.end());
             std::sort(actual.begin(), actual.end());
             ASSERT_EQ(actual, expected) << "graph " << graph << " query " << query << "\n"
-                                        << Describe(arena, b.Ops);
+                                        << code;
         }
     }
 }

@@ -107,7 +107,7 @@ TEST(EmitterContextTest, BuilderShapes) {
         {"%0 = Clamp %1, %2, %3\n", [](auto& c, auto a, auto b, auto d) { Insts::IClampS32(c, a, b, d); }},
         {"%0 = Minimum %1, %2\n", [](auto& c, auto a, auto b, auto) { Insts::IMinimumS32(c, a, b); }},
         {"%0 = ConvertFP64ToU32 %1\n", [](auto& c, auto a, auto, auto) { Insts::FP64ConvertToU32(c, a); }},
-        {"%0 = Clamp.FP32 %1, 0, 1065353216\n",
+        {"%0 = Clamp.FP32 %1, 0.0, 1.0\n",
          [](auto& c, auto a, auto, auto) { Insts::FPSaturate(c, a, Instruction::FP32); }},
         {"%0 = PackDouble2x32 0, 0\n%1 = PackDouble2x32 0, 1072693248\n%2 = Clamp.FP64 %3, %0, %1\n",
          [](auto& c, auto a, auto, auto) { Insts::FPSaturate(c, a, Instruction::FP64); }},
@@ -247,7 +247,7 @@ TEST(EmitterContextTest, FragmentAlphaTestAndDepth) {
         EXPECT_EQ(Print(*emitter),
                   "Store.Output 11, R" + std::to_string(shader.Context->GetDepthRegister()) +
                       "\n"
-                      "%0 = CompareGreater.FP32 R3, 1056964608\n"
+                      "%0 = CompareGreater.FP32 R3, 0.5\n"
                       "BranchIfTrue L0, %0\n"
                       "Discard\n"
                       "MarkLabel L0\n"
@@ -292,8 +292,8 @@ TEST(EmitterContextTest, AlphaToCoverageDither) {
               "%5 = BitwiseAnd %4, 1\n"
               "%6 = ShiftLeft %5, 1\n"
               "%7 = BitwiseOr %3, %6\n"
-              "%8 = Clamp.FP32 R3, 0, 1065353216\n"
-              "%9 = Multiply.FP32 %8, 1090519040\n"
+              "%8 = Clamp.FP32 R3, 0.0, 1.0\n"
+              "%9 = Multiply.FP32 %8, 8.0\n"
               "%10 = ConvertFP32ToU32 %9\n"
               "%11 = MinimumU32 %10, 7\n"
               "%12 = ShiftLeft %11, 2\n"
@@ -376,9 +376,9 @@ TEST(EmitterContextTest, ViewportFixUp) {
               "%5 = Load.Output 23, 1\n"
               "%6 = Load.ConstantBuffer 0, 2, 0\n"
               "%7 = Load.ConstantBuffer 0, 2, 1\n"
-              "%8 = FusedMultiplyAdd.FP32 %4, %6, -1082130432\n"
+              "%8 = FusedMultiplyAdd.FP32 %4, %6, -1.0\n"
               "Store.Output 23, 0, %8\n"
-              "%9 = FusedMultiplyAdd.FP32 %5, %7, -1082130432\n"
+              "%9 = FusedMultiplyAdd.FP32 %5, %7, -1.0\n"
               "Store.Output 23, 1, %9\n");
 }
 

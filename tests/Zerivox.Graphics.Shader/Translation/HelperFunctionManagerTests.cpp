@@ -132,7 +132,7 @@ TEST(HelperFunctionManagerTests, LoopAndEarlyReturnShapes) {
               "  %0 = Add a1, 1\n"
               "  %1 = Load.ConstantBuffer 0, 5, %0\n"
               "  %2 = Absolute.FP32 %1\n"
-              "  %3 = CompareEqual.FP32 %2, 1065353216\n"
+              "  %3 = CompareEqual.FP32 %2, 1.0\n"
               "  BranchIfFalse L0, %3\n"
               "B1: preds B0\n"
               "  Return a0\n"

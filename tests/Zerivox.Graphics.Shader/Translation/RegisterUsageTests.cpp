@@ -2,18 +2,20 @@
 
 #include <memory>
 
-#include "IrTestBuilder.h"
 #include "Zerivox.Common/Exceptions.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/IrPrinter.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/IrVerifier.h"
+#include "Zerivox.Graphics.Shader/TestSupport/IrTestBuilder.h"
 #include "Zerivox.Graphics.Shader/Translation/ControlFlowGraph.h"
 #include "Zerivox.Graphics.Shader/Translation/Dominance.h"
 #include "Zerivox.Graphics.Shader/Translation/RegisterUsage.h"
 #include "Zerivox.Graphics.Shader/Translation/Ssa.h"
 
-using namespace ZvTest;
+using namespace Zerivox::Graphics::Shader::IntermediateRepresentation;
 using namespace Zerivox::Graphics::Shader::Translation;
 using Zerivox::Graphics::Shader::Decoders::Register;
+using Zerivox::Graphics::Shader::Decoders::RegisterType;
+using Zerivox::Graphics::Shader::Testing::IrTestBuilder;
 
 namespace {
 
@@ -28,16 +30,19 @@ std::string Names(const std::vector<Register>& regs) {
 }
 
 TEST(RegisterUsageTest, PartialWritesPassThroughAndArgumentsFollowRegisterOrder) {
-    IrArena arena;
-    IrTestBuilder b(arena);
-    b.Add(b.R(1), b.R(1), b.C(1));  // read before write: in
-    b.Copy(b.R(2), b.C(0));          // written on every path: out only
-    b.Copy(b.CC(1), b.C(0));
-    b.BranchIfTrue("skip", b.P(0));
-    b.Copy(b.R(0), b.C(5));  // written on one path only: in and out
-    b.Mark("skip");
-    b.Return();
-    ControlFlowGraph cfg = ControlFlowGraph::Create(arena, b.Ops);
+    // R1 is read before it is written (in), R2 written on every path (out
+    // only), R0 written on one path only (in and out).
+    IrTestBuilder b;
+    IrArena& arena = b.Arena;
+    ControlFlowGraph cfg = ControlFlowGraph::Create(arena, b.ParseOperations(R"(
+        R1 = Add R1, 1
+        R2 = Copy 0
+        CC.N = Copy 0
+        BranchIfTrue L0, P0
+        R0 = Copy 5
+        MarkLabel L0
+        Return
+    )"));
     RegisterUsage::FunctionRegisterUsage usage = RegisterUsage::RunPass(cfg);
     EXPECT_EQ(Names(usage.InArguments), "R0 R1 P0");
     EXPECT_EQ(Names(usage.OutArguments), "R0 R1 R2 CC1");
@@ -62,16 +67,17 @@ TEST(RegisterUsageTest, PartialWritesPassThroughAndArgumentsFollowRegisterOrder)
 }
 
 TEST(RegisterUsageTest, ReturnBlocksAndFunctionsWithoutReturn) {
-    IrArena arena;
+    IrTestBuilder b;
+    IrArena& arena = b.Arena;
     {
         // Two returns: each gets the full, identically numbered set of copies.
-        IrTestBuilder b(arena);
-        b.Copy(b.R(3), b.C(1));
-        b.BranchIfTrue("other", b.P(1));
-        b.Return();
-        b.Mark("other");
-        b.Return();
-        ControlFlowGraph cfg = ControlFlowGraph::Create(arena, b.Ops);
+        ControlFlowGraph cfg = ControlFlowGraph::Create(arena, b.ParseOperations(R"(
+            R3 = Copy 1
+            BranchIfTrue L0, P1
+            Return
+            MarkLabel L0
+            Return
+        )"));
         auto usage = RegisterUsage::RunPass(cfg);
         EXPECT_EQ(Names(usage.InArguments), "P1");
         EXPECT_EQ(Names(usage.OutArguments), "R3");
@@ -90,12 +96,12 @@ TEST(RegisterUsageTest, ReturnBlocksAndFunctionsWithoutReturn) {
     {
         // Only a discard: no out-arguments. R3, written on one way into the
         // merge only, still comes in so that the other way has a value.
-        IrTestBuilder b(arena);
-        b.BranchIfTrue("x", b.P(0));
-        b.Copy(b.R(3), b.C(1));
-        b.Mark("x");
-        b.Discard();
-        ControlFlowGraph cfg = ControlFlowGraph::Create(arena, b.Ops);
+        ControlFlowGraph cfg = ControlFlowGraph::Create(arena, b.ParseOperations(R"(
+            BranchIfTrue L1, P0
+            R3 = Copy 1
+            MarkLabel L1
+            Discard
+        )"));
         auto usage = RegisterUsage::RunPass(cfg);
         EXPECT_EQ(Names(usage.InArguments), "R3 P0");
         EXPECT_TRUE(usage.OutArguments.empty());
@@ -106,24 +112,27 @@ TEST(RegisterUsageTest, ReturnBlocksAndFunctionsWithoutReturn) {
 // registers, yet every caller on the way must pass them on. R6 comes in as
 // well: the call writes it on one way into C's last block only.
 TEST(RegisterUsageTest, NestedCallsPassCalleeRegistersThroughEveryCaller) {
-    IrArena arena;
-    IrTestBuilder main(arena), a(arena), bFun(arena), c(arena);
-    main.Call(1);
-    main.Copy(main.R(9), main.R(6));
-    main.Return();
-    a.Call(2);
-    a.Return();
-    bFun.Call(3);
-    bFun.Return();
-    c.BranchIfTrue("end", c.P(0));
-    c.Call(2);
-    c.Mark("end");
-    c.Add(c.R(6), c.R(5), c.C(1));
-    c.Return();
-
+    IrTestBuilder b;
+    IrArena& arena = b.Arena;
+    const char* functions[] = {
+        R"(
+            Call 1
+            R9 = Copy R6
+            Return
+        )",
+        "Call 2\nReturn\n",
+        "Call 3\nReturn\n",
+        R"(
+            BranchIfTrue L0, P0
+            Call 2
+            MarkLabel L0
+            R6 = Add R5, 1
+            Return
+        )",
+    };
     std::vector<std::unique_ptr<ControlFlowGraph>> graphs;
-    for (auto* builder : {&main, &a, &bFun, &c}) {
-        graphs.push_back(std::make_unique<ControlFlowGraph>(ControlFlowGraph::Create(arena, builder->Ops)));
+    for (const char* code : functions) {
+        graphs.push_back(std::make_unique<ControlFlowGraph>(ControlFlowGraph::Create(arena, b.ParseOperations(code))));
     }
     std::vector<ControlFlowGraph*> pointers;
     for (auto& g : graphs) pointers.push_back(g.get());
@@ -156,13 +165,14 @@ TEST(RegisterUsageTest, NestedCallsPassCalleeRegistersThroughEveryCaller) {
 }
 
 TEST(RegisterUsageTest, CalleeStartingWithALoopStillReceivesItsArguments) {
-    IrArena arena;
-    IrTestBuilder b(arena);
-    b.Mark("head");
-    b.Add(b.R(0), b.R(0), b.C(1));
-    b.BranchIfTrue("head", b.P(0));
-    b.Return();
-    ControlFlowGraph cfg = ControlFlowGraph::Create(arena, b.Ops);
+    IrTestBuilder b;
+    IrArena& arena = b.Arena;
+    ControlFlowGraph cfg = ControlFlowGraph::Create(arena, b.ParseOperations(R"(
+        MarkLabel L0
+        R0 = Add R0, 1
+        BranchIfTrue L0, P0
+        Return
+    )"));
     auto usage = RegisterUsage::RunPass(cfg);
     EXPECT_EQ(Names(usage.InArguments), "R0 P0");
     EXPECT_EQ(Names(usage.OutArguments), "R0");
@@ -184,11 +194,8 @@ TEST(RegisterUsageTest, CalleeStartingWithALoopStillReceivesItsArguments) {
 }
 
 TEST(RegisterUsageTest, CallErrorsAndMaskWords) {
-    IrArena arena;
-    IrTestBuilder b(arena);
-    b.Call(5);
-    b.Return();
-    ControlFlowGraph cfg = ControlFlowGraph::Create(arena, b.Ops);
+    IrTestBuilder b;
+    ControlFlowGraph cfg = ControlFlowGraph::Create(b.Arena, b.ParseOperations("Call 5\nReturn\n"));
     std::vector<RegisterUsage::FunctionRegisterUsage> usages(2);
     EXPECT_THROW(RegisterUsage::FixupCalls(cfg.Blocks, usages), Zerivox::Common::ArgumentOutOfRangeException);
 

@@ -1,16 +1,18 @@
 #include <gtest/gtest.h>
 
-#include "IrTestBuilder.h"
 #include "Zerivox.Common/Exceptions.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/IrPrinter.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/IrVerifier.h"
+#include "Zerivox.Graphics.Shader/TestSupport/IrTestBuilder.h"
 #include "Zerivox.Graphics.Shader/Translation/ControlFlowGraph.h"
 #include "Zerivox.Graphics.Shader/Translation/Dominance.h"
 #include "Zerivox.Graphics.Shader/Translation/Ssa.h"
 
-using namespace ZvTest;
+using namespace Zerivox::Graphics::Shader::IntermediateRepresentation;
 using namespace Zerivox::Graphics::Shader::Translation;
 using Zerivox::Graphics::Shader::Decoders::Register;
+using Zerivox::Graphics::Shader::Decoders::RegisterType;
+using Zerivox::Graphics::Shader::Testing::IrTestBuilder;
 
 namespace {
 
@@ -23,20 +25,21 @@ ControlFlowGraph ToSsa(IrArena& arena, const std::vector<Operation*>& ops) {
     return cfg;
 }
 
-std::string Rename(IrArena& arena, const std::vector<Operation*>& ops) {
-    return IrPrinter::PrintBlocks(ToSsa(arena, ops).Blocks);
+// The guest code as the emitter leaves it, renamed into SSA form and printed.
+std::string Rename(std::string_view code) {
+    IrTestBuilder b;
+    return IrPrinter::PrintBlocks(ToSsa(b.Arena, b.ParseOperations(code)).Blocks);
 }
 
 TEST(SsaTest, LoopCarriedValueGetsAPhiAtTheHead) {
-    IrArena arena;
-    IrTestBuilder b(arena);
-    b.Copy(b.R(0), b.C(0));
-    b.Mark("head");
-    b.Add(b.R(0), b.R(0), b.C(1));  // reads the phi, then defines the next value
-    b.BranchIfTrue("head", b.P(0));  // P0 is never written
-    b.Copy(b.R(1), b.R(0));
-    b.Return();
-    EXPECT_EQ(Rename(arena, b.Ops),
+    EXPECT_EQ(Rename(R"(
+                  R0 = Copy 0
+                  MarkLabel L0
+                  R0 = Add R0, 1
+                  BranchIfTrue L0, P0
+                  R1 = Copy R0
+                  Return
+              )"),
               "B0: next B1\n"
               "  %0 = Copy 0\n"
               "B1: preds B0 B1 next B2 branch B1\n"
@@ -49,18 +52,17 @@ TEST(SsaTest, LoopCarriedValueGetsAPhiAtTheHead) {
 }
 
 TEST(SsaTest, PhiSourceNamesTheBlockWhereTheValueWasFound) {
-    IrArena arena;
-    IrTestBuilder b(arena);
-    b.Copy(b.R(0), b.C(1));
-    b.BranchIfTrue("else", b.P(0));
-    b.Copy(b.R(0), b.C(2));
-    b.Branch("end");
-    b.Mark("else");
-    b.Copy(b.R(2), b.C(5));  // the else side leaves R0 alone
-    b.Mark("end");
-    b.Copy(b.R(1), b.R(0));
-    b.Return();
-    EXPECT_EQ(Rename(arena, b.Ops),
+    EXPECT_EQ(Rename(R"(
+                  R0 = Copy 1
+                  BranchIfTrue L0, P0
+                  R0 = Copy 2
+                  Branch L1
+                  MarkLabel L0
+                  R2 = Copy 5
+                  MarkLabel L1
+                  R1 = Copy R0
+                  Return
+              )"),
               "B0: next B1 branch B2\n"
               "  %0 = Copy 1\n"
               "  BranchIfTrue L0, undef\n"
@@ -76,16 +78,19 @@ TEST(SsaTest, PhiSourceNamesTheBlockWhereTheValueWasFound) {
 }
 
 TEST(SsaTest, LocalReadsWritesAndUndefinedValues) {
-    IrArena arena;
-    IrTestBuilder b(arena);
-    Operation* first = b.Add(b.R(5), b.R(1), b.R(1));  // R1 never written: one undef for both reads
-    b.Copy(b.R(5), b.C(2));                                    // second write of R5
-    Operation* last = b.Add(b.R(6), b.R(5), b.R(2));
-    b.Return();
-    ToSsa(arena, b.Ops);
+    IrTestBuilder b;
+    std::vector<Operation*> ops = b.ParseOperations(R"(
+        R5 = Add R1, R1
+        R5 = Copy 2
+        R6 = Add R5, R2
+        Return
+    )");
+    ToSsa(b.Arena, ops);
+    Operation* first = ops[0];
+    Operation* last = ops[2];
     EXPECT_EQ(first->GetSource(0)->Type, OperandType::Undefined);
     EXPECT_EQ(first->GetSource(0), first->GetSource(1));
-    Operand* secondDef = b.Ops[1]->Dest();
+    Operand* secondDef = ops[1]->Dest();
     EXPECT_EQ(last->GetSource(0), secondDef);
     EXPECT_NE(first->Dest(), secondDef);
     EXPECT_EQ(last->GetSource(1)->Type, OperandType::Undefined);
@@ -94,17 +99,19 @@ TEST(SsaTest, LocalReadsWritesAndUndefinedValues) {
 
 // Predicates and flags rename like general registers, each by its own key.
 TEST(SsaTest, PredicatesAndFlagsKeepSeparateKeys) {
-    IrArena arena;
-    IrTestBuilder b(arena);
-    b.Copy(b.P(3), b.C(-1));
-    b.Copy(b.CC(3), b.C(0));
-    b.Copy(b.R(3), b.C(7));
-    Operation* use = b.Op(Instruction::ConditionalSelect, b.R(4), {b.P(3), b.CC(3), b.R(3)});
-    b.Return();
-    ToSsa(arena, b.Ops);
-    EXPECT_EQ(use->GetSource(0), b.Ops[0]->Dest());
-    EXPECT_EQ(use->GetSource(1), b.Ops[1]->Dest());
-    EXPECT_EQ(use->GetSource(2), b.Ops[2]->Dest());
+    IrTestBuilder b;
+    std::vector<Operation*> ops = b.ParseOperations(R"(
+        P3 = Copy -1
+        CC.3 = Copy 0
+        R3 = Copy 7
+        R4 = ConditionalSelect P3, CC.3, R3
+        Return
+    )");
+    ToSsa(b.Arena, ops);
+    Operation* use = ops[3];
+    EXPECT_EQ(use->GetSource(0), ops[0]->Dest());
+    EXPECT_EQ(use->GetSource(1), ops[1]->Dest());
+    EXPECT_EQ(use->GetSource(2), ops[2]->Dest());
 
     const std::pair<Register, int> keys[] = {
         {Register(0, RegisterType::Gpr), 0},          {Register(254, RegisterType::Gpr), 254},
@@ -122,13 +129,12 @@ TEST(SsaTest, PredicatesAndFlagsKeepSeparateKeys) {
 }
 
 TEST(SsaTest, FunctionStartingWithALoopKeepsItsCarriedValue) {
-    IrArena arena;
-    IrTestBuilder b(arena);
-    b.Mark("head");
-    b.Add(b.R(0), b.R(0), b.C(1));
-    b.BranchIfTrue("head", b.P(0));
-    b.Return();
-    EXPECT_EQ(Rename(arena, b.Ops),
+    EXPECT_EQ(Rename(R"(
+                  MarkLabel L0
+                  R0 = Add R0, 1
+                  BranchIfTrue L0, P0
+                  Return
+              )"),
               "B0: next B1\n"
               "B1: preds B1 B0 next B2 branch B1\n"
               "  %0 = Phi [B1: %1], [B0: undef]\n"
@@ -139,17 +145,17 @@ TEST(SsaTest, FunctionStartingWithALoopKeepsItsCarriedValue) {
 }
 
 TEST(SsaTest, UnreachableCycleReadsBecomeUndefined) {
-    IrArena arena;
-    IrTestBuilder b(arena);
-    b.BranchIfTrue("m", b.P(0));
-    b.Return();
-    b.Mark("loop");  // nothing reaches this cycle; it has no dominator
-    b.Add(b.R(0), b.R(1), b.C(1));
-    b.BranchIfTrue("loop", b.P(1));
-    b.Mark("m");
-    b.Copy(b.R(2), b.R(0));
-    b.Return();
-    EXPECT_EQ(Rename(arena, b.Ops),
+    // Nothing reaches the cycle at L1; it has no dominator.
+    EXPECT_EQ(Rename(R"(
+                  BranchIfTrue L0, P0
+                  Return
+                  MarkLabel L1
+                  R0 = Add R1, 1
+                  BranchIfTrue L1, P1
+                  MarkLabel L0
+                  R2 = Copy R0
+                  Return
+              )"),
               "B0: next B1 branch B3\n"
               "  BranchIfTrue L0, undef\n"
               "B1: preds B0\n"
@@ -166,19 +172,17 @@ TEST(SsaTest, UnreachableCycleReadsBecomeUndefined) {
 // 50000 conditional writes in a row: the read at the end needs a chain of
 // phis as long as the function, which must not exhaust the stack.
 TEST(SsaTest, LongPhiChainsNeedNoDeepRecursion) {
-    IrArena arena;
-    IrTestBuilder b(arena);
     const int count = 50000;
-    b.Copy(b.R(0), b.C(0));
+    std::string code = "R0 = Copy 0\n";
     for (int i = 0; i < count; i++) {
-        std::string skip = "s" + std::to_string(i);
-        b.BranchIfTrue(skip, b.P(0));
-        b.Copy(b.R(0), b.C(i + 1));
-        b.Mark(skip);
+        const std::string skip = "L" + std::to_string(i);
+        code += "BranchIfTrue " + skip + ", P0\nR0 = Copy " + std::to_string(i + 1) + "\nMarkLabel " + skip + "\n";
     }
-    Operation* read = b.Copy(b.R(1), b.R(0));
-    b.Return();
-    ControlFlowGraph cfg = ToSsa(arena, b.Ops);
+    code += "R1 = Copy R0\nReturn\n";
+    IrTestBuilder b;
+    std::vector<Operation*> ops = b.ParseOperations(code);
+    Operation* read = ops[ops.size() - 2];
+    ControlFlowGraph cfg = ToSsa(b.Arena, ops);
     INode* phi = read->GetSource(0)->Definition;
     ASSERT_TRUE(phi->IsPhi());
     int depth = 0;

@@ -8,7 +8,7 @@
 #include "Zerivox.Graphics.Shader/Translation/FakeGpuAccessor.h"
 #include "Zerivox.Graphics.Shader/Translation/Optimizations/BindlessElimination.h"
 #include "Zerivox.Graphics.Shader/Translation/Optimizations/BindlessToArray.h"
-#include "Zerivox.Graphics.Shader/Translation/Optimizations/IrBuilder.h"
+#include "Zerivox.Graphics.Shader/TestSupport/IrTestBuilder.h"
 #include "Zerivox.Graphics.Shader/Translation/ResourceManager.h"
 
 namespace Zerivox::Graphics::Shader::Testing {
@@ -23,7 +23,7 @@ using Translation::Optimizations::BindlessElimination;
 struct BindlessFixture {
     FakeGpuAccessor Accessor;
     ResourceManager Manager{ShaderStage::Fragment, Accessor, ResourceReservations(false, true)};
-    IrBuilder B;
+    IrTestBuilder B;
 
     IR::TextureOperation* Sample(IR::Operand* handle, IR::Operand* dest, SamplerType type = SamplerType::Texture2D,
                                  Instruction inst = Instruction::TextureSample) {

@@ -7,7 +7,7 @@
 #include "Zerivox.Common/Exceptions.h"
 #include "Zerivox.Graphics.Shader/Translation/FakeGpuAccessor.h"
 #include "Zerivox.Graphics.Shader/Translation/Optimizations/ConstantFolding.h"
-#include "Zerivox.Graphics.Shader/Translation/Optimizations/IrBuilder.h"
+#include "Zerivox.Graphics.Shader/TestSupport/IrTestBuilder.h"
 #include "Zerivox.Graphics.Shader/Translation/ResourceManager.h"
 
 namespace Zerivox::Graphics::Shader::Translation::Optimizations {
@@ -16,7 +16,7 @@ namespace {
 namespace IR = IntermediateRepresentation;
 using IR::Instruction;
 using IR::OperandType;
-using Testing::IrBuilder;
+using Testing::IrTestBuilder;
 
 constexpr Instruction F32 = Instruction::FP32;
 constexpr int32_t True = -1;
@@ -40,7 +40,7 @@ class ConstantFoldingTest : public ::testing::Test {
     Testing::FakeGpuAccessor Gpu;
     ResourceReservations Reservations{false, false};
     ResourceManager Resources{ShaderStage::Fragment, Gpu, Reservations};
-    IrBuilder B;
+    IrTestBuilder B;
 
     IR::Operation* Make(Instruction inst, const std::vector<int32_t>& sources, int32_t index = 0) {
         IR::Operation* op = B.Op(inst, {});

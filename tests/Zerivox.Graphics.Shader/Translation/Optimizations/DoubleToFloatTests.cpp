@@ -6,7 +6,7 @@
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/IrVerifier.h"
 #include "Zerivox.Graphics.Shader/Translation/HelperFunctionManager.h"
 #include "Zerivox.Graphics.Shader/Translation/Optimizations/DoubleToFloat.h"
-#include "Zerivox.Graphics.Shader/Translation/Optimizations/IrBuilder.h"
+#include "Zerivox.Graphics.Shader/TestSupport/IrTestBuilder.h"
 
 namespace Zerivox::Graphics::Shader::Translation::Optimizations {
 namespace {
@@ -16,7 +16,7 @@ using IR::Instruction;
 
 class DoubleToFloatTest : public ::testing::Test {
   protected:
-    Testing::IrBuilder B;
+    Testing::IrTestBuilder B;
     std::vector<IR::Function*> Functions{nullptr}; // slot 0: the shader's own function
     HelperFunctionManager Hfm{B.Arena, Functions, ShaderStage::Fragment};
 };
@@ -46,7 +46,7 @@ TEST_F(DoubleToFloatTest, DoublesAreComputedAsFloats) {
     DoubleToFloat::RunPass(Hfm, B.Current);
     IR::IrVerifier::Verify(B.Blocks);
 
-    auto nodes = Testing::IrBuilder::Nodes(B.Current);
+    auto nodes = Testing::IrTestBuilder::Nodes(B.Current);
     ASSERT_EQ(nodes.size(), 4u);
 
     IR::Operation* toFloat = nodes[0]->AsOperation();

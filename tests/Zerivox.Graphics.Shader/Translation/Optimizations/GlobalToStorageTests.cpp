@@ -11,7 +11,7 @@
 #include "Zerivox.Graphics.Shader/Translation/FakeGpuAccessor.h"
 #include "Zerivox.Graphics.Shader/Translation/HelperFunctionManager.h"
 #include "Zerivox.Graphics.Shader/Translation/Optimizations/GlobalToStorage.h"
-#include "Zerivox.Graphics.Shader/Translation/Optimizations/IrBuilder.h"
+#include "Zerivox.Graphics.Shader/TestSupport/IrTestBuilder.h"
 #include "Zerivox.Graphics.Shader/Translation/ResourceManager.h"
 
 namespace Zerivox::Graphics::Shader::Translation::Optimizations {
@@ -86,7 +86,7 @@ class GlobalToStorageTest : public ::testing::Test {
     StorageGpuAccessor Gpu;
     ResourceReservations Reservations{false, false};
     ResourceManager Resources{ShaderStage::Compute, Gpu, Reservations};
-    Testing::IrBuilder B;
+    Testing::IrTestBuilder B;
     std::vector<IR::Function*> Functions{nullptr};
     HelperFunctionManager Hfm{B.Arena, Functions, ShaderStage::Compute};
 
@@ -250,7 +250,7 @@ TEST_F(GlobalToStorageTest, UntraceableStoreForgetsRecordedBase) {
     EXPECT_TRUE(StorageBindings().empty());
 
     // A traceable store after that records again.
-    Testing::IrBuilder& b = B;
+    Testing::IrTestBuilder& b = B;
     b.NewBlock();
     b.Void(Instruction::Store, StorageKind::LocalMemory, {b.Const(0), b.Const(3), b.Cbuf(1, 6)});
     IR::Operand* again = b.Op(Instruction::Load, StorageKind::LocalMemory, {b.Const(0), b.Const(3)})->Dest();
@@ -315,7 +315,7 @@ TEST_F(GlobalToStorageTest, SmallAndSignedAccessesUseFunctions) {
 
     // A second function of the same shader gets its own copy.
     size_t before = Functions.size();
-    Testing::IrBuilder second;
+    Testing::IrTestBuilder second;
     second.Current->Operations.AddLast(second.Arena.NewOperation(Instruction::Store, StorageKind::GlobalMemoryU8,
                                                                  nullptr,
                                                                  {second.Cbuf(1, 4), second.Local(), second.Const(1)}));
@@ -400,7 +400,7 @@ TEST_F(GlobalToStorageTest, MultiTargetFunctionTestsKeysInOrder) {
 // the assignment, so the phi's other road (any value) does not reach it.
 TEST_F(GlobalToStorageTest, BaseThroughPhiUnderTheSameCondition) {
     for (bool sameCondition : {true, false}) {
-        Testing::IrBuilder b;
+        Testing::IrTestBuilder b;
         IR::Operand* cond = b.Local();
         IR::BasicBlock* head = b.Current;
         head->Operations.AddLast(b.Arena.NewOperation(Instruction::BranchIfFalse, b.Label(), {cond}));

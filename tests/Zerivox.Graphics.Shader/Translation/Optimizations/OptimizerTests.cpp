@@ -10,7 +10,7 @@
 #include "Zerivox.Graphics.Shader/Translation/FakeGpuAccessor.h"
 #include "Zerivox.Graphics.Shader/Translation/HelperFunctionManager.h"
 #include "Zerivox.Graphics.Shader/Translation/Optimizations/BranchElimination.h"
-#include "Zerivox.Graphics.Shader/Translation/Optimizations/IrBuilder.h"
+#include "Zerivox.Graphics.Shader/TestSupport/IrTestBuilder.h"
 #include "Zerivox.Graphics.Shader/Translation/Optimizations/Optimizer.h"
 #include "Zerivox.Graphics.Shader/Translation/ResourceManager.h"
 #include "Zerivox.Graphics.Shader/Translation/ShaderDefinitions.h"
@@ -38,7 +38,7 @@ class OptimizerTest : public ::testing::Test {
     Testing::FakeGpuAccessor Gpu;
     ResourceReservations Reservations{false, false};
     ResourceManager Resources{ShaderStage::Fragment, Gpu, Reservations};
-    Testing::IrBuilder B;
+    Testing::IrTestBuilder B;
 
     IR::Operand* Input(IoVariable var, int component) {
         return B.Op(Instruction::Load, StorageKind::Input, {B.Const(static_cast<int32_t>(var)), B.Const(component)})
@@ -207,7 +207,7 @@ TEST_F(OptimizerTest, QuadShuffleAndAddBecomesDerivative) {
         {1, 0x1C03, 0x99, false, Instruction::SwizzleAdd}, {3, 0x1C03, 0x99, true, Instruction::SwizzleAdd},
     };
     for (const Case& c : cases) {
-        Testing::IrBuilder b;
+        Testing::IrTestBuilder b;
         IR::Operand* x = b.Val(Instruction::Load, {b.Const(0)});
         IR::Operand* shuffled = b.Local();
         IR::Operation* shuffle = b.Arena.NewOperation(Instruction::ShuffleXor, 0, {shuffled, b.Local()},
@@ -238,7 +238,7 @@ TEST_F(OptimizerTest, MultiplyByFragmentCoordWIsUndone) {
     };
     const Case cases[] = {{false, false, true}, {true, false, false}, {false, true, false}};
     for (const Case& c : cases) {
-        Testing::IrBuilder b;
+        Testing::IrTestBuilder b;
         auto input = [&](IoVariable var, int comp) {
             return b.Op(Instruction::Load, StorageKind::Input, {b.Const(static_cast<int32_t>(var)), b.Const(comp)})
                 ->Dest();
@@ -342,7 +342,7 @@ TEST_F(OptimizerTest, RunPassGatesStageAndFloat64Rewrites) {
         bool Float64;
     };
     for (const Case& c : {Case{ShaderStage::Fragment, false}, Case{ShaderStage::Vertex, true}}) {
-        Testing::IrBuilder b;
+        Testing::IrTestBuilder b;
         auto input = [&](IoVariable var, int comp) {
             return b.Op(Instruction::Load, StorageKind::Input, {b.Const(static_cast<int32_t>(var)), b.Const(comp)})
                 ->Dest();

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "Zerivox.Graphics.Shader/Translation/Optimizations/IrBuilder.h"
+#include "Zerivox.Graphics.Shader/TestSupport/IrTestBuilder.h"
 #include "Zerivox.Graphics.Shader/Translation/Optimizations/Simplification.h"
 
 namespace Zerivox::Graphics::Shader::Translation::Optimizations {
@@ -44,7 +44,7 @@ TEST(SimplificationTest, NeutralAndAbsorbingOperands) {
         {"float x + 0", Instruction::FP32 | Instruction::Add, false, 0, Expect::Same},
     };
     for (const Case& c : cases) {
-        Testing::IrBuilder b;
+        Testing::IrTestBuilder b;
         IR::Operand* x = b.Local();
         IR::Operand* k = b.Const(c.K);
         IR::Operation* op = c.ConstantFirst ? b.Op(c.Inst, {k, x}) : b.Op(c.Inst, {x, k});
@@ -70,7 +70,7 @@ TEST(SimplificationTest, NeutralAndAbsorbingOperands) {
 }
 
 TEST(SimplificationTest, CompareNotEqualZeroOfComparisonIsTheComparison) {
-    Testing::IrBuilder b;
+    Testing::IrTestBuilder b;
     IR::Operand* cmp = b.Val(Instruction::FP32 | Instruction::CompareLess, {b.Local(), b.Local()});
     IR::Operation* ne = b.Op(Instruction::CompareNotEqual, {b.Const(0), cmp});
     IR::Operation* neOne = b.Op(Instruction::CompareNotEqual, {cmp, b.Const(1)});
@@ -88,7 +88,7 @@ TEST(SimplificationTest, CompareNotEqualZeroOfComparisonIsTheComparison) {
 }
 
 TEST(SimplificationTest, SelectOnConstantCondition) {
-    Testing::IrBuilder b;
+    Testing::IrTestBuilder b;
     IR::Operand* t = b.Local();
     IR::Operand* f = b.Local();
     IR::Operation* five = b.Op(Instruction::ConditionalSelect, {b.Const(5), t, f});
@@ -106,7 +106,7 @@ TEST(SimplificationTest, SelectOnConstantCondition) {
 
 TEST(SimplificationTest, XorSwapBecomesCopies) {
     for (bool extraReader : {false, true}) {
-        Testing::IrBuilder b;
+        Testing::IrTestBuilder b;
         IR::Operand* a = b.Local();
         IR::Operand* bb = b.Local();
         IR::Operation* xOp = b.Op(Instruction::BitwiseExclusiveOr, {a, bb});

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "Zerivox.Graphics.Shader/Translation/Optimizations/IrBuilder.h"
+#include "Zerivox.Graphics.Shader/TestSupport/IrTestBuilder.h"
 #include "Zerivox.Graphics.Shader/Translation/Optimizations/XmadOptimizer.h"
 
 namespace Zerivox::Graphics::Shader::Translation::Optimizations {
@@ -13,7 +13,7 @@ using IR::OperandType;
 // Builds what the XMAD emitter leaves after SSA: one guest XMAD per call,
 // its result copied into the destination register's new local.
 struct XmadEmitter {
-    Testing::IrBuilder& B;
+    Testing::IrTestBuilder& B;
 
     IR::Operand* Half(IR::Operand* value, bool high, bool isSigned) {
         if (isSigned) {
@@ -66,7 +66,7 @@ struct XmadEmitter {
 IR::Operation* Producer(const IR::Operand* value) { return value->Definition->AsOperation(); }
 
 TEST(XmadOptimizerTest, ThreeXmadProductBecomesOneMultiply) {
-    Testing::IrBuilder b;
+    Testing::IrTestBuilder b;
     XmadEmitter e{b};
     IR::Operand* x = b.Local();
     IR::Operand* y = b.Local();
@@ -83,7 +83,7 @@ TEST(XmadOptimizerTest, ThreeXmadProductBecomesOneMultiply) {
 }
 
 TEST(XmadOptimizerTest, AddendBecomesAddAfterMultiply) {
-    Testing::IrBuilder b;
+    Testing::IrTestBuilder b;
     XmadEmitter e{b};
     IR::Operand* x = b.Local();
     IR::Operand* y = b.Local();
@@ -108,7 +108,7 @@ TEST(XmadOptimizerTest, ConstantFactorProduct) {
         bool Matches;
     };
     for (const Case& c : {Case{1000, true}, Case{0xFFFF, true}, Case{0x10000, false}, Case{-1, false}}) {
-        Testing::IrBuilder b;
+        Testing::IrTestBuilder b;
         XmadEmitter e{b};
         IR::Operand* x = b.Local();
         IR::Operation* last = e.Mul32x16(x, c.K, nullptr);
@@ -131,7 +131,7 @@ TEST(XmadOptimizerTest, ConstantFactorProduct) {
 TEST(XmadOptimizerTest, OtherShapesAreLeftAlone) {
     // Signed halves.
     {
-        Testing::IrBuilder b;
+        Testing::IrTestBuilder b;
         XmadEmitter e{b};
         IR::Operation* last = e.Mul32x32(b.Local(), b.Local(), nullptr, true);
         XmadOptimizer::RunPass(b.Current);
@@ -140,7 +140,7 @@ TEST(XmadOptimizerTest, OtherShapesAreLeftAlone) {
     }
     // A register factor in the 32x16 form.
     {
-        Testing::IrBuilder b;
+        Testing::IrTestBuilder b;
         XmadEmitter e{b};
         IR::Operand* x = b.Local();
         IR::Operand* y = b.Local();
@@ -153,7 +153,7 @@ TEST(XmadOptimizerTest, OtherShapesAreLeftAlone) {
     }
     // Add(v, low*low + something not shifted by 16).
     {
-        Testing::IrBuilder b;
+        Testing::IrTestBuilder b;
         XmadEmitter e{b};
         IR::Operand* t0 = e.Xmad(b.Local(), false, b.Local(), false, nullptr, false, false, false);
         IR::Operand* mid = b.Val(Instruction::Add, {t0, b.Local()});
@@ -165,7 +165,7 @@ TEST(XmadOptimizerTest, OtherShapesAreLeftAlone) {
 }
 
 TEST(XmadOptimizerTest, IntermediatesReadElsewhereKeepTheirReaders) {
-    Testing::IrBuilder b;
+    Testing::IrTestBuilder b;
     XmadEmitter e{b};
     IR::Operand* x = b.Local();
     IR::Operand* y = b.Local();

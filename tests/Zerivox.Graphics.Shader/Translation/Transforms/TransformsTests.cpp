@@ -6,7 +6,7 @@
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/IrVerifier.h"
 #include "Zerivox.Graphics.Shader/Translation/FakeGpuAccessor.h"
 #include "Zerivox.Graphics.Shader/Translation/HelperFunctionManager.h"
-#include "Zerivox.Graphics.Shader/Translation/Optimizations/IrBuilder.h"
+#include "Zerivox.Graphics.Shader/TestSupport/IrTestBuilder.h"
 #include "Zerivox.Graphics.Shader/Translation/Optimizations/Utils.h"
 #include "Zerivox.Graphics.Shader/Translation/ResourceManager.h"
 #include "Zerivox.Graphics.Shader/Translation/ShaderDefinitions.h"
@@ -38,7 +38,7 @@ class TransformsTest : public ::testing::Test {
     ResourceReservations Reservations{false, false};
     ResourceManager Resources{ShaderStage::Compute, Gpu, Reservations};
     ShaderDefinitions Definitions{ShaderStage::Compute, 1, 1, 1};
-    Testing::IrBuilder B;
+    Testing::IrTestBuilder B;
     std::vector<IR::Function*> Functions{nullptr};
     HelperFunctionManager Hfm{B.Arena, Functions, ShaderStage::Compute};
     FeatureFlags Features = FeatureFlags::None;
@@ -123,14 +123,14 @@ TEST_F(TransformsTest, DriverGoesOnAfterANodeRemovedWithoutReplacement) {
 
     std::vector<IR::INode*> expected{first, second, third, fourth};
     EXPECT_EQ(RemovingPass::Visited, expected);
-    EXPECT_EQ(Testing::IrBuilder::Nodes(B.Current), (std::vector<IR::INode*>{second, fourth}));
+    EXPECT_EQ(Testing::IrTestBuilder::Nodes(B.Current), (std::vector<IR::INode*>{second, fourth}));
     IR::IrVerifier::Verify(B.Blocks);
 }
 
 TEST_F(TransformsTest, DrawParametersAreRecordedInVertexShadersOnly) {
     for (ShaderStage stage : {ShaderStage::Vertex, ShaderStage::Fragment}) {
         for (int word : {0x18F, 0x191}) {
-            Testing::IrBuilder b;
+            Testing::IrTestBuilder b;
             b.Op(Instruction::Add, {b.Cbuf(0, word), b.Const(1)});
             Features = FeatureFlags::None;
             TransformContext context{
@@ -221,7 +221,7 @@ TEST_F(TransformsTest, SmallSharedStoresBecomeCasCalls) {
     TransformPasses::RunPass<SharedStoreSmallIntCas>(context);
     IR::IrVerifier::Verify(B.Blocks);
 
-    auto nodes = Testing::IrBuilder::Nodes(B.Current);
+    auto nodes = Testing::IrTestBuilder::Nodes(B.Current);
     ASSERT_EQ(nodes.size(), 3u);
     IR::Operation* call8 = nodes[0]->AsOperation();
     ASSERT_EQ(call8->Inst, Instruction::Call);

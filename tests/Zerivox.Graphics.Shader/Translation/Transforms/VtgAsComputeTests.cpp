@@ -14,7 +14,7 @@
 #include "Zerivox.Graphics.Shader/Translation/FakeGpuAccessor.h"
 #include "Zerivox.Graphics.Shader/Translation/HelperFunctionManager.h"
 #include "Zerivox.Graphics.Shader/Translation/IrEvaluator.h"
-#include "Zerivox.Graphics.Shader/Translation/Optimizations/IrBuilder.h"
+#include "Zerivox.Graphics.Shader/TestSupport/IrTestBuilder.h"
 #include "Zerivox.Graphics.Shader/Translation/ResourceManager.h"
 #include "Zerivox.Graphics.Shader/Translation/ShaderDefinitions.h"
 #include "Zerivox.Graphics.Shader/Translation/Transforms/GeometryToCompute.h"
@@ -79,7 +79,7 @@ struct StageFixture {
     Testing::FakeGpuAccessor Gpu;
     ShaderDefinitions Definitions;
     ResourceManager Resources;
-    Testing::IrBuilder B;
+    Testing::IrTestBuilder B;
     std::vector<IR::Function*> Functions{nullptr};
     HelperFunctionManager Hfm;
     FeatureFlags Features = FeatureFlags::None;
@@ -241,7 +241,7 @@ TEST(VertexToCompute, AttributeFetches) {
   %54 = ShiftLeft %53, 30
   %55 = ShiftRightS32 %54, 30
   %56 = ConvertS32ToFP32 %55
-  %57 = Multiply.FP32 %56, 1056964608
+  %57 = Multiply.FP32 %56, 0.5
   Store.LocalMemory 0, 5, %8
   Store.LocalMemory 0, 6, %20
   Store.LocalMemory 0, 7, %33

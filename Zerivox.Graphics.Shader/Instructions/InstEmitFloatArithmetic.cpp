@@ -13,6 +13,7 @@
 #include "Zerivox.Graphics.Shader/Instructions/InstEmit.h"
 #include "Zerivox.Graphics.Shader/Instructions/InstEmitAluHelper.h"
 #include "Zerivox.Graphics.Shader/Instructions/InstEmitHelper.h"
+#include "Zerivox.Graphics.Shader/Instructions/InstEmitOperands.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/OperandHelper.h"
 #include "Zerivox.Graphics.Shader/Translation/EmitterContext.h"
 #include "Zerivox.Graphics.Shader/Translation/EmitterContextInsts.h"
@@ -23,6 +24,12 @@ using Decoders::HalfSwizzle;
 using Decoders::MultiplyScale;
 using Decoders::OFmt;
 using InstEmitHelper::HalfOperands;
+using InstEmitOperands::SrcA;
+using InstEmitOperands::SrcB;
+using InstEmitOperands::SrcC;
+using InstEmitOperands::SrcForm;
+using InstEmitOperands::ValueType;
+using InstEmitOperands::FpType;
 using IntermediateRepresentation::Instruction;
 using IntermediateRepresentation::Operand;
 using Translation::EmitterContext;
@@ -44,25 +51,13 @@ Operand* AbsNeg(EmitterContext& context, Operand* value, bool abs, bool neg, Ins
     return value;
 }
 
-void EmitFadd(EmitterContext& context, Instruction fpType, Operand* srcA, Operand* srcB, int rd, bool absoluteA,
-              bool negateA, bool absoluteB, bool negateB, bool saturate, bool writeCC) {
-    srcA = AbsNeg(context, srcA, absoluteA, negateA, fpType);
-    srcB = AbsNeg(context, srcB, absoluteB, negateB, fpType);
-    Operand* result = Ins::FPAdd(context, srcA, srcB, fpType);
-    if (saturate) result = Ins::FPSaturate(context, result, fpType);
-    InstEmitHelper::SetDest(context, result, rd, fpType == Instruction::FP64);
-    InstEmitAluHelper::SetFPZnFlags(context, result, writeCC, fpType);
-}
-
-void EmitFfma(EmitterContext& context, Instruction fpType, Operand* srcA, Operand* srcB, Operand* srcC, int rd,
-              bool negateB, bool negateC, bool saturate, bool writeCC) {
-    if (negateB) srcB = Ins::FPNegate(context, srcB, fpType);
-    if (negateC) srcC = Ins::FPNegate(context, srcC, fpType);
-    Operand* result = Ins::FPFusedMultiplyAdd(context, srcA, srcB, srcC, fpType);
-    if (saturate) result = Ins::FPSaturate(context, result, fpType);
-    InstEmitHelper::SetDest(context, result, rd, fpType == Instruction::FP64);
-    InstEmitAluHelper::SetFPZnFlags(context, result, writeCC, fpType);
-}
+// Modifiers that only some forms encode; a form without one behaves as with
+// it clear.
+namespace Optional {
+ZV_EMIT_OPTIONAL_FIELD(Sat, false)
+ZV_EMIT_OPTIONAL_FIELD(NegA, false)
+ZV_EMIT_OPTIONAL_FIELD(Scale, MultiplyScale::NoScale)
+} // namespace Optional
 
 // Factor of an FMUL scale; 0 for a value that names none.
 float ScaleFactor(MultiplyScale scale) {
@@ -84,10 +79,46 @@ float ScaleFactor(MultiplyScale scale) {
     }
 }
 
-void EmitFmul(EmitterContext& context, Instruction fpType, MultiplyScale scale, Operand* srcA, Operand* srcB, int rd,
-              bool negateB, bool saturate, bool writeCC) {
-    if (negateB) srcB = Ins::FPNegate(context, srcB, fpType);
+// FADD, DADD: (|A| negated) + (|B| negated), each modifier by its own bit.
+template <typename Op, SrcForm F, ValueType T> void Fadd(EmitterContext& context) {
+    constexpr Instruction fpType = FpType(T);
+    const auto op = context.GetOp<Op>();
+    Operand* srcA = SrcA<T>(context, op);
+    Operand* srcB = SrcB<F, T>(context, op);
+    srcA = AbsNeg(context, srcA, op.AbsA(), op.NegA(), fpType);
+    srcB = AbsNeg(context, srcB, op.AbsB(), op.NegB(), fpType);
+    Operand* result = Ins::FPAdd(context, srcA, srcB, fpType);
+    if (Optional::Sat(op)) result = Ins::FPSaturate(context, result, fpType);
+    InstEmitHelper::SetDest(context, result, op.Rd(), T == ValueType::F64);
+    InstEmitAluHelper::SetFPZnFlags(context, result, op.WriteCC(), fpType);
+}
 
+// FFMA, DFMA: A * B + C; the bit named NegA negates B (the product's sign is
+// the same either way).
+template <typename Op, SrcForm F, ValueType T> void Ffma(EmitterContext& context) {
+    constexpr Instruction fpType = FpType(T);
+    const auto op = context.GetOp<Op>();
+    Operand* srcA = SrcA<T>(context, op);
+    Operand* srcB = SrcB<F, T>(context, op);
+    Operand* srcC = SrcC<F, T>(context, op);
+    if (op.NegA()) srcB = Ins::FPNegate(context, srcB, fpType);
+    if (op.NegC()) srcC = Ins::FPNegate(context, srcC, fpType);
+    Operand* result = Ins::FPFusedMultiplyAdd(context, srcA, srcB, srcC, fpType);
+    if (Optional::Sat(op)) result = Ins::FPSaturate(context, result, fpType);
+    InstEmitHelper::SetDest(context, result, op.Rd(), T == ValueType::F64);
+    InstEmitAluHelper::SetFPZnFlags(context, result, op.WriteCC(), fpType);
+}
+
+// FMUL, DMUL: A * B, A first scaled by the form's factor; the bit named NegA
+// negates B.
+template <typename Op, SrcForm F, ValueType T> void Fmul(EmitterContext& context) {
+    constexpr Instruction fpType = FpType(T);
+    const auto op = context.GetOp<Op>();
+    Operand* srcA = SrcA<T>(context, op);
+    Operand* srcB = SrcB<F, T>(context, op);
+    if (Optional::NegA(op)) srcB = Ins::FPNegate(context, srcB, fpType);
+
+    const MultiplyScale scale = Optional::Scale(op);
     Operand* result;
     if (scale == MultiplyScale::NoScale) {
         result = Ins::FPMultiply(context, srcA, srcB, fpType);
@@ -105,9 +136,9 @@ void EmitFmul(EmitterContext& context, Instruction fpType, MultiplyScale scale, 
         result = Ins::FPMultiply(context, scaledA, srcB, fpType);
     }
 
-    if (saturate) result = Ins::FPSaturate(context, result, fpType);
-    InstEmitHelper::SetDest(context, result, rd, fpType == Instruction::FP64);
-    InstEmitAluHelper::SetFPZnFlags(context, result, writeCC, fpType);
+    if (Optional::Sat(op)) result = Ins::FPSaturate(context, result, fpType);
+    InstEmitHelper::SetDest(context, result, op.Rd(), T == ValueType::F64);
+    InstEmitAluHelper::SetFPZnFlags(context, result, op.WriteCC(), fpType);
 }
 
 // Each lane in FP32, each saturated separately, then packed by ofmt.
@@ -155,192 +186,37 @@ HalfOperands HalfCbuf(EmitterContext& context, int slot, int offset, bool abs, b
 
 } // namespace
 
-// FADD
+// FADD, DADD
 
-void FaddR(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstFaddR>();
-    Operand* srcA = ReadRegister(context, op.Ra());
-    Operand* srcB = ReadRegister(context, op.Rb());
-    EmitFadd(context, Instruction::FP32, srcA, srcB, op.Rd(), op.AbsA(), op.NegA(), op.AbsB(), op.NegB(), op.Sat(),
-             op.WriteCC());
-}
+void FaddR(EmitterContext& context) { Fadd<Decoders::InstFaddR, SrcForm::R, ValueType::F32>(context); }
+void FaddI(EmitterContext& context) { Fadd<Decoders::InstFaddI, SrcForm::I, ValueType::F32>(context); }
+void FaddC(EmitterContext& context) { Fadd<Decoders::InstFaddC, SrcForm::C, ValueType::F32>(context); }
+void Fadd32i(EmitterContext& context) { Fadd<Decoders::InstFadd32i, SrcForm::Imm32, ValueType::F32>(context); }
+void DaddR(EmitterContext& context) { Fadd<Decoders::InstDaddR, SrcForm::R, ValueType::F64>(context); }
+void DaddI(EmitterContext& context) { Fadd<Decoders::InstDaddI, SrcForm::I, ValueType::F64>(context); }
+void DaddC(EmitterContext& context) { Fadd<Decoders::InstDaddC, SrcForm::C, ValueType::F64>(context); }
 
-void FaddI(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstFaddI>();
-    Operand* srcA = ReadRegister(context, op.Ra());
-    Operand* srcB = ReadFloatImm20(context, op.Imm20());
-    EmitFadd(context, Instruction::FP32, srcA, srcB, op.Rd(), op.AbsA(), op.NegA(), op.AbsB(), op.NegB(), op.Sat(),
-             op.WriteCC());
-}
+// FFMA, DFMA
 
-void FaddC(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstFaddC>();
-    Operand* srcA = ReadRegister(context, op.Ra());
-    Operand* srcB = ReadCbuf(context, op.CbufSlot(), op.CbufOffset());
-    EmitFadd(context, Instruction::FP32, srcA, srcB, op.Rd(), op.AbsA(), op.NegA(), op.AbsB(), op.NegB(), op.Sat(),
-             op.WriteCC());
-}
-
-void Fadd32i(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstFadd32i>();
-    Operand* srcA = ReadRegister(context, op.Ra());
-    Operand* srcB = ReadImm32(context, op.Imm32());
-    EmitFadd(context, Instruction::FP32, srcA, srcB, op.Rd(), op.AbsA(), op.NegA(), op.AbsB(), op.NegB(), false,
-             op.WriteCC());
-}
-
-// DADD
-
-void DaddR(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstDaddR>();
-    Operand* srcA = ReadRegisterPair(context, op.Ra());
-    Operand* srcB = ReadRegisterPair(context, op.Rb());
-    EmitFadd(context, Instruction::FP64, srcA, srcB, op.Rd(), op.AbsA(), op.NegA(), op.AbsB(), op.NegB(), false,
-             op.WriteCC());
-}
-
-void DaddI(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstDaddI>();
-    Operand* srcA = ReadRegisterPair(context, op.Ra());
-    Operand* srcB = ReadDoubleImm20(context, op.Imm20());
-    EmitFadd(context, Instruction::FP64, srcA, srcB, op.Rd(), op.AbsA(), op.NegA(), op.AbsB(), op.NegB(), false,
-             op.WriteCC());
-}
-
-void DaddC(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstDaddC>();
-    Operand* srcA = ReadRegisterPair(context, op.Ra());
-    Operand* srcB = ReadCbufPair(context, op.CbufSlot(), op.CbufOffset());
-    EmitFadd(context, Instruction::FP64, srcA, srcB, op.Rd(), op.AbsA(), op.NegA(), op.AbsB(), op.NegB(), false,
-             op.WriteCC());
-}
-
-// FFMA
-
-void FfmaR(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstFfmaR>();
-    Operand* srcA = ReadRegister(context, op.Ra());
-    Operand* srcB = ReadRegister(context, op.Rb());
-    Operand* srcC = ReadRegister(context, op.Rc());
-    EmitFfma(context, Instruction::FP32, srcA, srcB, srcC, op.Rd(), op.NegA(), op.NegC(), op.Sat(), op.WriteCC());
-}
-
-void FfmaI(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstFfmaI>();
-    Operand* srcA = ReadRegister(context, op.Ra());
-    Operand* srcB = ReadFloatImm20(context, op.Imm20());
-    Operand* srcC = ReadRegister(context, op.Rc());
-    EmitFfma(context, Instruction::FP32, srcA, srcB, srcC, op.Rd(), op.NegA(), op.NegC(), op.Sat(), op.WriteCC());
-}
-
-void FfmaC(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstFfmaC>();
-    Operand* srcA = ReadRegister(context, op.Ra());
-    Operand* srcB = ReadCbuf(context, op.CbufSlot(), op.CbufOffset());
-    Operand* srcC = ReadRegister(context, op.Rc());
-    EmitFfma(context, Instruction::FP32, srcA, srcB, srcC, op.Rd(), op.NegA(), op.NegC(), op.Sat(), op.WriteCC());
-}
-
-void FfmaRc(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstFfmaRc>();
-    Operand* srcA = ReadRegister(context, op.Ra());
-    Operand* srcB = ReadRegister(context, op.Rc());
-    Operand* srcC = ReadCbuf(context, op.CbufSlot(), op.CbufOffset());
-    EmitFfma(context, Instruction::FP32, srcA, srcB, srcC, op.Rd(), op.NegA(), op.NegC(), op.Sat(), op.WriteCC());
-}
-
-void Ffma32i(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstFfma32i>();
-    Operand* srcA = ReadRegister(context, op.Ra());
-    Operand* srcB = ReadImm32(context, op.Imm32());
-    Operand* srcC = ReadRegister(context, op.Rd()); // the destination is also the addend
-    EmitFfma(context, Instruction::FP32, srcA, srcB, srcC, op.Rd(), op.NegA(), op.NegC(), op.Sat(), op.WriteCC());
-}
-
-// DFMA
-
-void DfmaR(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstDfmaR>();
-    Operand* srcA = ReadRegisterPair(context, op.Ra());
-    Operand* srcB = ReadRegisterPair(context, op.Rb());
-    Operand* srcC = ReadRegisterPair(context, op.Rc());
-    EmitFfma(context, Instruction::FP64, srcA, srcB, srcC, op.Rd(), op.NegA(), op.NegC(), false, op.WriteCC());
-}
-
-void DfmaI(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstDfmaI>();
-    Operand* srcA = ReadRegisterPair(context, op.Ra());
-    Operand* srcB = ReadDoubleImm20(context, op.Imm20());
-    Operand* srcC = ReadRegisterPair(context, op.Rc());
-    EmitFfma(context, Instruction::FP64, srcA, srcB, srcC, op.Rd(), op.NegA(), op.NegC(), false, op.WriteCC());
-}
-
-void DfmaC(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstDfmaC>();
-    Operand* srcA = ReadRegisterPair(context, op.Ra());
-    Operand* srcB = ReadCbufPair(context, op.CbufSlot(), op.CbufOffset());
-    Operand* srcC = ReadRegisterPair(context, op.Rc());
-    EmitFfma(context, Instruction::FP64, srcA, srcB, srcC, op.Rd(), op.NegA(), op.NegC(), false, op.WriteCC());
-}
-
-void DfmaRc(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstDfmaRc>();
-    Operand* srcA = ReadRegisterPair(context, op.Ra());
-    Operand* srcB = ReadRegisterPair(context, op.Rc());
-    Operand* srcC = ReadCbufPair(context, op.CbufSlot(), op.CbufOffset());
-    EmitFfma(context, Instruction::FP64, srcA, srcB, srcC, op.Rd(), op.NegA(), op.NegC(), false, op.WriteCC());
-}
+void FfmaR(EmitterContext& context) { Ffma<Decoders::InstFfmaR, SrcForm::R, ValueType::F32>(context); }
+void FfmaI(EmitterContext& context) { Ffma<Decoders::InstFfmaI, SrcForm::I, ValueType::F32>(context); }
+void FfmaC(EmitterContext& context) { Ffma<Decoders::InstFfmaC, SrcForm::C, ValueType::F32>(context); }
+void FfmaRc(EmitterContext& context) { Ffma<Decoders::InstFfmaRc, SrcForm::Rc, ValueType::F32>(context); }
+void Ffma32i(EmitterContext& context) { Ffma<Decoders::InstFfma32i, SrcForm::Imm32, ValueType::F32>(context); }
+void DfmaR(EmitterContext& context) { Ffma<Decoders::InstDfmaR, SrcForm::R, ValueType::F64>(context); }
+void DfmaI(EmitterContext& context) { Ffma<Decoders::InstDfmaI, SrcForm::I, ValueType::F64>(context); }
+void DfmaC(EmitterContext& context) { Ffma<Decoders::InstDfmaC, SrcForm::C, ValueType::F64>(context); }
+void DfmaRc(EmitterContext& context) { Ffma<Decoders::InstDfmaRc, SrcForm::Rc, ValueType::F64>(context); }
 
 // FMUL, DMUL
 
-void FmulR(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstFmulR>();
-    Operand* srcA = ReadRegister(context, op.Ra());
-    Operand* srcB = ReadRegister(context, op.Rb());
-    EmitFmul(context, Instruction::FP32, op.Scale(), srcA, srcB, op.Rd(), op.NegA(), op.Sat(), op.WriteCC());
-}
-
-void FmulI(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstFmulI>();
-    Operand* srcA = ReadRegister(context, op.Ra());
-    Operand* srcB = ReadFloatImm20(context, op.Imm20());
-    EmitFmul(context, Instruction::FP32, op.Scale(), srcA, srcB, op.Rd(), op.NegA(), op.Sat(), op.WriteCC());
-}
-
-void FmulC(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstFmulC>();
-    Operand* srcA = ReadRegister(context, op.Ra());
-    Operand* srcB = ReadCbuf(context, op.CbufSlot(), op.CbufOffset());
-    EmitFmul(context, Instruction::FP32, op.Scale(), srcA, srcB, op.Rd(), op.NegA(), op.Sat(), op.WriteCC());
-}
-
-void Fmul32i(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstFmul32i>();
-    Operand* srcA = ReadRegister(context, op.Ra());
-    Operand* srcB = ReadImm32(context, op.Imm32());
-    EmitFmul(context, Instruction::FP32, MultiplyScale::NoScale, srcA, srcB, op.Rd(), false, op.Sat(), op.WriteCC());
-}
-
-void DmulR(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstDmulR>();
-    Operand* srcA = ReadRegisterPair(context, op.Ra());
-    Operand* srcB = ReadRegisterPair(context, op.Rb());
-    EmitFmul(context, Instruction::FP64, MultiplyScale::NoScale, srcA, srcB, op.Rd(), op.NegA(), false, op.WriteCC());
-}
-
-void DmulI(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstDmulI>();
-    Operand* srcA = ReadRegisterPair(context, op.Ra());
-    Operand* srcB = ReadDoubleImm20(context, op.Imm20());
-    EmitFmul(context, Instruction::FP64, MultiplyScale::NoScale, srcA, srcB, op.Rd(), op.NegA(), false, op.WriteCC());
-}
-
-void DmulC(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstDmulC>();
-    Operand* srcA = ReadRegisterPair(context, op.Ra());
-    Operand* srcB = ReadCbufPair(context, op.CbufSlot(), op.CbufOffset());
-    EmitFmul(context, Instruction::FP64, MultiplyScale::NoScale, srcA, srcB, op.Rd(), op.NegA(), false, op.WriteCC());
-}
+void FmulR(EmitterContext& context) { Fmul<Decoders::InstFmulR, SrcForm::R, ValueType::F32>(context); }
+void FmulI(EmitterContext& context) { Fmul<Decoders::InstFmulI, SrcForm::I, ValueType::F32>(context); }
+void FmulC(EmitterContext& context) { Fmul<Decoders::InstFmulC, SrcForm::C, ValueType::F32>(context); }
+void Fmul32i(EmitterContext& context) { Fmul<Decoders::InstFmul32i, SrcForm::Imm32, ValueType::F32>(context); }
+void DmulR(EmitterContext& context) { Fmul<Decoders::InstDmulR, SrcForm::R, ValueType::F64>(context); }
+void DmulI(EmitterContext& context) { Fmul<Decoders::InstDmulI, SrcForm::I, ValueType::F64>(context); }
+void DmulC(EmitterContext& context) { Fmul<Decoders::InstDmulC, SrcForm::C, ValueType::F64>(context); }
 
 // HADD2
 

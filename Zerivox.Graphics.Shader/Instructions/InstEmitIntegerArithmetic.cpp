@@ -11,6 +11,7 @@
 #include "Zerivox.Graphics.Shader/Instructions/InstEmit.h"
 #include "Zerivox.Graphics.Shader/Instructions/InstEmitAluHelper.h"
 #include "Zerivox.Graphics.Shader/Instructions/InstEmitHelper.h"
+#include "Zerivox.Graphics.Shader/Instructions/InstEmitOperands.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/OperandHelper.h"
 #include "Zerivox.Graphics.Shader/Translation/EmitterContext.h"
 #include "Zerivox.Graphics.Shader/Translation/EmitterContextInsts.h"
@@ -25,12 +26,27 @@ using IntermediateRepresentation::OperandType;
 using Translation::EmitterContext;
 namespace OH = IntermediateRepresentation::OperandHelper;
 namespace Ins = Translation::EmitterContextInsts;
-using InstEmitHelper::ReadCbuf;
-using InstEmitHelper::ReadImm20;
-using InstEmitHelper::ReadImm32;
-using InstEmitHelper::ReadRegister;
+using InstEmitOperands::SrcA;
+using InstEmitOperands::SrcB;
+using InstEmitOperands::SrcC;
+using InstEmitOperands::SrcForm;
+using InstEmitOperands::ValueType;
 
 namespace {
+
+// Fields that only some forms encode; a form without one behaves as with it
+// clear (no half select, no shift of the partial sum, no negation, no product
+// shift, no merge).
+namespace Optional {
+ZV_EMIT_OPTIONAL_FIELD(ASelect, HalfSelect::B32)
+ZV_EMIT_OPTIONAL_FIELD(BSelect, HalfSelect::B32)
+ZV_EMIT_OPTIONAL_FIELD(CSelect, HalfSelect::B32)
+ZV_EMIT_OPTIONAL_FIELD(Lrs, 0)
+ZV_EMIT_OPTIONAL_FIELD(AvgMode, 0)
+ZV_EMIT_OPTIONAL_FIELD(HiloB, false)
+ZV_EMIT_OPTIONAL_FIELD(Psl, false)
+ZV_EMIT_OPTIONAL_FIELD(Mrg, false)
+} // namespace Optional
 
 constexpr int CarryFlag = 2;
 constexpr int OverflowFlag = 3;
@@ -117,9 +133,15 @@ Operand* AddCarryFlag(EmitterContext& context, Operand* sum) {
     return Ins::IAdd(context, sum, carryBit);
 }
 
-void EmitIadd(EmitterContext& context, Operand* srcA, Operand* srcB, int rd, int avgMode, bool extended, bool writeCC) {
-    const bool negateA = avgMode == 2;
-    const bool negateB = avgMode == 1;
+// IADD: A + B, AvgMode 1 subtracting B and 2 subtracting A; X adds the carry
+// flag.
+template <typename Op, SrcForm F> void Iadd(EmitterContext& context) {
+    const auto op = context.GetOp<Op>();
+    Operand* srcA = SrcA<ValueType::Int>(context, op);
+    Operand* srcB = SrcB<F, ValueType::Int>(context, op);
+    const bool extended = op.X();
+    const bool negateA = op.AvgMode() == 2;
+    const bool negateB = op.AvgMode() == 1;
     Operand* a = srcA;
     Operand* b = srcB;
     if (extended) {
@@ -140,13 +162,13 @@ void EmitIadd(EmitterContext& context, Operand* srcA, Operand* srcB, int rd, int
     if (extended)
         sum = AddCarryFlag(context, sum);
     if (!extended && negateA) {
-        SetIsubFlags(context, sum, srcB, srcA, writeCC);
+        SetIsubFlags(context, sum, srcB, srcA, op.WriteCC());
     } else if (!extended && negateB) {
-        SetIsubFlags(context, sum, srcA, srcB, writeCC);
+        SetIsubFlags(context, sum, srcA, srcB, op.WriteCC());
     } else {
-        SetIaddFlags(context, sum, a, b, writeCC, extended);
+        SetIaddFlags(context, sum, a, b, op.WriteCC(), extended);
     }
-    WriteRd(context, rd, sum);
+    WriteRd(context, op.Rd(), sum);
 }
 
 // Half select of one IADD3 operand.
@@ -168,19 +190,26 @@ Operand* Iadd3Extend(EmitterContext& context, Operand* operand, HalfSelect selec
     return operand;
 }
 
-void EmitIadd3(EmitterContext& context, int lrs, Operand* srcA, Operand* srcB, Operand* srcC, HalfSelect selectA,
-               HalfSelect selectB, HalfSelect selectC, int rd, bool negateA, bool negateB, bool negateC) {
-    Operand* a = Iadd3Extend(context, srcA, selectA);
-    if (negateA)
+// IADD3: A + B + C, each operand first reduced to its selected half (only the
+// register form selects) and negated by its bit; the register form's Lrs
+// shifts A + B right (1) or left (2) by 16 before C is added.
+template <typename Op, SrcForm F> void Iadd3(EmitterContext& context) {
+    const auto op = context.GetOp<Op>();
+    Operand* srcA = SrcA<ValueType::Int>(context, op);
+    Operand* srcB = SrcB<F, ValueType::Int>(context, op);
+    Operand* srcC = SrcC<F, ValueType::Int>(context, op);
+    Operand* a = Iadd3Extend(context, srcA, Optional::ASelect(op));
+    if (op.NegA())
         a = Ins::INegate(context, a);
-    Operand* b = Iadd3Extend(context, srcB, selectB);
-    if (negateB)
+    Operand* b = Iadd3Extend(context, srcB, Optional::BSelect(op));
+    if (op.NegB())
         b = Ins::INegate(context, b);
-    Operand* c = Iadd3Extend(context, srcC, selectC);
-    if (negateC)
+    Operand* c = Iadd3Extend(context, srcC, Optional::CSelect(op));
+    if (op.NegC())
         c = Ins::INegate(context, c);
 
     Operand* sum = Ins::IAdd(context, a, b);
+    const int lrs = Optional::Lrs(op);
     if (lrs == 1) {
         Operand* sixteen = Const(context, 16);
         sum = Ins::ShiftRightU32(context, sum, sixteen);
@@ -189,7 +218,7 @@ void EmitIadd3(EmitterContext& context, int lrs, Operand* srcA, Operand* srcB, O
         sum = Ins::ShiftLeft(context, sum, sixteen);
     }
     Operand* result = Ins::IAdd(context, sum, c);
-    WriteRd(context, rd, result);
+    WriteRd(context, op.Rd(), result);
 }
 
 // High word of the 64-bit product of a and b with the given signedness.
@@ -210,8 +239,14 @@ Operand* MultiplyHigh(EmitterContext& context, Operand* a, Operand* b, bool sign
     return product;
 }
 
-void EmitImad(EmitterContext& context, Operand* srcA, Operand* srcB, Operand* srcC, int rd, int avgMode, bool signedA,
-              bool signedB, bool high) {
+// A * B + C for the IMAD and IMUL forms (an IMUL passes a constant 0 as C
+// and has no AvgMode: nothing is negated). Hilo takes the high word of the
+// 64-bit product, its factors signed as ASigned and BSigned say; AvgMode 2
+// negates the product and 1 negates C.
+template <typename Op> void MultiplyAdd(EmitterContext& context, const Op& op, Operand* srcA, Operand* srcB,
+                                        Operand* srcC) {
+    const int avgMode = Optional::AvgMode(op);
+    const bool high = op.Hilo();
     const bool negateProduct = avgMode == 2;
     Operand* b = srcB;
     Operand* c = srcC;
@@ -227,7 +262,7 @@ void EmitImad(EmitterContext& context, Operand* srcA, Operand* srcB, Operand* sr
     if (!high) {
         product = Ins::IMultiply(context, srcA, b);
     } else {
-        product = MultiplyHigh(context, srcA, b, signedA, signedB);
+        product = MultiplyHigh(context, srcA, b, op.ASigned(), op.BSigned());
         if (negateProduct) {
             Operand* low = Ins::IMultiply(context, srcA, b);
             product = InstEmitAluHelper::NegateLong(context, low, product).second;
@@ -237,11 +272,33 @@ void EmitImad(EmitterContext& context, Operand* srcA, Operand* srcB, Operand* sr
     Operand* result = product;
     if (!IsConstantZero(c))
         result = Ins::IAdd(context, product, c);
-    WriteRd(context, rd, result);
+    WriteRd(context, op.Rd(), result);
 }
 
-void EmitIscadd(EmitterContext& context, Operand* srcA, Operand* srcB, int rd, int shift, int avgMode, bool writeCC) {
-    Operand* shiftOperand = Const(context, shift);
+template <typename Op, SrcForm F> void Imad(EmitterContext& context) {
+    const auto op = context.GetOp<Op>();
+    Operand* a = SrcA<ValueType::Int>(context, op);
+    Operand* b = SrcB<F, ValueType::Int>(context, op);
+    Operand* c = SrcC<F, ValueType::Int>(context, op);
+    MultiplyAdd(context, op, a, b, c);
+}
+
+template <typename Op, SrcForm F> void Imul(EmitterContext& context) {
+    const auto op = context.GetOp<Op>();
+    Operand* a = SrcA<ValueType::Int>(context, op);
+    Operand* b = SrcB<F, ValueType::Int>(context, op);
+    Operand* zero = Const(context, 0);
+    MultiplyAdd(context, op, a, b, zero);
+}
+
+// ISCADD: (A << Shift) + B, AvgMode 1 subtracting B and 2 subtracting the
+// shifted A (the 32-bit immediate form has no AvgMode).
+template <typename Op, SrcForm F> void Iscadd(EmitterContext& context) {
+    const auto op = context.GetOp<Op>();
+    Operand* srcA = SrcA<ValueType::Int>(context, op);
+    Operand* srcB = SrcB<F, ValueType::Int>(context, op);
+    const int avgMode = Optional::AvgMode(op);
+    Operand* shiftOperand = Const(context, op.Shift());
     Operand* shifted = Ins::ShiftLeft(context, srcA, shiftOperand);
     Operand* a = shifted;
     Operand* b = srcB;
@@ -251,27 +308,36 @@ void EmitIscadd(EmitterContext& context, Operand* srcA, Operand* srcB, int rd, i
         b = Ins::INegate(context, b);
     Operand* sum = Ins::IAdd(context, a, b);
     if (avgMode == 2) {
-        SetIsubFlags(context, sum, srcB, shifted, writeCC);
+        SetIsubFlags(context, sum, srcB, shifted, op.WriteCC());
     } else if (avgMode == 1) {
-        SetIsubFlags(context, sum, shifted, srcB, writeCC);
+        SetIsubFlags(context, sum, shifted, srcB, op.WriteCC());
     } else {
-        SetIaddFlags(context, sum, a, b, writeCC, false);
+        SetIaddFlags(context, sum, a, b, op.WriteCC(), false);
     }
-    WriteRd(context, rd, sum);
+    WriteRd(context, op.Rd(), sum);
 }
 
-void EmitLea(EmitterContext& context, Operand* srcA, Operand* srcB, int rd, bool negateA, int shift) {
-    Operand* shiftOperand = Const(context, shift);
+// LEA: (A << Shift), negated by NegA, + B.
+template <typename Op, SrcForm F> void Lea(EmitterContext& context) {
+    const auto op = context.GetOp<Op>();
+    Operand* srcA = SrcA<ValueType::Int>(context, op);
+    Operand* srcB = SrcB<F, ValueType::Int>(context, op);
+    Operand* shiftOperand = Const(context, op.Shift());
     Operand* shifted = Ins::ShiftLeft(context, srcA, shiftOperand);
-    if (negateA)
+    if (op.NegA())
         shifted = Ins::INegate(context, shifted);
     Operand* result = Ins::IAdd(context, shifted, srcB);
-    WriteRd(context, rd, result);
+    WriteRd(context, op.Rd(), result);
 }
 
-// B plus the high word of (C:A) << shift, the 64-bit value negated first
-// when negateA.
-void EmitLeaHi(EmitterContext& context, Operand* srcA, Operand* srcB, Operand* srcC, int rd, bool negateA, int shift) {
+// LEA.HI: B plus the high word of (C:A) << Shift, the 64-bit value negated
+// first when NegA.
+template <typename Op, SrcForm F> void LeaHi(EmitterContext& context) {
+    const auto op = context.GetOp<Op>();
+    Operand* srcA = SrcA<ValueType::Int>(context, op);
+    Operand* srcB = SrcB<F, ValueType::Int>(context, op);
+    Operand* srcC = SrcC<F, ValueType::Int>(context, op);
+    const int shift = op.Shift();
     Operand* shiftOperand = Const(context, shift);
     Operand* low = Ins::ShiftLeft(context, srcA, shiftOperand);
     Operand* spill;
@@ -284,7 +350,7 @@ void EmitLeaHi(EmitterContext& context, Operand* srcA, Operand* srcB, Operand* s
     Operand* shiftOperand2 = Const(context, shift);
     Operand* highPart = Ins::ShiftLeft(context, srcC, shiftOperand2);
     Operand* high = Ins::BitwiseOr(context, spill, highPart);
-    if (negateA) {
+    if (op.NegA()) {
         Operand* notLow = Ins::BitwiseNot(context, low);
         Operand* one = Const(context, 1);
         Operand* carry = nullptr;
@@ -293,7 +359,7 @@ void EmitLeaHi(EmitterContext& context, Operand* srcA, Operand* srcB, Operand* s
         high = Ins::IAdd(context, notHigh, carry);
     }
     Operand* result = Ins::IAdd(context, high, srcB);
-    WriteRd(context, rd, result);
+    WriteRd(context, op.Rd(), result);
 }
 
 Operand* Extend16To32(EmitterContext& context, Operand* value, bool high, bool isSigned) {
@@ -318,13 +384,51 @@ void LogInvalidXmadMode(EmitterContext& context, int mode) {
     context.GpuAccessor().Log("Invalid XMAD mode \"" + std::to_string(mode) + "\".");
 }
 
-void EmitXmad(EmitterContext& context, XmadCop mode, Operand* srcA, Operand* srcB, Operand* srcC, int rd, bool signedA,
-              bool signedB, bool highA, bool highB, bool productShiftLeft, bool merge, bool extended, bool writeCC) {
-    Operand* a = Extend16To32(context, srcA, highA, signedA);
-    Operand* b = Extend16To32(context, srcB, highB, signedB);
+// The XMAD addend modes of the forms whose Cop field is two bits wide
+// (the constant-buffer forms) are the first four three-bit modes.
+bool ToXmadCop(XmadCop mode, XmadCop& result) {
+    result = mode;
+    return true;
+}
+
+bool ToXmadCop(XmadCop2 mode, XmadCop& result) {
+    switch (mode) {
+    case XmadCop2::Cfull:
+    case XmadCop2::Clo:
+    case XmadCop2::Chi:
+    case XmadCop2::Csfu:
+        result = static_cast<XmadCop>(mode);
+        return true;
+    }
+    return false;
+}
+
+// XMAD: the selected 16-bit halves of A and B multiplied (Psl shifts the
+// product left by 16), plus C as Cop selects, plus the carry flag with X;
+// Mrg replaces the high half of the result by the low half of B. The
+// immediate form's B is a 16-bit constant without a half select.
+template <typename Op, SrcForm F> void Xmad(EmitterContext& context) {
+    const auto op = context.GetOp<Op>();
+    Operand* srcA = SrcA<ValueType::Int>(context, op);
+    Operand* srcB;
+    if constexpr (F == SrcForm::I) {
+        srcB = Const(context, op.Imm16());
+    } else {
+        srcB = SrcB<F, ValueType::Int>(context, op);
+    }
+    Operand* srcC = SrcC<F, ValueType::Int>(context, op);
+
+    XmadCop mode;
+    if (!ToXmadCop(op.Cop(), mode)) {
+        LogInvalidXmadMode(context, static_cast<int>(op.Cop()));
+        return;
+    }
+
+    Operand* a = Extend16To32(context, srcA, op.HiloA(), op.ASigned());
+    Operand* b = Extend16To32(context, srcB, Optional::HiloB(op), op.BSigned());
 
     Operand* product = Ins::IMultiply(context, a, b);
-    if (productShiftLeft) {
+    if (Optional::Psl(op)) {
         Operand* sixteen = Const(context, 16);
         product = Ins::ShiftLeft(context, product, sixteen);
     }
@@ -365,279 +469,69 @@ void EmitXmad(EmitterContext& context, XmadCop mode, Operand* srcA, Operand* src
         return;
     }
 
+    const bool extended = op.X();
     Operand* sum = Ins::IAdd(context, product, c);
     if (extended)
         sum = AddCarryFlag(context, sum);
-    SetIaddFlags(context, sum, product, c, writeCC, extended);
+    SetIaddFlags(context, sum, product, c, op.WriteCC(), extended);
 
-    if (merge) {
+    if (Optional::Mrg(op)) {
         Operand* mask = Const(context, 0xFFFF);
         Operand* lowHalf = Ins::BitwiseAnd(context, sum, mask);
         Operand* sixteen = Const(context, 16);
         Operand* bHigh = Ins::ShiftLeft(context, srcB, sixteen);
         sum = Ins::BitwiseOr(context, lowHalf, bHigh);
     }
-    WriteRd(context, rd, sum);
-}
-
-void EmitXmad(EmitterContext& context, XmadCop2 mode, Operand* srcA, Operand* srcB, Operand* srcC, int rd, bool signedA,
-              bool signedB, bool highA, bool highB, bool productShiftLeft, bool merge, bool extended, bool writeCC) {
-    switch (mode) {
-    case XmadCop2::Cfull:
-    case XmadCop2::Clo:
-    case XmadCop2::Chi:
-    case XmadCop2::Csfu:
-        EmitXmad(context, static_cast<XmadCop>(mode), srcA, srcB, srcC, rd, signedA, signedB, highA, highB,
-                 productShiftLeft, merge, extended, writeCC);
-        return;
-    }
-    LogInvalidXmadMode(context, static_cast<int>(mode));
+    WriteRd(context, op.Rd(), sum);
 }
 
 } // namespace
 
 // IADD ------------------------------------------------------------------------
 
-void IaddR(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstIaddR>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* b = ReadRegister(context, op.Rb());
-    EmitIadd(context, a, b, op.Rd(), op.AvgMode(), op.X(), op.WriteCC());
-}
-
-void IaddI(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstIaddI>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* b = ReadImm20(context, op.Imm20());
-    EmitIadd(context, a, b, op.Rd(), op.AvgMode(), op.X(), op.WriteCC());
-}
-
-void IaddC(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstIaddC>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* b = ReadCbuf(context, op.CbufSlot(), op.CbufOffset());
-    EmitIadd(context, a, b, op.Rd(), op.AvgMode(), op.X(), op.WriteCC());
-}
-
-void Iadd32i(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstIadd32i>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* b = ReadImm32(context, op.Imm32());
-    EmitIadd(context, a, b, op.Rd(), op.AvgMode(), op.X(), op.WriteCC());
-}
+void IaddR(EmitterContext& context) { Iadd<Decoders::InstIaddR, SrcForm::R>(context); }
+void IaddI(EmitterContext& context) { Iadd<Decoders::InstIaddI, SrcForm::I>(context); }
+void IaddC(EmitterContext& context) { Iadd<Decoders::InstIaddC, SrcForm::C>(context); }
+void Iadd32i(EmitterContext& context) { Iadd<Decoders::InstIadd32i, SrcForm::Imm32>(context); }
 
 // IADD3 -----------------------------------------------------------------------
 
-void Iadd3R(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstIadd3R>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* b = ReadRegister(context, op.Rb());
-    Operand* c = ReadRegister(context, op.Rc());
-    EmitIadd3(context, op.Lrs(), a, b, c, op.ASelect(), op.BSelect(), op.CSelect(), op.Rd(), op.NegA(), op.NegB(),
-              op.NegC());
-}
-
-void Iadd3I(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstIadd3I>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* b = ReadImm20(context, op.Imm20());
-    Operand* c = ReadRegister(context, op.Rc());
-    EmitIadd3(context, 0, a, b, c, HalfSelect::B32, HalfSelect::B32, HalfSelect::B32, op.Rd(), op.NegA(), op.NegB(),
-              op.NegC());
-}
-
-void Iadd3C(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstIadd3C>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* b = ReadCbuf(context, op.CbufSlot(), op.CbufOffset());
-    Operand* c = ReadRegister(context, op.Rc());
-    EmitIadd3(context, 0, a, b, c, HalfSelect::B32, HalfSelect::B32, HalfSelect::B32, op.Rd(), op.NegA(), op.NegB(),
-              op.NegC());
-}
+void Iadd3R(EmitterContext& context) { Iadd3<Decoders::InstIadd3R, SrcForm::R>(context); }
+void Iadd3I(EmitterContext& context) { Iadd3<Decoders::InstIadd3I, SrcForm::I>(context); }
+void Iadd3C(EmitterContext& context) { Iadd3<Decoders::InstIadd3C, SrcForm::C>(context); }
 
 // IMAD, IMUL ------------------------------------------------------------------
 
-void ImadR(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstImadR>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* b = ReadRegister(context, op.Rb());
-    Operand* c = ReadRegister(context, op.Rc());
-    EmitImad(context, a, b, c, op.Rd(), op.AvgMode(), op.ASigned(), op.BSigned(), op.Hilo());
-}
-
-void ImadI(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstImadI>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* b = ReadImm20(context, op.Imm20());
-    Operand* c = ReadRegister(context, op.Rc());
-    EmitImad(context, a, b, c, op.Rd(), op.AvgMode(), op.ASigned(), op.BSigned(), op.Hilo());
-}
-
-void ImadC(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstImadC>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* b = ReadCbuf(context, op.CbufSlot(), op.CbufOffset());
-    Operand* c = ReadRegister(context, op.Rc());
-    EmitImad(context, a, b, c, op.Rd(), op.AvgMode(), op.ASigned(), op.BSigned(), op.Hilo());
-}
-
-void ImadRc(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstImadRc>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* b = ReadRegister(context, op.Rc());
-    Operand* c = ReadCbuf(context, op.CbufSlot(), op.CbufOffset());
-    EmitImad(context, a, b, c, op.Rd(), op.AvgMode(), op.ASigned(), op.BSigned(), op.Hilo());
-}
-
-void Imad32i(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstImad32i>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* b = ReadImm32(context, op.Imm32());
-    Operand* c = ReadRegister(context, op.Rd());
-    EmitImad(context, a, b, c, op.Rd(), op.AvgMode(), op.ASigned(), op.BSigned(), op.Hilo());
-}
-
-void ImulR(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstImulR>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* b = ReadRegister(context, op.Rb());
-    Operand* zero = Const(context, 0);
-    EmitImad(context, a, b, zero, op.Rd(), 0, op.ASigned(), op.BSigned(), op.Hilo());
-}
-
-void ImulI(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstImulI>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* b = ReadImm20(context, op.Imm20());
-    Operand* zero = Const(context, 0);
-    EmitImad(context, a, b, zero, op.Rd(), 0, op.ASigned(), op.BSigned(), op.Hilo());
-}
-
-void ImulC(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstImulC>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* b = ReadCbuf(context, op.CbufSlot(), op.CbufOffset());
-    Operand* zero = Const(context, 0);
-    EmitImad(context, a, b, zero, op.Rd(), 0, op.ASigned(), op.BSigned(), op.Hilo());
-}
-
-void Imul32i(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstImul32i>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* b = ReadImm32(context, op.Imm32());
-    Operand* zero = Const(context, 0);
-    EmitImad(context, a, b, zero, op.Rd(), 0, op.ASigned(), op.BSigned(), op.Hilo());
-}
+void ImadR(EmitterContext& context) { Imad<Decoders::InstImadR, SrcForm::R>(context); }
+void ImadI(EmitterContext& context) { Imad<Decoders::InstImadI, SrcForm::I>(context); }
+void ImadC(EmitterContext& context) { Imad<Decoders::InstImadC, SrcForm::C>(context); }
+void ImadRc(EmitterContext& context) { Imad<Decoders::InstImadRc, SrcForm::Rc>(context); }
+void Imad32i(EmitterContext& context) { Imad<Decoders::InstImad32i, SrcForm::Imm32>(context); }
+void ImulR(EmitterContext& context) { Imul<Decoders::InstImulR, SrcForm::R>(context); }
+void ImulI(EmitterContext& context) { Imul<Decoders::InstImulI, SrcForm::I>(context); }
+void ImulC(EmitterContext& context) { Imul<Decoders::InstImulC, SrcForm::C>(context); }
+void Imul32i(EmitterContext& context) { Imul<Decoders::InstImul32i, SrcForm::Imm32>(context); }
 
 // ISCADD ----------------------------------------------------------------------
 
-void IscaddR(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstIscaddR>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* b = ReadRegister(context, op.Rb());
-    EmitIscadd(context, a, b, op.Rd(), op.Shift(), op.AvgMode(), op.WriteCC());
-}
-
-void IscaddI(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstIscaddI>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* b = ReadImm20(context, op.Imm20());
-    EmitIscadd(context, a, b, op.Rd(), op.Shift(), op.AvgMode(), op.WriteCC());
-}
-
-void IscaddC(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstIscaddC>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* b = ReadCbuf(context, op.CbufSlot(), op.CbufOffset());
-    EmitIscadd(context, a, b, op.Rd(), op.Shift(), op.AvgMode(), op.WriteCC());
-}
-
-void Iscadd32i(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstIscadd32i>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* b = ReadImm32(context, op.Imm32());
-    Operand* shift = Const(context, op.Shift());
-    Operand* shifted = Ins::ShiftLeft(context, a, shift);
-    Operand* sum = Ins::IAdd(context, shifted, b);
-    SetIaddFlags(context, sum, shifted, b, op.WriteCC(), false);
-    WriteRd(context, op.Rd(), sum);
-}
+void IscaddR(EmitterContext& context) { Iscadd<Decoders::InstIscaddR, SrcForm::R>(context); }
+void IscaddI(EmitterContext& context) { Iscadd<Decoders::InstIscaddI, SrcForm::I>(context); }
+void IscaddC(EmitterContext& context) { Iscadd<Decoders::InstIscaddC, SrcForm::C>(context); }
+void Iscadd32i(EmitterContext& context) { Iscadd<Decoders::InstIscadd32i, SrcForm::Imm32>(context); }
 
 // LEA -------------------------------------------------------------------------
 
-void LeaR(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstLeaR>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* b = ReadRegister(context, op.Rb());
-    EmitLea(context, a, b, op.Rd(), op.NegA(), op.Shift());
-}
-
-void LeaI(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstLeaI>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* b = ReadImm20(context, op.Imm20());
-    EmitLea(context, a, b, op.Rd(), op.NegA(), op.Shift());
-}
-
-void LeaC(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstLeaC>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* b = ReadCbuf(context, op.CbufSlot(), op.CbufOffset());
-    EmitLea(context, a, b, op.Rd(), op.NegA(), op.Shift());
-}
-
-void LeaHiR(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstLeaHiR>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* b = ReadRegister(context, op.Rb());
-    Operand* c = ReadRegister(context, op.Rc());
-    EmitLeaHi(context, a, b, c, op.Rd(), op.NegA(), op.Shift());
-}
-
-void LeaHiC(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstLeaHiC>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* b = ReadCbuf(context, op.CbufSlot(), op.CbufOffset());
-    Operand* c = ReadRegister(context, op.Rc());
-    EmitLeaHi(context, a, b, c, op.Rd(), op.NegA(), op.Shift());
-}
+void LeaR(EmitterContext& context) { Lea<Decoders::InstLeaR, SrcForm::R>(context); }
+void LeaI(EmitterContext& context) { Lea<Decoders::InstLeaI, SrcForm::I>(context); }
+void LeaC(EmitterContext& context) { Lea<Decoders::InstLeaC, SrcForm::C>(context); }
+void LeaHiR(EmitterContext& context) { LeaHi<Decoders::InstLeaHiR, SrcForm::R>(context); }
+void LeaHiC(EmitterContext& context) { LeaHi<Decoders::InstLeaHiC, SrcForm::C>(context); }
 
 // XMAD ------------------------------------------------------------------------
 
-void XmadR(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstXmadR>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* b = ReadRegister(context, op.Rb());
-    Operand* c = ReadRegister(context, op.Rc());
-    EmitXmad(context, op.Cop(), a, b, c, op.Rd(), op.ASigned(), op.BSigned(), op.HiloA(), op.HiloB(), op.Psl(),
-             op.Mrg(), op.X(), op.WriteCC());
-}
-
-void XmadI(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstXmadI>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* b = Const(context, op.Imm16());
-    Operand* c = ReadRegister(context, op.Rc());
-    EmitXmad(context, op.Cop(), a, b, c, op.Rd(), op.ASigned(), op.BSigned(), op.HiloA(), false, op.Psl(), op.Mrg(),
-             op.X(), op.WriteCC());
-}
-
-void XmadC(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstXmadC>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* b = ReadCbuf(context, op.CbufSlot(), op.CbufOffset());
-    Operand* c = ReadRegister(context, op.Rc());
-    EmitXmad(context, op.Cop(), a, b, c, op.Rd(), op.ASigned(), op.BSigned(), op.HiloA(), op.HiloB(), op.Psl(),
-             op.Mrg(), op.X(), op.WriteCC());
-}
-
-void XmadRc(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstXmadRc>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* b = ReadRegister(context, op.Rc());
-    Operand* c = ReadCbuf(context, op.CbufSlot(), op.CbufOffset());
-    EmitXmad(context, op.Cop(), a, b, c, op.Rd(), op.ASigned(), op.BSigned(), op.HiloA(), op.HiloB(), false, false,
-             op.X(), op.WriteCC());
-}
+void XmadR(EmitterContext& context) { Xmad<Decoders::InstXmadR, SrcForm::R>(context); }
+void XmadI(EmitterContext& context) { Xmad<Decoders::InstXmadI, SrcForm::I>(context); }
+void XmadC(EmitterContext& context) { Xmad<Decoders::InstXmadC, SrcForm::C>(context); }
+void XmadRc(EmitterContext& context) { Xmad<Decoders::InstXmadRc, SrcForm::Rc>(context); }
 
 } // namespace Zerivox::Graphics::Shader::Instructions::InstEmit

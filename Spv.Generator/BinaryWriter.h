@@ -1,15 +1,10 @@
 #pragma once
 // Little-endian writer over a growing byte buffer: the sink of module
 // encoding. Words are written byte by byte so the output does not depend on
-// the host's byte order. The buffer grows by doubling and is never
-// zero-filled: every byte up to the written size is stored before it is
-// read, and zeroing room that is about to be overwritten cost as much as
-// writing the module.
+// the host's byte order.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
-#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -17,9 +12,7 @@ namespace Spv::Generator {
 
 class BinaryWriter {
 public:
-    explicit BinaryWriter(std::size_t initialCapacity)
-        : _capacity(initialCapacity < 64 ? 64 : initialCapacity),
-          _bytes(std::make_unique_for_overwrite<uint8_t[]>(_capacity)) {}
+    explicit BinaryWriter(std::size_t initialCapacity) { _bytes.resize(initialCapacity < 64 ? 64 : initialCapacity); }
 
     void WriteUInt16(uint16_t value) {
         uint8_t* p = Reserve(2);
@@ -66,34 +59,35 @@ public:
     std::size_t Size() const noexcept { return _size; }
 
     // A copy of the bytes written so far.
-    std::vector<uint8_t> Bytes() const { return std::vector<uint8_t>(_bytes.get(), _bytes.get() + _size); }
-    // The bytes written so far; the writer starts empty again.
-    std::vector<uint8_t> TakeBytes() {
-        std::vector<uint8_t> bytes(_bytes.get(), _bytes.get() + _size);
+    std::vector<uint8_t> Bytes() const {
+        return std::vector<uint8_t>(_bytes.begin(), _bytes.begin() + static_cast<std::ptrdiff_t>(_size));
+    }
+    // The bytes written so far, handed over without a copy (a module of
+    // megabytes would otherwise exist twice at its largest moment); the
+    // writer starts empty again.
+    std::vector<uint8_t> TakeBytes() noexcept {
+        _bytes.resize(_size);
         _size = 0;
-        return bytes;
+        return std::move(_bytes);
     }
 
 private:
-    // Room for count more bytes at the end, growing by doubling.
+    // Room for count more bytes at the end. The buffer is kept larger than
+    // the written part and grows by doubling, so a word costs a compare and
+    // four stores instead of four checked appends; what it zero-fills on
+    // growth is at most the size of the module again.
     uint8_t* Reserve(std::size_t count) {
-        if (_capacity - _size < count) Grow(count);
-        uint8_t* p = _bytes.get() + _size;
+        if (_bytes.size() - _size < count) {
+            std::size_t needed = _size + count;
+            std::size_t grown = _bytes.size() * 2;
+            _bytes.resize(grown > needed ? grown : needed);
+        }
+        uint8_t* p = _bytes.data() + _size;
         _size += count;
         return p;
     }
 
-    void Grow(std::size_t count) {
-        std::size_t needed = _size + count;
-        std::size_t grown = std::max(_capacity * 2, needed);
-        auto bytes = std::make_unique_for_overwrite<uint8_t[]>(grown);
-        if (_size != 0) std::memcpy(bytes.get(), _bytes.get(), _size);
-        _bytes = std::move(bytes);
-        _capacity = grown;
-    }
-
-    std::size_t _capacity;
-    std::unique_ptr<uint8_t[]> _bytes;
+    std::vector<uint8_t> _bytes;
     std::size_t _size = 0;
 };
 

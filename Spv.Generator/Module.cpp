@@ -148,9 +148,14 @@ std::vector<uint8_t> Module::Generate() {
     std::stable_sort(declarations.begin(), declarations.end(),
                      [](const Instruction* a, const Instruction* b) { return a->Id < b->Id; });
 
-    // Room for a typical instruction per definition up front; the writer
-    // grows when a module needs more.
-    BinaryWriter writer(32 * _functionsDefinitions.size() + 1024);
+    // Room for a typical module up front (instructions average a little over
+    // four words); the writer grows when a module needs more. A generous
+    // guess would be paid for at the module's largest moment, when the
+    // whole module is still built as well.
+    const std::size_t instructions = _extInstImports.size() + _entryPoints.size() + _executionModes.size() +
+                                     _debug.size() + _annotations.size() + declarations.size() +
+                                     _functionsDeclarations.size() + _functionsDefinitions.size();
+    BinaryWriter writer(20 * instructions + 8 * _capabilities.size() + 1024);
 
     writer.WriteUInt32(SpirvEnums::MagicNumber);
     writer.WriteUInt32(_version);

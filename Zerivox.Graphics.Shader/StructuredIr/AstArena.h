@@ -1,13 +1,16 @@
 #pragma once
-// Per-program storage of AST nodes. Nodes are bump-allocated and destroyed all
-// together with the arena (in reverse order of creation); nothing is freed
-// earlier, so every node pointer stays valid for the program's lifetime.
-#include <cstring>
-#include <memory_resource>
+// Per-program storage of AST nodes. Nodes are bump-allocated and released all
+// together with the arena; nothing is freed earlier, so every node pointer
+// stays valid for the program's lifetime. Nodes made here keep everything
+// they own in the arena too (source lists, use and definition sets, comment
+// text), so the arena releases them without running a destructor per node.
+#include <cstddef>
+#include <new>
 #include <string_view>
+#include <type_traits>
 #include <utility>
-#include <vector>
 
+#include "Zerivox.Common/MonotonicArena.h"
 #include "Zerivox.Graphics.Shader/StructuredIr/IAstNode.h"
 
 namespace Zerivox::Graphics::Shader::StructuredIr {
@@ -17,35 +20,37 @@ public:
     AstArena() = default;
     AstArena(const AstArena&) = delete;
     AstArena& operator=(const AstArena&) = delete;
-    ~AstArena() {
-        for (auto it = _nodes.rbegin(); it != _nodes.rend(); ++it) (*it)->~IAstNode();
-    }
 
+    // A node built with args; a node class that can take the arena as its
+    // first argument gets it, so that it can keep its own storage here.
     template <typename T, typename... Args>
     T* New(Args&&... args) {
-        // Room for the node's record first, so that a failing push_back can
-        // never leave a constructed node without its destructor call.
-        if (_nodes.size() == _nodes.capacity()) _nodes.reserve(_nodes.empty() ? 64 : _nodes.size() * 2);
-        void* memory = _resource.allocate(sizeof(T), alignof(T));
-        T* node = ::new (memory) T(std::forward<Args>(args)...);
-        _nodes.push_back(node);
+        static_assert(std::is_base_of_v<IAstNode, T>);
+        void* memory = _storage.Allocate(sizeof(T), alignof(T));
+        T* node;
+        if constexpr (std::is_constructible_v<T, AstArena&, Args&&...>) {
+            node = ::new (memory) T(*this, std::forward<Args>(args)...);
+        } else {
+            node = ::new (memory) T(std::forward<Args>(args)...);
+        }
+        node->_arena = this;
+        _count++;
         return node;
     }
 
-    std::size_t Count() const { return _nodes.size(); }
+    // Nodes made so far.
+    std::size_t Count() const { return _count; }
+
+    // Uninitialised room for size bytes, valid as long as the arena.
+    void* Allocate(std::size_t size, std::size_t align) { return _storage.Allocate(size, align); }
 
     // A copy of text in the arena's storage, valid as long as the arena. Node
     // text kept this way needs no destructor to be released.
-    std::string_view CopyString(std::string_view text) {
-        if (text.empty()) return {};
-        auto* chars = static_cast<char*>(_resource.allocate(text.size(), 1));
-        std::memcpy(chars, text.data(), text.size());
-        return std::string_view(chars, text.size());
-    }
+    std::string_view CopyString(std::string_view text) { return _storage.CopyString(text); }
 
 private:
-    std::pmr::monotonic_buffer_resource _resource{16 * 1024};
-    std::vector<IAstNode*> _nodes;
+    Common::MonotonicArena _storage;
+    std::size_t _count = 0;
 };
 
 } // namespace Zerivox::Graphics::Shader::StructuredIr

@@ -4,16 +4,24 @@
 // element at a time while the optimiser rewrites the tree, so removal must not
 // be linear in the set's size. Removed entries leave a hole that iteration
 // skips; holes are compacted away once they outnumber live entries.
-// Most sets hold one or two nodes: up to ScanLimit entries a scan replaces the
-// hash index, so building the AST allocates no index per local, and the first
-// InlineCapacity entries live in the set itself, so a local's use and
-// definition sets usually allocate nothing at all. Everything a larger set
-// needs sits behind one pointer: every AST operand carries two sets, most of
-// them empty, so the set's own size is paid for every constant of a shader.
+// Up to ScanLimit entries a scan replaces the hash index.
+//
+// Storage: the set itself is one pointer, null until the first node arrives:
+// every AST operand carries two sets and most operands (constants) never use
+// them. The entries and the index of a larger set live in one block taken
+// from the AST arena of the nodes added (a set of locals and the sets that
+// AstHelper keeps take their owner's arena), so the sets of a program need no
+// destructor and go with its arena. A set that meets no arena (nodes made
+// outside one, or pointers of another type) keeps its blocks on the heap and
+// frees them itself.
 #include <cstddef>
 #include <cstdint>
-#include <memory>
+#include <new>
+#include <type_traits>
 #include <vector>
+
+#include "Zerivox.Common/Exceptions.h"
+#include "Zerivox.Graphics.Shader/StructuredIr/AstArena.h"
 
 namespace Zerivox::Graphics::Shader::StructuredIr {
 
@@ -27,7 +35,7 @@ public:
 
         const_iterator() = default;
         const_iterator(const AstNodeSet* set, std::size_t pos) : _set(set), _pos(pos) { Skip(); }
-        T* operator*() const { return _set->Items()[_pos]; }
+        T* operator*() const { return _set->_block->Items()[_pos]; }
         const_iterator& operator++() {
             ++_pos;
             Skip();
@@ -42,28 +50,44 @@ public:
 
     private:
         void Skip() {
-            T* const* items = _set->Items();
-            std::size_t size = _set->Size();
+            if (_set == nullptr || _set->_block == nullptr) return;
+            T* const* items = _set->_block->Items();
+            const std::size_t size = _set->_block->Size;
             while (_pos < size && items[_pos] == nullptr) ++_pos;
         }
         const AstNodeSet* _set = nullptr;
         std::size_t _pos = 0;
     };
 
+    AstNodeSet() = default;
+    AstNodeSet(const AstNodeSet&) = delete;
+    AstNodeSet& operator=(const AstNodeSet&) = delete;
+    ~AstNodeSet() {
+        if (_block != nullptr && _block->Arena == nullptr) {
+            ::operator delete(_block->Index);
+            ::operator delete(_block);
+        }
+    }
+
     // Adds the node; adding it twice keeps one entry (at its first place).
-    bool Add(T* node) {
+    bool Add(T* node) { return Add(node, ArenaOf(node)); }
+    // The same; a set without storage yet takes it from arena (the heap when
+    // null).
+    bool Add(T* node, AstArena* arena) {
         if (Find(node) != NotFound) return false;
-        PushBack(node);
-        _live++;
-        const std::size_t size = Size();
-        if (Indexed()) {
-            _spill->Index.Set(node, size - 1);
-        } else if (size > ScanLimit) {
-            _spill->Indexed = true;
-            T* const* items = Items();
-            for (std::size_t i = 0; i < size; i++) {
-                if (items[i] != nullptr) _spill->Index.Set(items[i], i);
-            }
+        if (_block == nullptr) {
+            Grow(FirstCapacity, arena);
+        } else if (_block->Size == _block->Capacity) {
+            if (_block->Capacity > UINT32_MAX / 4) throw Common::OverflowException("An AST node set is too large.");
+            Grow(_block->Capacity * 2, _block->Arena);
+        }
+        const uint32_t pos = _block->Size++;
+        _block->Items()[pos] = node;
+        _block->Live++;
+        if (_block->Index != nullptr) {
+            _block->Index[Probe(node)] = Slot{node, pos};
+        } else if (_block->Size > ScanLimit) {
+            BuildIndex();
         }
         return true;
     }
@@ -71,22 +95,22 @@ public:
     bool Remove(T* node) {
         std::size_t pos = Find(node);
         if (pos == NotFound) return false;
-        Items()[pos] = nullptr;
-        _live--;
-        if (Indexed()) _spill->Index.Erase(node);
-        if (Size() > 16 && _live * 2 < Size()) Compact();
+        _block->Items()[pos] = nullptr;
+        _block->Live--;
+        if (_block->Index != nullptr) Erase(node);
+        if (_block->Size > 16 && std::size_t{_block->Live} * 2 < _block->Size) Compact();
         return true;
     }
 
     bool Contains(T* node) const { return Find(node) != NotFound; }
-    std::size_t Count() const { return _live; }
-    bool empty() const { return _live == 0; }
+    std::size_t Count() const { return _block != nullptr ? _block->Live : 0; }
+    bool empty() const { return Count() == 0; }
 
     // The live entries in insertion order, as a copy that stays valid while the
     // set is edited.
     std::vector<T*> Snapshot() const {
         std::vector<T*> result;
-        result.reserve(_live);
+        result.reserve(Count());
         for (T* node : *this) result.push_back(node);
         return result;
     }
@@ -98,144 +122,141 @@ public:
     }
 
     const_iterator begin() const { return const_iterator(this, 0); }
-    const_iterator end() const { return const_iterator(this, Size()); }
+    const_iterator end() const { return const_iterator(this, _block != nullptr ? _block->Size : 0); }
 
 private:
     static constexpr std::size_t ScanLimit = 8;
     static constexpr std::size_t NotFound = static_cast<std::size_t>(-1);
+    static constexpr uint32_t FirstCapacity = 2;
 
-    // Node -> position in the entry list. Linear probing in one vector (at
-    // most half full) with backward-shift removal, so adding or removing an
-    // entry allocates only when the table grows. Only looked up, never
-    // iterated: hashing pointers cannot reach the output.
-    class PositionIndex {
-    public:
-        std::size_t Find(T* key) const {
-            if (_slots.empty()) return NotFound;
-            const Slot& slot = _slots[Probe(key)];
-            return slot.Key == key ? slot.Pos : NotFound;
-        }
-
-        void Set(T* key, std::size_t pos) {
-            if ((_count + 1) * 2 > _slots.size()) Grow();
-            Slot& slot = _slots[Probe(key)];
-            if (slot.Key == nullptr) _count++;
-            slot = Slot{key, pos};
-        }
-
-        void Erase(T* key) {
-            if (_slots.empty()) return;
-            const std::size_t mask = _slots.size() - 1;
-            std::size_t hole = Probe(key);
-            if (_slots[hole].Key != key) return;
-            // Pull later entries of the probe run back into the hole unless
-            // their home slot lies cyclically in (hole, next].
-            for (std::size_t next = (hole + 1) & mask; _slots[next].Key != nullptr; next = (next + 1) & mask) {
-                const std::size_t home = Home(_slots[next].Key);
-                const bool stays = hole <= next ? (hole < home && home <= next) : (hole < home || home <= next);
-                if (stays) continue;
-                _slots[hole] = _slots[next];
-                hole = next;
-            }
-            _slots[hole] = Slot{nullptr, 0};
-            _count--;
-        }
-
-    private:
-        struct Slot {
-            T* Key;
-            std::size_t Pos;
-        };
-
-        std::size_t Home(const T* key) const {
-            // Fibonacci hashing: the high bits of the product mix every bit of
-            // the address, including those above its alignment.
-            const uint64_t mixed = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(key)) * 0x9E3779B97F4A7C15ull;
-            return static_cast<std::size_t>(mixed >> 32) & (_slots.size() - 1);
-        }
-
-        // The key's slot, or the empty slot where it would go.
-        std::size_t Probe(const T* key) const {
-            const std::size_t mask = _slots.size() - 1;
-            std::size_t slot = Home(key);
-            while (_slots[slot].Key != nullptr && _slots[slot].Key != key) slot = (slot + 1) & mask;
-            return slot;
-        }
-
-        void Grow() {
-            std::vector<Slot> old = std::move(_slots);
-            _slots.assign(old.empty() ? 32 : old.size() * 2, Slot{nullptr, 0});
-            for (const Slot& entry : old) {
-                if (entry.Key != nullptr) _slots[Probe(entry.Key)] = entry;
-            }
-        }
-
-        std::vector<Slot> _slots; // empty or a power of two in size
-        std::size_t _count = 0;
+    // Node -> position in the entry list. Linear probing, twice the entry
+    // list's capacity so at most half full, with backward-shift removal.
+    // Only looked up, never iterated: hashing pointers cannot reach the output.
+    struct Slot {
+        T* Key;
+        uint32_t Pos;
     };
-    static constexpr std::size_t InlineCapacity = 3;
+    // Header of the entries, which follow it in the same block.
+    struct Block {
+        AstArena* Arena;     // null: the block and index are heap memory of the set
+        uint32_t Size;       // entries used, holes included
+        uint32_t Capacity;   // entries the block holds
+        uint32_t Live;       // entries that are not holes
+        uint32_t IndexMask;  // slots - 1 while there is an index
+        Slot* Index;
+        T** Items() { return reinterpret_cast<T**>(this + 1); }
+        T* const* Items() const { return reinterpret_cast<T* const*>(this + 1); }
+    };
+
+    static AstArena* ArenaOf(T* node) {
+        if constexpr (std::is_base_of_v<IAstNode, T>) {
+            return node != nullptr ? node->Arena() : nullptr;
+        } else {
+            return nullptr;
+        }
+    }
+
+    static void* Allocate(AstArena* arena, std::size_t bytes) {
+        return arena != nullptr ? arena->Allocate(bytes, alignof(Block)) : ::operator new(bytes);
+    }
+
+    // Moves the entries to a block of the given capacity; the index is rebuilt
+    // for it. An arena block left behind is never touched again.
+    void Grow(uint32_t capacity, AstArena* arena) {
+        void* memory = Allocate(arena, sizeof(Block) + std::size_t{capacity} * sizeof(T*));
+        auto* grown = ::new (memory) Block{arena, 0, capacity, 0, 0, nullptr};
+        Block* old = _block;
+        if (old != nullptr) {
+            grown->Size = old->Size;
+            grown->Live = old->Live;
+            T* const* from = old->Items();
+            T** to = grown->Items();
+            for (uint32_t i = 0; i < old->Size; i++) to[i] = from[i];
+        }
+        _block = grown;
+        if (old != nullptr) {
+            const bool indexed = old->Index != nullptr;
+            if (old->Arena == nullptr) {
+                ::operator delete(old->Index);
+                ::operator delete(old);
+            }
+            if (indexed) BuildIndex();
+        }
+    }
+
+    std::size_t Home(const T* key) const {
+        // Fibonacci hashing: the high bits of the product mix every bit of
+        // the address, including those above its alignment.
+        const uint64_t mixed = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(key)) * 0x9E3779B97F4A7C15ull;
+        return static_cast<std::size_t>(mixed >> 32) & _block->IndexMask;
+    }
+
+    // The key's slot, or the empty slot where it would go.
+    std::size_t Probe(const T* key) const {
+        const uint32_t mask = _block->IndexMask;
+        const Slot* index = _block->Index;
+        std::size_t slot = Home(key);
+        while (index[slot].Key != nullptr && index[slot].Key != key) slot = (slot + 1) & mask;
+        return slot;
+    }
+
+    void BuildIndex() {
+        const std::size_t slots = std::size_t{_block->Capacity} * 2;
+        void* memory = Allocate(_block->Arena, slots * sizeof(Slot));
+        if (_block->Arena == nullptr) ::operator delete(_block->Index);
+        _block->Index = static_cast<Slot*>(memory);
+        _block->IndexMask = static_cast<uint32_t>(slots - 1);
+        for (std::size_t i = 0; i < slots; i++) _block->Index[i] = Slot{nullptr, 0};
+        T* const* items = _block->Items();
+        for (uint32_t i = 0; i < _block->Size; i++) {
+            if (items[i] != nullptr) _block->Index[Probe(items[i])] = Slot{items[i], i};
+        }
+    }
+
+    void Erase(const T* key) {
+        Slot* index = _block->Index;
+        const uint32_t mask = _block->IndexMask;
+        std::size_t hole = Probe(key);
+        if (index[hole].Key != key) return;
+        // Pull later entries of the probe run back into the hole unless
+        // their home slot lies cyclically in (hole, next].
+        for (std::size_t next = (hole + 1) & mask; index[next].Key != nullptr; next = (next + 1) & mask) {
+            const std::size_t home = Home(index[next].Key);
+            const bool stays = hole <= next ? (hole < home && home <= next) : (hole < home || home <= next);
+            if (stays) continue;
+            index[hole] = index[next];
+            hole = next;
+        }
+        index[hole] = Slot{nullptr, 0};
+    }
 
     // Position of a live node (null is never a member).
-    std::size_t Find(T* node) const {
-        if (node == nullptr) return NotFound;
-        if (Indexed()) return _spill->Index.Find(node);
-        T* const* items = Items();
-        const std::size_t size = Size();
-        for (std::size_t i = 0; i < size; i++) {
+    std::size_t Find(const T* node) const {
+        if (node == nullptr || _block == nullptr) return NotFound;
+        if (_block->Index != nullptr) {
+            const Slot& slot = _block->Index[Probe(node)];
+            return slot.Key == node ? slot.Pos : NotFound;
+        }
+        T* const* items = _block->Items();
+        for (uint32_t i = 0; i < _block->Size; i++) {
             if (items[i] == node) return i;
         }
         return NotFound;
     }
 
-    // Entries (holes included) in insertion order: the inline slots until the
-    // set first outgrows them, the spill vector from then on.
-    T* const* Items() const { return _spill ? _spill->Items.data() : _inline; }
-    T** Items() { return _spill ? _spill->Items.data() : _inline; }
-    std::size_t Size() const { return _spill ? _spill->Items.size() : _inlineSize; }
-    bool Indexed() const { return _spill && _spill->Indexed; }
-
-    void PushBack(T* node) {
-        if (!_spill) {
-            if (_inlineSize < InlineCapacity) {
-                _inline[_inlineSize++] = node;
-                return;
-            }
-            auto spill = std::make_unique<Spill>();
-            spill->Items.reserve(InlineCapacity * 2);
-            spill->Items.assign(_inline, _inline + _inlineSize);
-            _spill = std::move(spill);
-        }
-        _spill->Items.push_back(node);
-    }
-
     void Compact() {
-        T** items = Items();
-        const std::size_t size = Size();
-        std::size_t out = 0;
-        for (std::size_t i = 0; i < size; i++) {
+        T** items = _block->Items();
+        uint32_t out = 0;
+        for (uint32_t i = 0; i < _block->Size; i++) {
             T* node = items[i];
             if (node == nullptr) continue;
-            if (Indexed()) _spill->Index.Set(node, out);
+            if (_block->Index != nullptr) _block->Index[Probe(node)].Pos = out;
             items[out++] = node;
         }
-        if (_spill) {
-            _spill->Items.resize(out);
-        } else {
-            _inlineSize = static_cast<uint32_t>(out);
-        }
+        _block->Size = out;
     }
 
-    // A set that has outgrown its inline slots.
-    struct Spill {
-        std::vector<T*> Items;
-        PositionIndex Index; // filled once the set outgrows a scan
-        bool Indexed = false;
-    };
-
-    T* _inline[InlineCapacity] = {};
-    uint32_t _inlineSize = 0;
-    std::size_t _live = 0;
-    std::unique_ptr<Spill> _spill;
+    Block* _block = nullptr;
 };
 
 } // namespace Zerivox::Graphics::Shader::StructuredIr

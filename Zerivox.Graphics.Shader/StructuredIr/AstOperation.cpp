@@ -4,6 +4,7 @@
 #include <string>
 
 #include "Zerivox.Common/Exceptions.h"
+#include "Zerivox.Graphics.Shader/StructuredIr/AstArena.h"
 #include "Zerivox.Graphics.Shader/StructuredIr/AstHelper.h"
 
 namespace Zerivox::Graphics::Shader::StructuredIr {
@@ -12,41 +13,60 @@ using IntermediateRepresentation::Instruction;
 using IntermediateRepresentation::StorageKind;
 using Translation::AggregateType;
 
-AstOperation::AstOperation(AstNodeKind kind, Instruction inst, IntermediateRepresentation::StorageKind storageKind,
-                           bool forcePrecise, std::span<IAstNode* const> sources, int32_t inArgumentsCount)
+AstOperation::AstOperation(AstArena* arena, AstNodeKind kind, Instruction inst,
+                           IntermediateRepresentation::StorageKind storageKind, bool forcePrecise,
+                           std::span<IAstNode* const> sources, int32_t inArgumentsCount)
     : AstNode(kind), Inst(inst), StorageKind(storageKind), ForcePrecise(forcePrecise), _count(sources.size()) {
-    if (_count > InlineCapacity) _heap = std::make_unique<IAstNode*[]>(_count);
-    IAstNode** data = Data();
-    for (std::size_t i = 0; i < _count; i++) {
-        data[i] = sources[i];
-        if (static_cast<int64_t>(i) < inArgumentsCount) {
-            AstHelper::AddUse(data[i], this);
+    if (_count != 0) {
+        if (arena != nullptr) {
+            _sources = static_cast<IAstNode**>(arena->Allocate(_count * sizeof(IAstNode*), alignof(IAstNode*)));
         } else {
-            AstHelper::AddDef(data[i], this);
+            _sources = new IAstNode*[_count];
+            _ownsSources = true;
+        }
+    }
+    for (std::size_t i = 0; i < _count; i++) {
+        _sources[i] = sources[i];
+        if (static_cast<int64_t>(i) < inArgumentsCount) {
+            AstHelper::AddUse(_sources[i], this);
+        } else {
+            AstHelper::AddDef(_sources[i], this);
         }
     }
 }
 
+AstOperation::~AstOperation() {
+    if (_ownsSources) delete[] _sources;
+}
+
 AstOperation::AstOperation(Instruction inst, IntermediateRepresentation::StorageKind storageKind, bool forcePrecise,
                            std::span<IAstNode* const> sources, int32_t inArgumentsCount)
-    : AstOperation(AstNodeKind::Operation, inst, storageKind, forcePrecise, sources, inArgumentsCount) {}
+    : AstOperation(nullptr, AstNodeKind::Operation, inst, storageKind, forcePrecise, sources, inArgumentsCount) {}
 
 AstOperation::AstOperation(Instruction inst, std::span<IAstNode* const> sources)
-    : AstOperation(AstNodeKind::Operation, inst, StorageKind::None, false, sources,
+    : AstOperation(nullptr, AstNodeKind::Operation, inst, StorageKind::None, false, sources,
+                   static_cast<int32_t>(sources.size())) {}
+
+AstOperation::AstOperation(AstArena& arena, Instruction inst, IntermediateRepresentation::StorageKind storageKind,
+                           bool forcePrecise, std::span<IAstNode* const> sources, int32_t inArgumentsCount)
+    : AstOperation(&arena, AstNodeKind::Operation, inst, storageKind, forcePrecise, sources, inArgumentsCount) {}
+
+AstOperation::AstOperation(AstArena& arena, Instruction inst, std::span<IAstNode* const> sources)
+    : AstOperation(&arena, AstNodeKind::Operation, inst, StorageKind::None, false, sources,
                    static_cast<int32_t>(sources.size())) {}
 
 IAstNode* AstOperation::GetSource(int32_t index) const {
     if (index < 0 || static_cast<std::size_t>(index) >= _count) {
         throw Common::IndexOutOfRangeException("Index was outside the bounds of the array.");
     }
-    return Data()[static_cast<std::size_t>(index)];
+    return _sources[static_cast<std::size_t>(index)];
 }
 
 void AstOperation::SetSource(int32_t index, IAstNode* source) {
     if (index < 0 || static_cast<std::size_t>(index) >= _count) {
         throw Common::IndexOutOfRangeException("Index was outside the bounds of the array.");
     }
-    IAstNode*& slot = Data()[static_cast<std::size_t>(index)];
+    IAstNode*& slot = _sources[static_cast<std::size_t>(index)];
     AstHelper::RemoveUse(slot, this);
     AstHelper::AddUse(source, this);
     slot = source;

@@ -4,7 +4,6 @@
 // call); the use/definition sets of local variables record which is which.
 #include <cstdint>
 #include <initializer_list>
-#include <memory>
 #include <span>
 
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/Instruction.h"
@@ -13,6 +12,8 @@
 #include "Zerivox.Graphics.Shader/Translation/AggregateType.h"
 
 namespace Zerivox::Graphics::Shader::StructuredIr {
+
+class AstArena;
 
 class AstOperation : public AstNode {
 public:
@@ -27,6 +28,15 @@ public:
     AstOperation(IntermediateRepresentation::Instruction inst, std::span<IAstNode* const> sources);
     AstOperation(IntermediateRepresentation::Instruction inst, std::initializer_list<IAstNode*> sources)
         : AstOperation(inst, std::span<IAstNode* const>(sources.begin(), sources.size())) {}
+    // The same, with the source list kept in the arena (AstArena::New passes it).
+    AstOperation(AstArena& arena, IntermediateRepresentation::Instruction inst,
+                 IntermediateRepresentation::StorageKind storageKind, bool forcePrecise,
+                 std::span<IAstNode* const> sources, int32_t inArgumentsCount);
+    AstOperation(AstArena& arena, IntermediateRepresentation::Instruction inst, std::span<IAstNode* const> sources);
+    AstOperation(AstArena& arena, IntermediateRepresentation::Instruction inst,
+                 std::initializer_list<IAstNode*> sources)
+        : AstOperation(arena, inst, std::span<IAstNode* const>(sources.begin(), sources.size())) {}
+    ~AstOperation() override;
 
     // With its FP32/FP64 type flags.
     IntermediateRepresentation::Instruction Inst;
@@ -42,30 +52,24 @@ public:
     IAstNode* GetSource(int32_t index) const;
     // Moves the use registration from the old source to the new one.
     void SetSource(int32_t index, IAstNode* source);
-    std::span<IAstNode* const> Sources() const { return {Data(), _count}; }
+    std::span<IAstNode* const> Sources() const { return {_sources, _count}; }
 
     // type widened to a vector of as many elements as Index has bits set
     // (2 to 4); any other count leaves type unchanged.
     Translation::AggregateType GetVectorType(Translation::AggregateType type) const;
 
 protected:
-    AstOperation(AstNodeKind kind, IntermediateRepresentation::Instruction inst,
+    // arena null: the source list is the node's own heap block.
+    AstOperation(AstArena* arena, AstNodeKind kind, IntermediateRepresentation::Instruction inst,
                  IntermediateRepresentation::StorageKind storageKind, bool forcePrecise,
                  std::span<IAstNode* const> sources, int32_t inArgumentsCount);
 
 private:
-    // Nearly every operation has at most InlineCapacity sources: those live in
-    // the node itself, so building the AST allocates nothing per operation.
-    // Longer lists (texture operations) take one heap block, released by the
-    // destructor that the arena runs.
-    static constexpr std::size_t InlineCapacity = 4;
-
-    IAstNode** Data() { return _heap ? _heap.get() : _inline; }
-    IAstNode* const* Data() const { return _heap ? _heap.get() : _inline; }
-
-    IAstNode* _inline[InlineCapacity] = {};
-    std::unique_ptr<IAstNode*[]> _heap;
+    // Exactly as long as the list; in the arena for every node the arena
+    // makes, so the arena releases it without the node's destructor.
+    IAstNode** _sources = nullptr;
     std::size_t _count = 0;
+    bool _ownsSources = false;
 };
 
 } // namespace Zerivox::Graphics::Shader::StructuredIr

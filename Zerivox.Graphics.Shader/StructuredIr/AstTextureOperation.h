@@ -21,6 +21,11 @@ public:
                         IntermediateRepresentation::TextureFlags flags, int32_t set, int32_t binding,
                         int32_t samplerSet, int32_t samplerBinding, int32_t index,
                         std::span<IAstNode* const> sources);
+    // The same, with the source list kept in the arena (AstArena::New passes it).
+    AstTextureOperation(AstArena& arena, IntermediateRepresentation::Instruction inst, SamplerType type,
+                        TextureFormat format, IntermediateRepresentation::TextureFlags flags, int32_t set,
+                        int32_t binding, int32_t samplerSet, int32_t samplerBinding, int32_t index,
+                        std::span<IAstNode* const> sources);
 
     SamplerType Type;
     TextureFormat Format;

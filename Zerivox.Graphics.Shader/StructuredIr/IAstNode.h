@@ -12,6 +12,7 @@
 
 namespace Zerivox::Graphics::Shader::StructuredIr {
 
+class AstArena;
 class AstBlock;
 
 // Concrete class of a node. AstTextureOperation is also an AstOperation.
@@ -38,16 +39,21 @@ public:
     // when the node is an expression that no block holds directly.
     AstBlock* Parent() const { return _parent; }
 
+    // The arena that made the node (nullptr for a node made outside one).
+    AstArena* Arena() const { return _arena; }
+
 protected:
     explicit IAstNode(AstNodeKind kind) : _kind(kind) {}
 
 private:
+    friend class AstArena;
     friend class AstBlock;
     friend struct AstHelper;
 
     AstBlock* _parent = nullptr;
     IAstNode* _prev = nullptr;
     IAstNode* _next = nullptr;
+    AstArena* _arena = nullptr;
     AstNodeKind _kind;
 };
 

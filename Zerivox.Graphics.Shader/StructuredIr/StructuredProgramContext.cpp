@@ -214,10 +214,16 @@ IAstNode* StructuredProgramContext::GetBranchCond(AstBlockType type, Operation* 
     return invert ? AstHelper::InverseCond(Arena(), condition) : condition;
 }
 
+// The function's list of locals is the one node set whose destructor always
+// runs (with the function), so it keeps its blocks on the heap: it grows to
+// as many entries as the shader has values, and in the arena every block it
+// outgrew would stay taken until the program ends.
+void StructuredProgramContext::AddLocal(AstOperand* local) { CurrentFunction->Locals.Add(local, nullptr); }
+
 AstOperand* StructuredProgramContext::NewTemp(AggregateType type) {
     AstOperand* temp = Arena().New<AstOperand>(OperandType::LocalVariable, 0);
     temp->VarType = type;
-    CurrentFunction->Locals.Add(temp);
+    AddLocal(temp);
     return temp;
 }
 
@@ -249,7 +255,7 @@ AstOperand* StructuredProgramContext::GetOperand(Operand* operand) {
     if (AstOperand* found = LocalsMap.Find(operand)) return found;
     AstOperand* local = Arena().New<AstOperand>(*operand);
     LocalsMap.Insert(operand, local);
-    CurrentFunction->Locals.Add(local);
+    AddLocal(local);
     return local;
 }
 

@@ -117,6 +117,8 @@ public:
 private:
     void LookForDoWhileStatements(IntermediateRepresentation::BasicBlock* block);
     void PushBlock(AstBlock* block);
+    // Adds a new local or temporary to the current function's list.
+    void AddLocal(AstOperand* local);
 };
 
 } // namespace Zerivox::Graphics::Shader::StructuredIr

@@ -113,22 +113,23 @@ class GlobalToStorageTest : public ::testing::Test {
 };
 
 TEST_F(GlobalToStorageTest, UniqueDescriptorBecomesInlineStorageAccess) {
-    IR::Operation* load = GlobalLoad(B.Cbuf(1, 4));
-    IR::Operand* result = load->Dest();
+    B.ParseBlocks(R"(
+        B0:
+          %0 = Load.GlobalMemory cb1[4], %1
+    )");
+    IR::Operand* result = B.Var(0);
+    IR::Operation* load = Producer(result);
 
     Run();
 
-    IR::Operation* sbLoad = Producer(result);
-    ASSERT_EQ(sbLoad->Inst, Instruction::Load);
-    EXPECT_EQ(sbLoad->StorageKind, StorageKind::StorageBuffer);
-    ASSERT_EQ(sbLoad->SourcesCount(), 3);
-    ASSERT_EQ(StorageBindings().size(), 1u);
-    EXPECT_EQ(sbLoad->GetSource(0)->Value, StorageBindings()[0]);
-    EXPECT_EQ(sbLoad->GetSource(1)->Value, 0);
-    IR::Operation* shift = Producer(sbLoad->GetSource(2));
-    EXPECT_EQ(shift->Inst, Instruction::ShiftRightU32);
-    EXPECT_EQ(shift->GetSource(0)->Value, 0); // offset 0 from the base
-    EXPECT_EQ(shift->GetSource(1)->Value, 2);
+    // Word offset 0 >> 2 from the base, in the buffer bound for cb1[4].
+    ZV_EXPECT_IR(B.Text(), R"(
+        B0:
+          %0 = ShiftRightU32 0, 2
+          %1 = Load.StorageBuffer 1, 0, %0
+    )");
+    EXPECT_EQ(StorageBindings(), (std::vector<int32_t>{1}));
+    EXPECT_EQ(Producer(result)->StorageKind, StorageKind::StorageBuffer);
     EXPECT_EQ(load->List(), nullptr);
     EXPECT_TRUE(Gpu.Messages.empty());
 }

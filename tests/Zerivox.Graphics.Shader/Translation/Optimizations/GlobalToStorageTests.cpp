@@ -137,21 +137,20 @@ TEST_F(GlobalToStorageTest, UniqueDescriptorBecomesInlineStorageAccess) {
 // The storage-buffer swap keeps the compare value before the new value: the
 // code generator reads them in that order.
 TEST_F(GlobalToStorageTest, CompareAndSwapBecomesInlineStorageAtomic) {
-    IR::Operation* cas = B.Op(Instruction::AtomicCompareAndSwap, StorageKind::GlobalMemory,
-                              {B.Cbuf(1, 4), B.Local(), B.Const(5), B.Const(7)});
-    IR::Operand* old = cas->Dest();
+    B.ParseBlocks(R"(
+        B0:
+          %0 = AtomicCompareAndSwap.GlobalMemory cb1[4], %1, 5, 7
+    )");
 
     Run();
 
-    IR::Operation* sbCas = Producer(old);
-    ASSERT_EQ(sbCas->Inst, Instruction::AtomicCompareAndSwap);
-    EXPECT_EQ(sbCas->StorageKind, StorageKind::StorageBuffer);
-    ASSERT_EQ(sbCas->SourcesCount(), 5);
-    ASSERT_EQ(StorageBindings().size(), 1u);
-    EXPECT_EQ(sbCas->GetSource(0)->Value, StorageBindings()[0]);
-    EXPECT_EQ(Producer(sbCas->GetSource(2))->Inst, Instruction::ShiftRightU32);
-    EXPECT_EQ(sbCas->GetSource(3)->Value, 5);
-    EXPECT_EQ(sbCas->GetSource(4)->Value, 7);
+    ZV_EXPECT_IR(B.Text(), R"(
+        B0:
+          %0 = ShiftRightU32 0, 2
+          %1 = AtomicCompareAndSwap.StorageBuffer 1, 0, %0, 5, 7
+    )");
+    EXPECT_EQ(StorageBindings(), (std::vector<int32_t>{1}));
+    EXPECT_EQ(Producer(B.Var(0))->StorageKind, StorageKind::StorageBuffer);
     EXPECT_TRUE(Gpu.Messages.empty());
 }
 

@@ -157,33 +157,42 @@ TEST_F(GlobalToStorageTest, CompareAndSwapBecomesInlineStorageAtomic) {
 TEST_F(GlobalToStorageTest, UnalignedHostCountsFromRoundedBase) {
     Gpu.Unaligned = true;
     Gpu.Alignment = 64;
-    IR::Operand* address = B.Cbuf(1, 4);
-    IR::Operand* result = GlobalLoad(address)->Dest();
+    B.ParseBlocks(R"(
+        B0:
+          %0 = Load.GlobalMemory cb1[4], %1
+    )");
 
     Run();
 
-    IR::Operation* shift = Producer(Producer(result)->GetSource(2));
-    IR::Operation* sub = Producer(shift->GetSource(0));
-    ASSERT_EQ(sub->Inst, Instruction::Subtract);
-    EXPECT_EQ(sub->GetSource(0), address);
-    IR::Operation* mask = Producer(sub->GetSource(1));
-    ASSERT_EQ(mask->Inst, Instruction::BitwiseAnd);
-    EXPECT_EQ(mask->GetSource(0)->Value, (1 << 27) | 4);
-    EXPECT_EQ(mask->GetSource(1)->Value, -64);
+    // The offset counts from the base rounded down to the host's alignment.
+    ZV_EXPECT_IR(B.Text(), R"(
+        B0:
+          %0 = BitwiseAnd cb1[4], -64
+          %1 = Subtract cb1[4], %0
+          %2 = ShiftRightU32 %1, 2
+          %3 = Load.StorageBuffer 1, 0, %2
+    )");
 }
 
 TEST_F(GlobalToStorageTest, ConstantOffsetIsAddedToTheOffset) {
-    IR::Operand* r = B.Local();
-    IR::Operand* base = B.Val(Instruction::Add, {B.Cbuf(1, 4), r});
-    IR::Operand* address = B.Val(Instruction::Add, {base, B.Const(16)});
-    IR::Operand* result = GlobalLoad(address)->Dest();
+    B.ParseBlocks(R"(
+        B0:
+          %0 = Add cb1[4], %1
+          %2 = Add %0, 16
+          %3 = Load.GlobalMemory %2, %4
+    )");
 
     Run();
 
-    IR::Operation* add = Producer(Producer(Producer(result)->GetSource(2))->GetSource(0));
-    ASSERT_EQ(add->Inst, Instruction::Add);
-    EXPECT_EQ(add->GetSource(0), r);
-    EXPECT_EQ(add->GetSource(1)->Value, 16);
+    // Base cb1[4], offset %1 + 16 from it.
+    ZV_EXPECT_IR(B.Text(), R"(
+        B0:
+          %0 = Add cb1[4], %1
+          %2 = Add %0, 16
+          %3 = Add %1, 16
+          %4 = ShiftRightU32 %3, 2
+          %5 = Load.StorageBuffer 1, 0, %4
+    )");
 }
 
 TEST_F(GlobalToStorageTest, OddDescriptorGoesToEmptyMultiTargetFunction) {

@@ -213,19 +213,26 @@ TEST_F(GlobalToStorageTest, OddDescriptorGoesToEmptyMultiTargetFunction) {
 }
 
 TEST_F(GlobalToStorageTest, BaseKeptInLocalMemoryIsFound) {
-    IR::Operand* memoryId = B.Const(0);
-    B.Void(Instruction::Store, StorageKind::LocalMemory, {memoryId, B.Const(3), B.Cbuf(1, 4)});
-    IR::Operand* base = B.Op(Instruction::Load, StorageKind::LocalMemory, {B.Const(0), B.Const(3)})->Dest();
-    IR::Operand* address = B.Val(Instruction::Add, {base, B.Const(8)});
-    IR::Operand* result = GlobalLoad(address)->Dest();
+    B.ParseBlocks(R"(
+        B0:
+          Store.LocalMemory 0, 3, cb1[4]
+          %0 = Load.LocalMemory 0, 3
+          %1 = Add %0, 8
+          %2 = Load.GlobalMemory %1, %3
+    )");
 
     Run();
 
-    IR::Operation* sbLoad = Producer(result);
-    ASSERT_EQ(sbLoad->StorageKind, StorageKind::StorageBuffer);
-    IR::Operation* add = Producer(Producer(sbLoad->GetSource(2))->GetSource(0));
-    ASSERT_EQ(add->Inst, Instruction::Add);
-    EXPECT_EQ(add->GetSource(1)->Value, 8);
+    // The base found through local memory is cb1[4]: the offset from it is 8.
+    ZV_EXPECT_IR(B.Text(), R"(
+        B0:
+          Store.LocalMemory 0, 3, cb1[4]
+          %0 = Load.LocalMemory 0, 3
+          %1 = Add %0, 8
+          %2 = Add 0, 8
+          %3 = ShiftRightU32 %2, 2
+          %4 = Load.StorageBuffer 1, 0, %3
+    )");
 }
 
 TEST_F(GlobalToStorageTest, SameBufferStoredWithTwoOffsetsLeavesOffsetUnknown) {

@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "StructuredTestSupport.h"
+#include "Zerivox.Graphics.Shader/IntermediateRepresentation/IrParser.h"
 #include "Zerivox.Graphics.Shader/StructuredIr/AstTextureOperation.h"
+#include "Zerivox.Graphics.Shader/TestSupport/IrTestBuilder.h"
 
 namespace Zerivox::Graphics::Shader::Testing {
 namespace {
@@ -20,101 +22,105 @@ struct StructuredProgramTests : ::testing::Test {
         Info = Env.Structure({function}, debugMode, language);
         return AstPrinter().Print(Info->Functions.at(0)->MainBlock);
     }
-    // A Bool local read from input memory word `word` (so nothing folds it).
-    IR::Operand* Cond(FunctionBuilder& f, int block, int32_t word) {
-        IR::Operand* value = f.Local();
-        f.Emit(block, Instruction::Load, StorageKind::LocalMemory, value, {f.Const(0), f.Const(word)});
-        IR::Operand* cond = f.Local();
-        f.Emit(block, Instruction::CompareNotEqual, cond, {value, f.Const(0)});
-        return cond;
+    // A function from IR text. Conditions are Bool locals read from local
+    // memory words 100, 101, ... (so nothing folds them); Store.LocalMemory
+    // 0, k, k marks where block k's code ends up.
+    IR::Function* Parse(std::string_view text) { return Parse(Arena, text); }
+    static IR::Function* Parse(IR::IrArena& arena, std::string_view text) {
+        return IR::IrParser::ParseFunction(arena, IrText(text));
     }
 };
 
 TEST_F(StructuredProgramTests, ControlFlowShapes) {
     struct Case {
         const char* Name;
-        std::function<IR::Function*(StructuredProgramTests&, IR::IrArena&)> Build;
+        const char* Ir;
         const char* Expected;
     };
     const Case cases[] = {
         {"straight line",
-         [](StructuredProgramTests&, IR::IrArena& arena) {
-             FunctionBuilder f(arena, 1);
-             f.Mark(0, 1);
-             f.Mark(0, 2);
-             f.Return(0);
-             return f.Finish();
-         },
+         R"(fun0 in=0 out=0
+            B0:
+              Store.LocalMemory 0, 1, 1
+              Store.LocalMemory 0, 2, 2
+              Return
+         )",
          "Store(0, 1, 1)\nStore(0, 2, 2)\nReturn()\n"},
         {"forward branch over two blocks",
-         [](StructuredProgramTests& t, IR::IrArena& arena) {
-             FunctionBuilder f(arena, 4);
-             IR::Operand* c = t.Cond(f, 0, 100);
-             f.JumpIf(0, 3, c);
-             f.Mark(1, 1);
-             f.FallTo(1, 2);
-             f.Mark(2, 2);
-             f.FallTo(2, 3);
-             f.Mark(3, 3);
-             f.Return(3);
-             return f.Finish();
-         },
+         R"(fun0 in=0 out=0
+            B0: next B1 branch B3
+              %0 = Load.LocalMemory 0, 100
+              %1 = CompareNotEqual %0, 0
+              BranchIfTrue %1
+            B1: next B2
+              Store.LocalMemory 0, 1, 1
+            B2: next B3
+              Store.LocalMemory 0, 2, 2
+            B3:
+              Store.LocalMemory 0, 3, 3
+              Return
+         )",
          "v0 = Load(0, 100)\nv1 = CompareNotEqual(v0, 0)\nIf LogicalNot(v1) {\n  Store(0, 1, 1)\n  Store(0, 2, 2)\n}\n"
          "Store(0, 3, 3)\nReturn()\n"},
         {"conditional back edge",
-         [](StructuredProgramTests& t, IR::IrArena& arena) {
-             FunctionBuilder f(arena, 4);
-             f.Mark(0, 0);
-             f.FallTo(0, 1);
-             f.Mark(1, 1);
-             f.FallTo(1, 2);
-             IR::Operand* c = t.Cond(f, 2, 100);
-             f.JumpIf(2, 1, c);
-             f.Return(3);
-             return f.Finish();
-         },
+         R"(fun0 in=0 out=0
+            B0: next B1
+              Store.LocalMemory 0, 0, 0
+            B1: next B2
+              Store.LocalMemory 0, 1, 1
+            B2: next B3 branch B1
+              %0 = Load.LocalMemory 0, 100
+              %1 = CompareNotEqual %0, 0
+              BranchIfTrue %1
+            B3:
+              Return
+         )",
          "Store(0, 0, 0)\nDoWhile v0 {\n  Store(0, 1, 1)\n  v1 = Load(0, 100)\n  v0 = CompareNotEqual(v1, 0)\n}\nReturn()\n"},
         {"unconditional back edge",
-         [](StructuredProgramTests&, IR::IrArena& arena) {
-             FunctionBuilder f(arena, 2);
-             f.Mark(0, 0);
-             f.FallTo(0, 1);
-             f.Mark(1, 1);
-             f.Jump(1, 1);
-             return f.Finish();
-         },
+         R"(fun0 in=0 out=0
+            B0: next B1
+              Store.LocalMemory 0, 0, 0
+            B1: branch B1
+              Store.LocalMemory 0, 1, 1
+              Branch
+         )",
          "Store(0, 0, 0)\nDoWhile -1 {\n  Store(0, 1, 1)\n}\n"},
         {"BranchIfFalse back edge repeats on false",
-         [](StructuredProgramTests& t, IR::IrArena& arena) {
-             FunctionBuilder f(arena, 2);
-             IR::Operand* c = t.Cond(f, 0, 100);
-             f.JumpIf(0, 0, c, false);
-             f.Return(1);
-             return f.Finish();
-         },
+         R"(fun0 in=0 out=0
+            B0: next B1 branch B0
+              %0 = Load.LocalMemory 0, 100
+              %1 = CompareNotEqual %0, 0
+              BranchIfFalse %1
+            B1:
+              Return
+         )",
          "DoWhile LogicalNot(v0) {\n  v1 = Load(0, 100)\n  v0 = CompareNotEqual(v1, 0)\n}\nReturn()\n"},
     };
     for (const Case& c : cases) {
         IR::IrArena arena;
-        IR::Function* function = c.Build(*this, arena);
-        EXPECT_EQ(Structure(function), c.Expected) << c.Name;
+        EXPECT_EQ(Structure(Parse(arena, c.Ir)), c.Expected) << c.Name;
     }
 }
 
 TEST_F(StructuredProgramTests, SecondBackEdgeBecomesAGotoThatIsEliminated) {
     // Blocks 1-3 loop twice back to block 1: 3 -> 1 becomes the DoWhile, 2 -> 1 a goto.
-    FunctionBuilder f(Arena, 5);
-    f.Mark(0, 0);
-    f.FallTo(0, 1);
-    f.Mark(1, 1);
-    f.FallTo(1, 2);
-    IR::Operand* c2 = Cond(f, 2, 100);
-    f.JumpIf(2, 1, c2);
-    f.Mark(3, 3);
-    IR::Operand* c3 = Cond(f, 3, 101);
-    f.JumpIf(3, 1, c3);
-    f.Return(4);
-    std::string text = Structure(f.Finish());
+    std::string text = Structure(Parse(R"(fun0 in=0 out=0
+        B0: next B1
+          Store.LocalMemory 0, 0, 0
+        B1: next B2
+          Store.LocalMemory 0, 1, 1
+        B2: next B3 branch B1
+          %0 = Load.LocalMemory 0, 100
+          %1 = CompareNotEqual %0, 0
+          BranchIfTrue %1
+        B3: next B4 branch B1
+          Store.LocalMemory 0, 3, 3
+          %2 = Load.LocalMemory 0, 101
+          %3 = CompareNotEqual %2, 0
+          BranchIfTrue %3
+        B4:
+          Return
+    )"));
     // 3 -> 1 closes the DoWhile; the goto 2 -> 1 becomes a guarded continue
     // that also keeps the loop going.
     EXPECT_EQ(text,
@@ -138,29 +144,24 @@ TEST_F(StructuredProgramTests, SecondBackEdgeBecomesAGotoThatIsEliminated) {
 }
 
 TEST_F(StructuredProgramTests, TypesFollowInstructionsAndReaders) {
-    FunctionBuilder f(Arena, 1);
-    IR::Operand* a = Cond(f, 0, 100);
-    IR::Operand* b = Cond(f, 0, 101);
-    IR::Operand* both = f.Local();
-    f.Emit(0, Instruction::BitwiseAnd, both, {a, b});
-    IR::Operand* mixed = f.Local();
-    f.Emit(0, Instruction::BitwiseAnd, mixed, {a, f.Const(3)});
-    IR::Operand* select = f.Local();
-    f.Emit(0, Instruction::ConditionalSelect, select, {a, f.Const(1), f.Const(2)});
-    IR::Operand* sum = f.Local();
-    f.Emit(0, Instruction::Add | Instruction::FP32, sum, {select, select});
-    IR::Operand* plain = f.Local();
-    f.Emit(0, Instruction::ConditionalSelect, plain, {a, f.Const(1), f.Const(2)});
-    f.Emit(0, Instruction::Copy, IR::OperandHelper::MakeArgument(Arena, 0), {plain});
-    // A choice between doubles stays a double: read as integers, they would
-    // go through single precision.
-    IR::Operand* wide = f.Local();
-    f.Emit(0, Instruction::ConditionalSelect, wide, {a, f.Const(1), f.Const(2)});
-    IR::Operand* high = f.Local();
-    f.Emit(0, Instruction::UnpackDouble2x32, high, {wide});
-    f.Return(0);
-
-    std::string text = Structure(f.Finish("fun0", false, 0, 1));
+    // %9: a choice between doubles stays a double: read as integers, they
+    // would go through single precision.
+    std::string text = Structure(Parse(R"(fun0 in=0 out=1
+        B0:
+          %0 = Load.LocalMemory 0, 100
+          %1 = CompareNotEqual %0, 0
+          %2 = Load.LocalMemory 0, 101
+          %3 = CompareNotEqual %2, 0
+          %4 = BitwiseAnd %1, %3
+          %5 = BitwiseAnd %1, 3
+          %6 = ConditionalSelect %1, 1, 2
+          %7 = Add.FP32 %6, %6
+          %8 = ConditionalSelect %1, 1, 2
+          a0 = Copy %8
+          %9 = ConditionalSelect %1, 1, 2
+          %10 = UnpackDouble2x32 %9
+          Return
+    )"));
     EXPECT_NE(text.find("v4 = LogicalAnd(v1, v3)"), std::string::npos) << text;
     EXPECT_NE(text.find("v5 = BitwiseAnd(v1, 3)"), std::string::npos) << text;
     EXPECT_NE(text.find("v6 = ConditionalSelect.f32(v1, 1, 2)"), std::string::npos) << text;
@@ -179,20 +180,17 @@ TEST_F(StructuredProgramTests, TypesFollowInstructionsAndReaders) {
 
 TEST_F(StructuredProgramTests, ConstantBuffersAreBoundInFirstUseOrderAndReported) {
     // Function 0 reads slot 2 then slot 0; function 1 reads slot 5 and slot 2.
-    FunctionBuilder f0(Arena, 1);
-    IR::Operand* x = f0.Local();
-    f0.Emit(0, Instruction::Add, x,
-            {IR::OperandHelper::MakeConstantBufferOperand(Arena, 2, 13),
-             IR::OperandHelper::MakeConstantBufferOperand(Arena, 0, 4)});
-    f0.Return(0);
-    FunctionBuilder f1(Arena, 1);
-    IR::Operand* y = f1.Local();
-    f1.Emit(0, Instruction::Add, y,
-            {IR::OperandHelper::MakeConstantBufferOperand(Arena, 5, 0),
-             IR::OperandHelper::MakeConstantBufferOperand(Arena, 2, 1)});
-    f1.Return(0);
-
-    Info = Env.Structure({f0.Finish(), f1.Finish("fun1")});
+    IR::Function* f0 = Parse(R"(fun0 in=0 out=0
+        B0:
+          %0 = Add cb2[13], cb0[4]
+          Return
+    )");
+    IR::Function* f1 = Parse(R"(fun1 in=0 out=0
+        B0:
+          %0 = Add cb5[0], cb2[1]
+          Return
+    )");
+    Info = Env.Structure({f0, f1});
     EXPECT_EQ(AstPrinter().Print(Info->Functions[0]->MainBlock),
               "v0 = Add(Load(1, 0, 3, 1), Load(2, 0, 1, 0))\nReturn()\n");
     EXPECT_EQ(AstPrinter().Print(Info->Functions[1]->MainBlock),
@@ -205,19 +203,11 @@ TEST_F(StructuredProgramTests, ConstantBuffersAreBoundInFirstUseOrderAndReported
 }
 
 TEST_F(StructuredProgramTests, TextureSampleWithSeveralResultsGoesThroughOneVector) {
-    FunctionBuilder f(Arena, 1);
-    IR::Operand* r0 = f.Local();
-    IR::Operand* r1 = f.Local();
-    IR::Operand* r2 = f.Local();
-    IR::Operand* dests[] = {r0, r1, r2};
-    IR::Operand* sources[] = {f.Const(0), f.Const(0)};
-    IR::TextureOperation* sample = Arena.NewTextureOperation(
-        Instruction::TextureSample, SamplerType::Texture2D, TextureFormat::Unknown, IR::TextureFlags::None, 0, 3,
-        0b0111, IR::Operation::Operands(dests), IR::Operation::Operands(sources));
-    f.Blocks[0]->Operations.AddLast(sample);
-    f.Return(0);
-
-    EXPECT_EQ(Structure(f.Finish()),
+    EXPECT_EQ(Structure(Parse(R"(fun0 in=0 out=0
+                  B0:
+                    %0, %1, %2 = TextureSample{Texture2D set=0 binding=3}#7 0, 0
+                    Return
+              )")),
               "v0 = TextureSample(0, 0)\nv1 = VectorExtract(v0, 0)\nv2 = VectorExtract(v0, 1)\n"
               "v3 = VectorExtract(v0, 2)\nReturn()\n");
     const auto& locals = Info->Functions[0]->Locals;
@@ -232,21 +222,16 @@ TEST_F(StructuredProgramTests, TextureSampleWithSeveralResultsGoesThroughOneVect
 TEST_F(StructuredProgramTests, CallsAfterRegisterPassing) {
     // Callee: two inputs, one output, no result. The caller's call has the
     // null result slot that register passing leaves, then the output.
-    FunctionBuilder callee(Arena, 1);
-    callee.Return(0);
-    FunctionBuilder caller(Arena, 1);
-    IR::Operand* in0 = Cond(caller, 0, 100);
-    IR::Operand* out = caller.Local();
-    IR::Operand* dests[] = {nullptr, out};
-    IR::Operand* sources[] = {caller.Const(1), in0, caller.Const(7)};
-    IR::Operation* call = Arena.NewOperation(Instruction::Call, 0, IR::Operation::Operands(dests),
-                                             IR::Operation::Operands(sources));
-    caller.Blocks[0]->Operations.AddLast(call);
-    caller.Mark(0, 1);
-    caller.Emit(0, Instruction::Store, StorageKind::LocalMemory, nullptr, {caller.Const(0), caller.Const(2), out});
-    caller.Return(0);
-    IR::Function* callerFunction = caller.Finish();
-    IR::Function* calleeFunction = callee.Finish("fun1", false, 2, 1);
+    IR::Function* callerFunction = Parse(R"(fun0 in=0 out=0
+        B0:
+          %0 = Load.LocalMemory 0, 100
+          %1 = CompareNotEqual %0, 0
+          _, %2 = Call 1, %1, 7
+          Store.LocalMemory 0, 1, 1
+          Store.LocalMemory 0, 2, %2
+          Return
+    )");
+    IR::Function* calleeFunction = Parse("fun1 in=2 out=1\nB0:\n  Return\n");
 
     for (auto language : {Translation::TargetLanguage::Spirv, Translation::TargetLanguage::Glsl}) {
         Info = Env.Structure({callerFunction, calleeFunction}, true, language);
@@ -273,24 +258,16 @@ TEST_F(StructuredProgramTests, CallsAfterRegisterPassing) {
 }
 
 TEST_F(StructuredProgramTests, CallOfAMissingFunctionIsRejected) {
-    FunctionBuilder f(Arena, 1);
-    f.Emit(0, Instruction::Call, nullptr, {f.Const(5)});
-    f.Return(0);
-    EXPECT_THROW(Structure(f.Finish()), Common::ArgumentOutOfRangeException);
+    EXPECT_THROW(Structure(Parse("fun0 in=0 out=0\nB0:\n  Call 5\n  Return\n")),
+                 Common::ArgumentOutOfRangeException);
 }
 
 TEST_F(StructuredProgramTests, InputsAndOutputsAreRecorded) {
-    auto build = [this](IR::IrArena& arena) {
-        FunctionBuilder f(arena, 1);
-        f.Emit(0, Instruction::Store, StorageKind::Output, nullptr,
-               {f.Const(static_cast<int32_t>(IR::IoVariable::UserDefined)), f.Const(3), f.Const(2), f.Const(0)});
-        IR::Operand* position = f.Local();
-        f.Emit(0, Instruction::Load, StorageKind::Input, position,
-               {f.Const(static_cast<int32_t>(IR::IoVariable::Position)), f.Const(1)});
-        f.Return(0);
-        return f.Finish();
-    };
-    (void)this;
+    const std::string text = "fun0 in=0 out=0\nB0:\n  Store.Output " +
+                             std::to_string(static_cast<int32_t>(IR::IoVariable::UserDefined)) +
+                             ", 3, 2, 0\n  %0 = Load.Input " +
+                             std::to_string(static_cast<int32_t>(IR::IoVariable::Position)) + ", 1\n  Return\n";
+    auto build = [&text](IR::IrArena& arena) { return Parse(arena, text); };
     Env.Definitions.Stage = ShaderStage::Vertex;
     Env.Definitions.IsLastVertexStage = true;
     {
@@ -315,21 +292,20 @@ TEST_F(StructuredProgramTests, InputsAndOutputsAreRecorded) {
 
 TEST_F(StructuredProgramTests, PhisBecomeCopiesAtTheEndOfEachPredecessor) {
     // Diamond: 0 -> (1 | 2) -> 3 with x = phi(1: 10, 2: 20) in block 3.
-    FunctionBuilder f(Arena, 4);
-    IR::Operand* c = Cond(f, 0, 100);
-    f.JumpIf(0, 2, c);
-    f.Jump(1, 3);
-    f.FallTo(2, 3);
-    IR::Operand* x = f.Local();
-    IR::PhiNode* phi = Arena.NewPhi(x);
-    phi->AddSource(f.Blocks[1], f.Const(10));
-    phi->AddSource(f.Blocks[2], f.Const(20));
-    f.Blocks[3]->Operations.AddFirst(phi);
-    f.Emit(3, Instruction::Store, StorageKind::LocalMemory, nullptr, {f.Const(0), f.Const(5), x});
-    f.Return(3);
-
     // 1 -> 3 leaves the If by a goto, which becomes the If's Else.
-    EXPECT_EQ(Structure(f.Finish()),
+    EXPECT_EQ(Structure(Parse(R"(fun0 in=0 out=0
+                  B0: next B1 branch B2
+                    %0 = Load.LocalMemory 0, 100
+                    %1 = CompareNotEqual %0, 0
+                    BranchIfTrue %1
+                  B1: branch B3
+                    Branch
+                  B2: next B3
+                  B3:
+                    %2 = Phi [B1: 10], [B2: 20]
+                    Store.LocalMemory 0, 5, %2
+                    Return
+              )")),
               "v0 = 0\nv1 = Load(0, 100)\nv2 = CompareNotEqual(v1, 0)\nIf LogicalNot(v2) {\n  v3 = 10\n  v0 = -1\n}\n"
               "Else {\n  v3 = 20\n}\nv0 = 0\nv4 = v3\nStore(0, 5, v4)\nReturn()\n");
 }

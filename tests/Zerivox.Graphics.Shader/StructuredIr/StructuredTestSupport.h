@@ -1,9 +1,9 @@
 #pragma once
 // Fixtures for structurer tests: a translation-sized environment (IR arena,
-// accessor, definitions, resource manager), an IR function builder with
-// labelled blocks, a printer that renders a structured function as compact
-// text, and interpreters for IR functions and structured functions so that
-// tests can compare what both compute.
+// accessor, definitions, resource manager), a printer that renders a
+// structured function as compact text, and interpreters for IR functions and
+// structured functions so that tests can compare what both compute. The IR
+// they structure comes from text (TestSupport/IrTestBuilder.h).
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -52,58 +52,6 @@ struct StructurerEnvironment {
                                                               Translation::TargetLanguage::Spirv) {
         return SIR::StructuredProgram::MakeStructuredProgram(functions, AttributeUsage, Definitions, Resources,
                                                              language, debugMode);
-    }
-};
-
-// Builds one IR function block by block. Blocks get their index at creation;
-// edges are set with Jump/JumpIf/FallTo so that tests state the CFG exactly.
-struct FunctionBuilder {
-    IR::IrArena& Arena;
-    std::vector<IR::BasicBlock*> Blocks;
-
-    FunctionBuilder(IR::IrArena& arena, int blockCount) : Arena(arena) {
-        for (int i = 0; i < blockCount; i++) {
-            IR::BasicBlock* block = arena.NewBlock();
-            block->Index = i;
-            Blocks.push_back(block);
-        }
-    }
-
-    IR::Operand* Const(int32_t value) { return IR::OperandHelper::MakeConstant(Arena, value); }
-    IR::Operand* Local() { return IR::OperandHelper::MakeLocal(Arena); }
-
-    IR::Operation* Emit(int block, Instruction inst, IR::Operand* dest, std::initializer_list<IR::Operand*> sources) {
-        IR::Operation* op = Arena.NewOperation(inst, dest, sources);
-        Blocks.at(static_cast<std::size_t>(block))->Operations.AddLast(op);
-        return op;
-    }
-    IR::Operation* Emit(int block, Instruction inst, StorageKind kind, IR::Operand* dest,
-                        std::initializer_list<IR::Operand*> sources) {
-        IR::Operation* op = Arena.NewOperation(inst, kind, dest, sources);
-        Blocks.at(static_cast<std::size_t>(block))->Operations.AddLast(op);
-        return op;
-    }
-    // A statement that marks where a block's code ends up: Store of `tag` to
-    // local memory word `tag`.
-    IR::Operation* Mark(int block, int32_t tag) {
-        return Emit(block, Instruction::Store, StorageKind::LocalMemory, nullptr, {Const(0), Const(tag), Const(tag)});
-    }
-    void FallTo(int from, int to) { Blocks[static_cast<std::size_t>(from)]->set_Next(Blocks[static_cast<std::size_t>(to)]); }
-    void Jump(int from, int to) {
-        Emit(from, Instruction::Branch, nullptr, {});
-        Blocks[static_cast<std::size_t>(from)]->set_Branch(Blocks[static_cast<std::size_t>(to)]);
-    }
-    // Branch to `to` when cond is true (BranchIfTrue) or false (BranchIfFalse);
-    // otherwise fall through to the next block.
-    void JumpIf(int from, int to, IR::Operand* cond, bool ifTrue = true) {
-        Emit(from, ifTrue ? Instruction::BranchIfTrue : Instruction::BranchIfFalse, nullptr, {cond});
-        Blocks[static_cast<std::size_t>(from)]->set_Branch(Blocks[static_cast<std::size_t>(to)]);
-        if (static_cast<std::size_t>(from + 1) < Blocks.size()) FallTo(from, from + 1);
-    }
-    void Return(int block) { Emit(block, Instruction::Return, nullptr, {}); }
-
-    IR::Function* Finish(std::string name = "fun0", bool returnsValue = false, int in = 0, int out = 0) {
-        return Arena.NewFunction(Blocks, std::move(name), returnsValue, in, out);
     }
 };
 

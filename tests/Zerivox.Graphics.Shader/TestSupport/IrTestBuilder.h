@@ -3,8 +3,10 @@
 // IrParser), plus a small builder for the cases where text is awkward (a
 // table of cases that varies the instruction, or a test that must hold the
 // operand objects it then checks by identity). Text in tests may be
-// indented freely: ParseBlocks/ParseOperations and ExpectIr drop the common
-// indentation of a raw string literal.
+// indented freely: the parse members and ZV_EXPECT_IR drop the common
+// indentation of a raw string literal. The printer numbers locals and labels
+// by first appearance, so a "before" text meant to compare equal with
+// printed IR numbers them that way too.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -113,22 +113,23 @@ class GlobalToStorageTest : public ::testing::Test {
 };
 
 TEST_F(GlobalToStorageTest, UniqueDescriptorBecomesInlineStorageAccess) {
-    IR::Operation* load = GlobalLoad(B.Cbuf(1, 4));
-    IR::Operand* result = load->Dest();
+    B.ParseBlocks(R"(
+        B0:
+          %0 = Load.GlobalMemory cb1[4], %1
+    )");
+    IR::Operand* result = B.Var(0);
+    IR::Operation* load = Producer(result);
 
     Run();
 
-    IR::Operation* sbLoad = Producer(result);
-    ASSERT_EQ(sbLoad->Inst, Instruction::Load);
-    EXPECT_EQ(sbLoad->StorageKind, StorageKind::StorageBuffer);
-    ASSERT_EQ(sbLoad->SourcesCount(), 3);
-    ASSERT_EQ(StorageBindings().size(), 1u);
-    EXPECT_EQ(sbLoad->GetSource(0)->Value, StorageBindings()[0]);
-    EXPECT_EQ(sbLoad->GetSource(1)->Value, 0);
-    IR::Operation* shift = Producer(sbLoad->GetSource(2));
-    EXPECT_EQ(shift->Inst, Instruction::ShiftRightU32);
-    EXPECT_EQ(shift->GetSource(0)->Value, 0); // offset 0 from the base
-    EXPECT_EQ(shift->GetSource(1)->Value, 2);
+    // Word offset 0 >> 2 from the base, in the buffer bound for cb1[4].
+    ZV_EXPECT_IR(B.Text(), R"(
+        B0:
+          %0 = ShiftRightU32 0, 2
+          %1 = Load.StorageBuffer 1, 0, %0
+    )");
+    EXPECT_EQ(StorageBindings(), (std::vector<int32_t>{1}));
+    EXPECT_EQ(Producer(result)->StorageKind, StorageKind::StorageBuffer);
     EXPECT_EQ(load->List(), nullptr);
     EXPECT_TRUE(Gpu.Messages.empty());
 }
@@ -136,54 +137,62 @@ TEST_F(GlobalToStorageTest, UniqueDescriptorBecomesInlineStorageAccess) {
 // The storage-buffer swap keeps the compare value before the new value: the
 // code generator reads them in that order.
 TEST_F(GlobalToStorageTest, CompareAndSwapBecomesInlineStorageAtomic) {
-    IR::Operation* cas = B.Op(Instruction::AtomicCompareAndSwap, StorageKind::GlobalMemory,
-                              {B.Cbuf(1, 4), B.Local(), B.Const(5), B.Const(7)});
-    IR::Operand* old = cas->Dest();
+    B.ParseBlocks(R"(
+        B0:
+          %0 = AtomicCompareAndSwap.GlobalMemory cb1[4], %1, 5, 7
+    )");
 
     Run();
 
-    IR::Operation* sbCas = Producer(old);
-    ASSERT_EQ(sbCas->Inst, Instruction::AtomicCompareAndSwap);
-    EXPECT_EQ(sbCas->StorageKind, StorageKind::StorageBuffer);
-    ASSERT_EQ(sbCas->SourcesCount(), 5);
-    ASSERT_EQ(StorageBindings().size(), 1u);
-    EXPECT_EQ(sbCas->GetSource(0)->Value, StorageBindings()[0]);
-    EXPECT_EQ(Producer(sbCas->GetSource(2))->Inst, Instruction::ShiftRightU32);
-    EXPECT_EQ(sbCas->GetSource(3)->Value, 5);
-    EXPECT_EQ(sbCas->GetSource(4)->Value, 7);
+    ZV_EXPECT_IR(B.Text(), R"(
+        B0:
+          %0 = ShiftRightU32 0, 2
+          %1 = AtomicCompareAndSwap.StorageBuffer 1, 0, %0, 5, 7
+    )");
+    EXPECT_EQ(StorageBindings(), (std::vector<int32_t>{1}));
+    EXPECT_EQ(Producer(B.Var(0))->StorageKind, StorageKind::StorageBuffer);
     EXPECT_TRUE(Gpu.Messages.empty());
 }
 
 TEST_F(GlobalToStorageTest, UnalignedHostCountsFromRoundedBase) {
     Gpu.Unaligned = true;
     Gpu.Alignment = 64;
-    IR::Operand* address = B.Cbuf(1, 4);
-    IR::Operand* result = GlobalLoad(address)->Dest();
+    B.ParseBlocks(R"(
+        B0:
+          %0 = Load.GlobalMemory cb1[4], %1
+    )");
 
     Run();
 
-    IR::Operation* shift = Producer(Producer(result)->GetSource(2));
-    IR::Operation* sub = Producer(shift->GetSource(0));
-    ASSERT_EQ(sub->Inst, Instruction::Subtract);
-    EXPECT_EQ(sub->GetSource(0), address);
-    IR::Operation* mask = Producer(sub->GetSource(1));
-    ASSERT_EQ(mask->Inst, Instruction::BitwiseAnd);
-    EXPECT_EQ(mask->GetSource(0)->Value, (1 << 27) | 4);
-    EXPECT_EQ(mask->GetSource(1)->Value, -64);
+    // The offset counts from the base rounded down to the host's alignment.
+    ZV_EXPECT_IR(B.Text(), R"(
+        B0:
+          %0 = BitwiseAnd cb1[4], -64
+          %1 = Subtract cb1[4], %0
+          %2 = ShiftRightU32 %1, 2
+          %3 = Load.StorageBuffer 1, 0, %2
+    )");
 }
 
 TEST_F(GlobalToStorageTest, ConstantOffsetIsAddedToTheOffset) {
-    IR::Operand* r = B.Local();
-    IR::Operand* base = B.Val(Instruction::Add, {B.Cbuf(1, 4), r});
-    IR::Operand* address = B.Val(Instruction::Add, {base, B.Const(16)});
-    IR::Operand* result = GlobalLoad(address)->Dest();
+    B.ParseBlocks(R"(
+        B0:
+          %0 = Add cb1[4], %1
+          %2 = Add %0, 16
+          %3 = Load.GlobalMemory %2, %4
+    )");
 
     Run();
 
-    IR::Operation* add = Producer(Producer(Producer(result)->GetSource(2))->GetSource(0));
-    ASSERT_EQ(add->Inst, Instruction::Add);
-    EXPECT_EQ(add->GetSource(0), r);
-    EXPECT_EQ(add->GetSource(1)->Value, 16);
+    // Base cb1[4], offset %1 + 16 from it.
+    ZV_EXPECT_IR(B.Text(), R"(
+        B0:
+          %0 = Add cb1[4], %1
+          %2 = Add %0, 16
+          %3 = Add %1, 16
+          %4 = ShiftRightU32 %3, 2
+          %5 = Load.StorageBuffer 1, 0, %4
+    )");
 }
 
 TEST_F(GlobalToStorageTest, OddDescriptorGoesToEmptyMultiTargetFunction) {
@@ -204,19 +213,26 @@ TEST_F(GlobalToStorageTest, OddDescriptorGoesToEmptyMultiTargetFunction) {
 }
 
 TEST_F(GlobalToStorageTest, BaseKeptInLocalMemoryIsFound) {
-    IR::Operand* memoryId = B.Const(0);
-    B.Void(Instruction::Store, StorageKind::LocalMemory, {memoryId, B.Const(3), B.Cbuf(1, 4)});
-    IR::Operand* base = B.Op(Instruction::Load, StorageKind::LocalMemory, {B.Const(0), B.Const(3)})->Dest();
-    IR::Operand* address = B.Val(Instruction::Add, {base, B.Const(8)});
-    IR::Operand* result = GlobalLoad(address)->Dest();
+    B.ParseBlocks(R"(
+        B0:
+          Store.LocalMemory 0, 3, cb1[4]
+          %0 = Load.LocalMemory 0, 3
+          %1 = Add %0, 8
+          %2 = Load.GlobalMemory %1, %3
+    )");
 
     Run();
 
-    IR::Operation* sbLoad = Producer(result);
-    ASSERT_EQ(sbLoad->StorageKind, StorageKind::StorageBuffer);
-    IR::Operation* add = Producer(Producer(sbLoad->GetSource(2))->GetSource(0));
-    ASSERT_EQ(add->Inst, Instruction::Add);
-    EXPECT_EQ(add->GetSource(1)->Value, 8);
+    // The base found through local memory is cb1[4]: the offset from it is 8.
+    ZV_EXPECT_IR(B.Text(), R"(
+        B0:
+          Store.LocalMemory 0, 3, cb1[4]
+          %0 = Load.LocalMemory 0, 3
+          %1 = Add %0, 8
+          %2 = Add 0, 8
+          %3 = ShiftRightU32 %2, 2
+          %4 = Load.StorageBuffer 1, 0, %3
+    )");
 }
 
 TEST_F(GlobalToStorageTest, SameBufferStoredWithTwoOffsetsLeavesOffsetUnknown) {

@@ -1,6 +1,7 @@
 #include "Zerivox.Graphics.Shader/Decoders/InstFieldsBitfield.h"
 #include "Zerivox.Graphics.Shader/Instructions/InstEmit.h"
 #include "Zerivox.Graphics.Shader/Instructions/InstEmitHelper.h"
+#include "Zerivox.Graphics.Shader/Instructions/InstEmitOperands.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/OperandHelper.h"
 #include "Zerivox.Graphics.Shader/Translation/EmitterContext.h"
 #include "Zerivox.Graphics.Shader/Translation/EmitterContextInsts.h"
@@ -11,9 +12,11 @@ using IntermediateRepresentation::Operand;
 using Translation::EmitterContext;
 namespace OH = IntermediateRepresentation::OperandHelper;
 namespace Ins = Translation::EmitterContextInsts;
-using InstEmitHelper::ReadCbuf;
-using InstEmitHelper::ReadImm20;
-using InstEmitHelper::ReadRegister;
+using InstEmitOperands::SrcA;
+using InstEmitOperands::SrcB;
+using InstEmitOperands::SrcC;
+using InstEmitOperands::SrcForm;
+using InstEmitOperands::ValueType;
 
 namespace {
 
@@ -33,132 +36,75 @@ void WriteResult(EmitterContext& context, int rd, Operand* result) {
     Ins::Copy(context, dest, result);
 }
 
-void EmitBfe(EmitterContext& context, Operand* value, Operand* control, int rd, bool bitReverse, bool isSigned) {
-    if (bitReverse)
+// BFE: the bit field of A (bit-reversed first with Brev) that B's position
+// and width give, sign-extended when Signed.
+template <typename Op, SrcForm F> void Bfe(EmitterContext& context) {
+    const auto op = context.GetOp<Op>();
+    Operand* value = SrcA<ValueType::Int>(context, op);
+    Operand* control = SrcB<F, ValueType::Int>(context, op);
+    if (op.Brev())
         value = Ins::BitfieldReverse(context, value);
     auto [position, width] = PositionAndWidth(context, control);
-    Operand* result = isSigned ? Ins::BitfieldExtractS32(context, value, position, width)
-                               : Ins::BitfieldExtractU32(context, value, position, width);
-    WriteResult(context, rd, result);
+    Operand* result = op.Signed() ? Ins::BitfieldExtractS32(context, value, position, width)
+                                  : Ins::BitfieldExtractU32(context, value, position, width);
+    WriteResult(context, op.Rd(), result);
 }
 
-void EmitBfi(EmitterContext& context, Operand* insert, Operand* control, Operand* base, int rd) {
+// BFI: A inserted into C at the position and width that B gives.
+template <typename Op, SrcForm F> void Bfi(EmitterContext& context) {
+    const auto op = context.GetOp<Op>();
+    Operand* insert = SrcA<ValueType::Int>(context, op);
+    Operand* control = SrcB<F, ValueType::Int>(context, op);
+    Operand* base = SrcC<F, ValueType::Int>(context, op);
     auto [position, width] = PositionAndWidth(context, control);
     Operand* result = Ins::BitfieldInsert(context, base, insert, position, width);
-    WriteResult(context, rd, result);
+    WriteResult(context, op.Rd(), result);
 }
 
-void EmitFlo(EmitterContext& context, Operand* source, int rd, bool invert, bool shiftAmount, bool isSigned) {
-    if (invert)
+// FLO: the position of the highest set bit of B (inverted first with NegB),
+// of the highest bit differing from the sign with Signed; with Sh its
+// distance from bit 31 instead.
+template <typename Op, SrcForm F> void Flo(EmitterContext& context) {
+    const auto op = context.GetOp<Op>();
+    Operand* source = SrcB<F, ValueType::Int>(context, op);
+    if (op.NegB())
         source = Ins::BitwiseNot(context, source);
     Operand* result;
-    if (shiftAmount) {
+    if (op.Sh()) {
         // Distance of the highest set bit from bit 31: the lowest set bit of
         // the reversed value.
         Operand* reversed = Ins::BitfieldReverse(context, source);
         result = Ins::FindLSB(context, reversed);
     } else {
-        result = isSigned ? Ins::FindMSBS32(context, source) : Ins::FindMSBU32(context, source);
+        result = op.Signed() ? Ins::FindMSBS32(context, source) : Ins::FindMSBU32(context, source);
     }
-    WriteResult(context, rd, result);
+    WriteResult(context, op.Rd(), result);
 }
 
-void EmitPopc(EmitterContext& context, Operand* source, int rd, bool invert) {
-    if (invert)
+// POPC: the number of set bits of B, inverted first with NegB.
+template <typename Op, SrcForm F> void Popc(EmitterContext& context) {
+    const auto op = context.GetOp<Op>();
+    Operand* source = SrcB<F, ValueType::Int>(context, op);
+    if (op.NegB())
         source = Ins::BitwiseNot(context, source);
     Operand* result = Ins::BitCount(context, source);
-    WriteResult(context, rd, result);
+    WriteResult(context, op.Rd(), result);
 }
 
 } // namespace
 
-void BfeR(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstBfeR>();
-    Operand* value = ReadRegister(context, op.Ra());
-    Operand* control = ReadRegister(context, op.Rb());
-    EmitBfe(context, value, control, op.Rd(), op.Brev(), op.Signed());
-}
-
-void BfeI(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstBfeI>();
-    Operand* value = ReadRegister(context, op.Ra());
-    Operand* control = ReadImm20(context, op.Imm20());
-    EmitBfe(context, value, control, op.Rd(), op.Brev(), op.Signed());
-}
-
-void BfeC(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstBfeC>();
-    Operand* value = ReadRegister(context, op.Ra());
-    Operand* control = ReadCbuf(context, op.CbufSlot(), op.CbufOffset());
-    EmitBfe(context, value, control, op.Rd(), op.Brev(), op.Signed());
-}
-
-void BfiR(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstBfiR>();
-    Operand* insert = ReadRegister(context, op.Ra());
-    Operand* control = ReadRegister(context, op.Rb());
-    Operand* base = ReadRegister(context, op.Rc());
-    EmitBfi(context, insert, control, base, op.Rd());
-}
-
-void BfiI(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstBfiI>();
-    Operand* insert = ReadRegister(context, op.Ra());
-    Operand* control = ReadImm20(context, op.Imm20());
-    Operand* base = ReadRegister(context, op.Rc());
-    EmitBfi(context, insert, control, base, op.Rd());
-}
-
-void BfiC(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstBfiC>();
-    Operand* insert = ReadRegister(context, op.Ra());
-    Operand* control = ReadCbuf(context, op.CbufSlot(), op.CbufOffset());
-    Operand* base = ReadRegister(context, op.Rc());
-    EmitBfi(context, insert, control, base, op.Rd());
-}
-
-void BfiRc(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstBfiRc>();
-    Operand* insert = ReadRegister(context, op.Ra());
-    Operand* control = ReadRegister(context, op.Rc());
-    Operand* base = ReadCbuf(context, op.CbufSlot(), op.CbufOffset());
-    EmitBfi(context, insert, control, base, op.Rd());
-}
-
-void FloR(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstFloR>();
-    Operand* source = ReadRegister(context, op.Rb());
-    EmitFlo(context, source, op.Rd(), op.NegB(), op.Sh(), op.Signed());
-}
-
-void FloI(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstFloI>();
-    Operand* source = ReadImm20(context, op.Imm20());
-    EmitFlo(context, source, op.Rd(), op.NegB(), op.Sh(), op.Signed());
-}
-
-void FloC(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstFloC>();
-    Operand* source = ReadCbuf(context, op.CbufSlot(), op.CbufOffset());
-    EmitFlo(context, source, op.Rd(), op.NegB(), op.Sh(), op.Signed());
-}
-
-void PopcR(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstPopcR>();
-    Operand* source = ReadRegister(context, op.Rb());
-    EmitPopc(context, source, op.Rd(), op.NegB());
-}
-
-void PopcI(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstPopcI>();
-    Operand* source = ReadImm20(context, op.Imm20());
-    EmitPopc(context, source, op.Rd(), op.NegB());
-}
-
-void PopcC(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstPopcC>();
-    Operand* source = ReadCbuf(context, op.CbufSlot(), op.CbufOffset());
-    EmitPopc(context, source, op.Rd(), op.NegB());
-}
+void BfeR(EmitterContext& context) { Bfe<Decoders::InstBfeR, SrcForm::R>(context); }
+void BfeI(EmitterContext& context) { Bfe<Decoders::InstBfeI, SrcForm::I>(context); }
+void BfeC(EmitterContext& context) { Bfe<Decoders::InstBfeC, SrcForm::C>(context); }
+void BfiR(EmitterContext& context) { Bfi<Decoders::InstBfiR, SrcForm::R>(context); }
+void BfiI(EmitterContext& context) { Bfi<Decoders::InstBfiI, SrcForm::I>(context); }
+void BfiC(EmitterContext& context) { Bfi<Decoders::InstBfiC, SrcForm::C>(context); }
+void BfiRc(EmitterContext& context) { Bfi<Decoders::InstBfiRc, SrcForm::Rc>(context); }
+void FloR(EmitterContext& context) { Flo<Decoders::InstFloR, SrcForm::R>(context); }
+void FloI(EmitterContext& context) { Flo<Decoders::InstFloI, SrcForm::I>(context); }
+void FloC(EmitterContext& context) { Flo<Decoders::InstFloC, SrcForm::C>(context); }
+void PopcR(EmitterContext& context) { Popc<Decoders::InstPopcR, SrcForm::R>(context); }
+void PopcI(EmitterContext& context) { Popc<Decoders::InstPopcI, SrcForm::I>(context); }
+void PopcC(EmitterContext& context) { Popc<Decoders::InstPopcC, SrcForm::C>(context); }
 
 } // namespace Zerivox::Graphics::Shader::Instructions::InstEmit

@@ -14,6 +14,7 @@
 #include "Zerivox.Graphics.Shader/Instructions/InstEmit.h"
 #include "Zerivox.Graphics.Shader/Instructions/InstEmitAluHelper.h"
 #include "Zerivox.Graphics.Shader/Instructions/InstEmitHelper.h"
+#include "Zerivox.Graphics.Shader/Instructions/InstEmitOperands.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/OperandHelper.h"
 #include "Zerivox.Graphics.Shader/Translation/EmitterContext.h"
 #include "Zerivox.Graphics.Shader/Translation/EmitterContextInsts.h"
@@ -30,8 +31,10 @@ using Translation::EmitterContext;
 namespace OH = IntermediateRepresentation::OperandHelper;
 namespace Ins = Translation::EmitterContextInsts;
 using InstEmitHelper::ReadCbuf;
-using InstEmitHelper::ReadImm20;
 using InstEmitHelper::ReadRegister;
+using InstEmitOperands::SrcB;
+using InstEmitOperands::SrcForm;
+using InstEmitOperands::ValueType;
 
 namespace {
 
@@ -137,13 +140,32 @@ Operand* RoundToIntegral(EmitterContext& context, int mode, Operand* value, Inst
     }
 }
 
-void EmitF2F(EmitterContext& context, DstFmt srcType, DstFmt dstType, int roundingMode, Operand* src, int rd,
-             bool absolute, bool negate, bool saturate) {
+// The float source B of F2F and F2I in the source format SrcFmt: a half lane
+// (the high one with Sh), a single or a double.
+template <SrcForm F, typename Op> Operand* FloatSource(EmitterContext& context, const Op& op) {
+    if constexpr (F == SrcForm::R) {
+        return UnpackReg(context, op.SrcFmt(), op.Sh(), op.Rb());
+    } else if constexpr (F == SrcForm::I) {
+        return UnpackImm(context, op.SrcFmt(), op.Sh(), FloatImm(op.Imm20()));
+    } else {
+        static_assert(F == SrcForm::C);
+        return UnpackCbuf(context, op.SrcFmt(), op.Sh(), op.CbufSlot(), op.CbufOffset());
+    }
+}
+
+// F2F: B converted from SrcFmt to DstFmt after |B| (AbsB) and negation (NegB),
+// rounded to an integral value by RoundMode 4-7 when the formats agree.
+template <typename Op, SrcForm F> void F2f(EmitterContext& context) {
+    const auto op = context.GetOp<Op>();
+    Operand* src = FloatSource<F>(context, op);
+    const DstFmt srcType = op.SrcFmt();
+    const DstFmt dstType = op.DstFmt();
+    const int roundingMode = op.RoundMode();
     const Instruction srcFlag = FloatFlag(srcType);
     const Instruction dstFlag = FloatFlag(dstType);
     Operand* value = src;
-    if (absolute) value = Ins::FPAbsolute(context, value, srcFlag);
-    if (negate) value = Ins::FPNegate(context, value, srcFlag);
+    if (op.AbsB()) value = Ins::FPAbsolute(context, value, srcFlag);
+    if (op.NegB()) value = Ins::FPNegate(context, value, srcFlag);
 
     // Rounding to an integral value exists only for same-format moves; a
     // format change reads no rounding field.
@@ -157,21 +179,26 @@ void EmitF2F(EmitterContext& context, DstFmt srcType, DstFmt dstType, int roundi
         value = Ins::FP64ConvertToFP32(context, value);
     }
 
-    if (saturate) value = Ins::FPSaturate(context, value, dstFlag);
-    WriteFP(context, dstType, value, rd);
+    if (op.Sat()) value = Ins::FPSaturate(context, value, dstFlag);
+    WriteFP(context, dstType, value, op.Rd());
 }
 
-void EmitF2I(EmitterContext& context, DstFmt srcType, IDstFmt dstType, int roundingMode, Operand* src, int rd,
-             bool absolute, bool negate) {
+// F2I: B in SrcFmt, after |B| and negation, rounded by RoundMode and
+// converted to the integer format IDstFmt, saturating.
+template <typename Op, SrcForm F> void F2i(EmitterContext& context) {
+    const auto op = context.GetOp<Op>();
+    Operand* src = FloatSource<F>(context, op);
+    const DstFmt srcType = op.SrcFmt();
+    const IDstFmt dstType = op.IDstFmt();
     if (dstType == IDstFmt::U64) context.GpuAccessor().Log("Unimplemented 64-bits F2I.");
 
     const bool isFP64 = srcType == DstFmt::F64;
     const Instruction fpType = isFP64 ? Instruction::FP64 : Instruction::FP32;
     Operand* value = src;
-    if (absolute) value = Ins::FPAbsolute(context, value, fpType);
-    if (negate) value = Ins::FPNegate(context, value, fpType);
+    if (op.AbsB()) value = Ins::FPAbsolute(context, value, fpType);
+    if (op.NegB()) value = Ins::FPNegate(context, value, fpType);
 
-    value = RoundToIntegral(context, roundingMode, value, fpType);
+    value = RoundToIntegral(context, op.RoundMode(), value, fpType);
 
     const bool isSigned = dstType == IDstFmt::S16 || dstType == IDstFmt::S32 || dstType == IDstFmt::S64;
     if (!isSigned) {
@@ -194,7 +221,7 @@ void EmitF2I(EmitterContext& context, DstFmt srcType, IDstFmt dstType, int round
                                         : Ins::IClampU32(context, value, min, max);
     }
 
-    Operand* dest = InstEmitHelper::GetDest(context, rd);
+    Operand* dest = InstEmitHelper::GetDest(context, op.Rd());
     Ins::Copy(context, dest, value);
 }
 
@@ -228,14 +255,18 @@ Operand* ExtractNarrow(EmitterContext& context, Operand* value, int format, int 
                     : Ins::BitfieldExtractU32(context, value, offsetOperand, sizeOperand);
 }
 
-void EmitI2F(EmitterContext& context, int srcType, DstFmt dstType, Operand* src, int byteSelection, int rd,
-             bool absolute, bool negate) {
-    Operand* value = src;
+// I2F: B in the integer format ISrcFmt (a narrow one taken from byte
+// ByteSel) converted to the float format DstFmt.
+template <typename Op, SrcForm F> void I2f(EmitterContext& context) {
+    const auto op = context.GetOp<Op>();
+    Operand* value = SrcB<F, ValueType::Int>(context, op);
+    const int srcType = static_cast<int>(op.ISrcFmt());
+    const DstFmt dstType = op.DstFmt();
     // The modifiers act on the whole register, before the byte selection.
-    if (absolute) value = Ins::IAbsolute(context, value);
-    if (negate) value = Ins::INegate(context, value);
+    if (op.AbsB()) value = Ins::IAbsolute(context, value);
+    if (op.NegB()) value = Ins::INegate(context, value);
 
-    value = ExtractNarrow(context, value, srcType, byteSelection);
+    value = ExtractNarrow(context, value, srcType, op.ByteSel());
 
     const bool isSigned = IsSignedIntFormat(srcType);
     if (dstType == DstFmt::F64) {
@@ -243,11 +274,18 @@ void EmitI2F(EmitterContext& context, int srcType, DstFmt dstType, Operand* src,
     } else {
         value = isSigned ? Ins::IConvertS32ToFP32(context, value) : Ins::IConvertU32ToFP32(context, value);
     }
-    WriteFP(context, dstType, value, rd);
+    WriteFP(context, dstType, value, op.Rd());
 }
 
-void EmitI2I(EmitterContext& context, ISrcDstFmt srcType, ISrcDstFmt dstType, Operand* src, int byteSelection, int rd,
-             bool absolute, bool negate, bool saturate, bool writeCC) {
+// I2I: B in the integer format ISrcFmt (a narrow one taken from byte ByteSel)
+// made the integer format IDstFmt, clamped to its range with Sat.
+template <typename Op, SrcForm F> void I2i(EmitterContext& context) {
+    const auto op = context.GetOp<Op>();
+    Operand* src = SrcB<F, ValueType::Int>(context, op);
+    const ISrcDstFmt srcType = op.ISrcFmt();
+    const ISrcDstFmt dstType = op.IDstFmt();
+    const bool absolute = op.AbsB();
+    const bool negate = op.NegB();
     const int srcFormat = static_cast<int>(srcType) & 7;
     const int dstFormat = static_cast<int>(dstType) & 7;
     if ((srcFormat & 3) == 3 || (dstFormat & 3) == 3) {
@@ -256,11 +294,11 @@ void EmitI2I(EmitterContext& context, ISrcDstFmt srcType, ISrcDstFmt dstType, Op
         return;
     }
 
-    Operand* value = ExtractNarrow(context, src, srcFormat, byteSelection);
+    Operand* value = ExtractNarrow(context, src, srcFormat, op.ByteSel());
     if (absolute) value = Ins::IAbsolute(context, value);
     if (negate) value = Ins::INegate(context, value);
 
-    if (saturate) {
+    if (op.Sat()) {
         const bool srcSigned = IsSignedIntFormat(srcFormat);
         const bool dstSigned = IsSignedIntFormat(dstFormat);
         // The 32 bits mean what the source format says; a clamp in the
@@ -281,86 +319,24 @@ void EmitI2I(EmitterContext& context, ISrcDstFmt srcType, ISrcDstFmt dstType, Op
         value = dstSigned ? Ins::IClampS32(context, value, min, max) : Ins::IClampU32(context, value, min, max);
     }
 
-    Operand* dest = InstEmitHelper::GetDest(context, rd);
+    Operand* dest = InstEmitHelper::GetDest(context, op.Rd());
     Ins::Copy(context, dest, value);
-    InstEmitAluHelper::SetZnFlags(context, value, writeCC, false);
+    InstEmitAluHelper::SetZnFlags(context, value, op.WriteCC(), false);
 }
 
 } // namespace
 
-void F2fR(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstF2fR>();
-    Operand* src = UnpackReg(context, op.SrcFmt(), op.Sh(), op.Rb());
-    EmitF2F(context, op.SrcFmt(), op.DstFmt(), op.RoundMode(), src, op.Rd(), op.AbsB(), op.NegB(), op.Sat());
-}
-
-void F2fI(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstF2fI>();
-    Operand* src = UnpackImm(context, op.SrcFmt(), op.Sh(), FloatImm(op.Imm20()));
-    EmitF2F(context, op.SrcFmt(), op.DstFmt(), op.RoundMode(), src, op.Rd(), op.AbsB(), op.NegB(), op.Sat());
-}
-
-void F2fC(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstF2fC>();
-    Operand* src = UnpackCbuf(context, op.SrcFmt(), op.Sh(), op.CbufSlot(), op.CbufOffset());
-    EmitF2F(context, op.SrcFmt(), op.DstFmt(), op.RoundMode(), src, op.Rd(), op.AbsB(), op.NegB(), op.Sat());
-}
-
-void F2iR(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstF2iR>();
-    Operand* src = UnpackReg(context, op.SrcFmt(), op.Sh(), op.Rb());
-    EmitF2I(context, op.SrcFmt(), op.IDstFmt(), op.RoundMode(), src, op.Rd(), op.AbsB(), op.NegB());
-}
-
-void F2iI(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstF2iI>();
-    Operand* src = UnpackImm(context, op.SrcFmt(), op.Sh(), FloatImm(op.Imm20()));
-    EmitF2I(context, op.SrcFmt(), op.IDstFmt(), op.RoundMode(), src, op.Rd(), op.AbsB(), op.NegB());
-}
-
-void F2iC(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstF2iC>();
-    Operand* src = UnpackCbuf(context, op.SrcFmt(), op.Sh(), op.CbufSlot(), op.CbufOffset());
-    EmitF2I(context, op.SrcFmt(), op.IDstFmt(), op.RoundMode(), src, op.Rd(), op.AbsB(), op.NegB());
-}
-
-void I2fR(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstI2fR>();
-    Operand* src = ReadRegister(context, op.Rb());
-    EmitI2F(context, op.ISrcFmt(), op.DstFmt(), src, op.ByteSel(), op.Rd(), op.AbsB(), op.NegB());
-}
-
-void I2fI(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstI2fI>();
-    Operand* src = ReadImm20(context, op.Imm20());
-    EmitI2F(context, op.ISrcFmt(), op.DstFmt(), src, op.ByteSel(), op.Rd(), op.AbsB(), op.NegB());
-}
-
-void I2fC(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstI2fC>();
-    Operand* src = ReadCbuf(context, op.CbufSlot(), op.CbufOffset());
-    EmitI2F(context, op.ISrcFmt(), op.DstFmt(), src, op.ByteSel(), op.Rd(), op.AbsB(), op.NegB());
-}
-
-void I2iR(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstI2iR>();
-    Operand* src = ReadRegister(context, op.Rb());
-    EmitI2I(context, op.ISrcFmt(), op.IDstFmt(), src, op.ByteSel(), op.Rd(), op.AbsB(), op.NegB(), op.Sat(),
-            op.WriteCC());
-}
-
-void I2iI(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstI2iI>();
-    Operand* src = ReadImm20(context, op.Imm20());
-    EmitI2I(context, op.ISrcFmt(), op.IDstFmt(), src, op.ByteSel(), op.Rd(), op.AbsB(), op.NegB(), op.Sat(),
-            op.WriteCC());
-}
-
-void I2iC(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstI2iC>();
-    Operand* src = ReadCbuf(context, op.CbufSlot(), op.CbufOffset());
-    EmitI2I(context, op.ISrcFmt(), op.IDstFmt(), src, op.ByteSel(), op.Rd(), op.AbsB(), op.NegB(), op.Sat(),
-            op.WriteCC());
-}
+void F2fR(EmitterContext& context) { F2f<Decoders::InstF2fR, SrcForm::R>(context); }
+void F2fI(EmitterContext& context) { F2f<Decoders::InstF2fI, SrcForm::I>(context); }
+void F2fC(EmitterContext& context) { F2f<Decoders::InstF2fC, SrcForm::C>(context); }
+void F2iR(EmitterContext& context) { F2i<Decoders::InstF2iR, SrcForm::R>(context); }
+void F2iI(EmitterContext& context) { F2i<Decoders::InstF2iI, SrcForm::I>(context); }
+void F2iC(EmitterContext& context) { F2i<Decoders::InstF2iC, SrcForm::C>(context); }
+void I2fR(EmitterContext& context) { I2f<Decoders::InstI2fR, SrcForm::R>(context); }
+void I2fI(EmitterContext& context) { I2f<Decoders::InstI2fI, SrcForm::I>(context); }
+void I2fC(EmitterContext& context) { I2f<Decoders::InstI2fC, SrcForm::C>(context); }
+void I2iR(EmitterContext& context) { I2i<Decoders::InstI2iR, SrcForm::R>(context); }
+void I2iI(EmitterContext& context) { I2i<Decoders::InstI2iI, SrcForm::I>(context); }
+void I2iC(EmitterContext& context) { I2i<Decoders::InstI2iC, SrcForm::C>(context); }
 
 } // namespace Zerivox::Graphics::Shader::Instructions::InstEmit

@@ -36,12 +36,7 @@ using Translation::EmitterContext;
 namespace OH = IntermediateRepresentation::OperandHelper;
 namespace Ins = Translation::EmitterContextInsts;
 using InstEmitHelper::ReadCbuf;
-using InstEmitHelper::ReadCbufPair;
-using InstEmitHelper::ReadDoubleImm20;
-using InstEmitHelper::ReadFloatImm20;
-using InstEmitHelper::ReadImm32;
 using InstEmitHelper::ReadRegister;
-using InstEmitHelper::ReadRegisterPair;
 
 namespace {
 
@@ -52,10 +47,14 @@ Operand* AbsNeg(EmitterContext& context, Operand* value, bool abs, bool neg, Ins
 }
 
 // Modifiers that only some forms encode; a form without one behaves as with
-// it clear.
+// it clear (the 32-bit immediate half forms write both halves: F16).
 namespace Optional {
 ZV_EMIT_OPTIONAL_FIELD(Sat, false)
 ZV_EMIT_OPTIONAL_FIELD(NegA, false)
+ZV_EMIT_OPTIONAL_FIELD(NegB, false)
+ZV_EMIT_OPTIONAL_FIELD(AbsA, false)
+ZV_EMIT_OPTIONAL_FIELD(AbsB, false)
+ZV_EMIT_OPTIONAL_FIELD(OFmt, OFmt::F16)
 ZV_EMIT_OPTIONAL_FIELD(Scale, MultiplyScale::NoScale)
 } // namespace Optional
 
@@ -141,33 +140,6 @@ template <typename Op, SrcForm F, ValueType T> void Fmul(EmitterContext& context
     InstEmitAluHelper::SetFPZnFlags(context, result, op.WriteCC(), fpType);
 }
 
-// Each lane in FP32, each saturated separately, then packed by ofmt.
-void EmitHadd2Hmul2(EmitterContext& context, OFmt ofmt, const HalfOperands& srcA, const HalfOperands& srcB, bool isAdd,
-                    int rd, bool saturate) {
-    HalfOperands results{};
-    for (std::size_t i = 0; i < results.size(); i++) {
-        Operand* lane = isAdd ? Ins::FPAdd(context, srcA[i], srcB[i]) : Ins::FPMultiply(context, srcA[i], srcB[i]);
-        if (saturate) lane = Ins::FPSaturate(context, lane);
-        results[i] = lane;
-    }
-    Operand* packed = InstEmitHelper::GetHalfPacked(context, ofmt, results, rd);
-    Operand* dest = InstEmitHelper::GetDest(context, rd);
-    Ins::Copy(context, dest, packed);
-}
-
-void EmitHfma2(EmitterContext& context, OFmt ofmt, const HalfOperands& srcA, const HalfOperands& srcB,
-               const HalfOperands& srcC, int rd, bool saturate) {
-    HalfOperands results{};
-    for (std::size_t i = 0; i < results.size(); i++) {
-        Operand* lane = Ins::FPFusedMultiplyAdd(context, srcA[i], srcB[i], srcC[i]);
-        if (saturate) lane = Ins::FPSaturate(context, lane);
-        results[i] = lane;
-    }
-    Operand* packed = InstEmitHelper::GetHalfPacked(context, ofmt, results, rd);
-    Operand* dest = InstEmitHelper::GetDest(context, rd);
-    Ins::Copy(context, dest, packed);
-}
-
 // A register half operand: split by swizzle, then abs and negate per lane.
 HalfOperands HalfReg(EmitterContext& context, int reg, HalfSwizzle swizzle, bool abs, bool neg) {
     Operand* value = ReadRegister(context, reg);
@@ -182,6 +154,85 @@ HalfOperands HalfCbuf(EmitterContext& context, int slot, int offset, bool abs, b
     HalfOperands lanes = InstEmitHelper::GetHalfUnpacked(context, value, HalfSwizzle::F32);
     InstEmitHelper::FPAbsNeg(context, lanes, abs, neg);
     return lanes;
+}
+
+// Half source B with its modifiers; the immediates take none.
+template <SrcForm F, typename Op> HalfOperands HalfSrcB(EmitterContext& context, const Op& op, bool abs, bool neg) {
+    if constexpr (F == SrcForm::R) {
+        return HalfReg(context, op.Rb(), op.BSwizzle(), abs, neg);
+    } else if constexpr (F == SrcForm::Rc) {
+        return HalfReg(context, op.Rc(), op.BSwizzle(), abs, neg);
+    } else if constexpr (F == SrcForm::C) {
+        return HalfCbuf(context, op.CbufSlot(), op.CbufOffset(), abs, neg);
+    } else if constexpr (F == SrcForm::I) {
+        return InstEmitHelper::GetHalfSrc(context, op.BimmH0(), op.BimmH1());
+    } else {
+        return InstEmitHelper::GetHalfSrc(context, op.Imm32());
+    }
+}
+
+// The bit that negates B of a half product: the constant-buffer and Rc forms
+// name it NegA (the product's sign is the same either way).
+template <SrcForm F, typename Op> bool ProductNegB(const Op& op) {
+    if constexpr (F == SrcForm::R) {
+        return op.NegB();
+    } else if constexpr (F == SrcForm::C || F == SrcForm::Rc) {
+        return op.NegA();
+    } else {
+        return false;
+    }
+}
+
+enum class HalfOp { Add, Multiply };
+
+// HADD2, HMUL2: lane-wise A + B or A * B.
+template <typename Op, SrcForm F, HalfOp H> void Hadd2Hmul2(EmitterContext& context) {
+    const auto op = context.GetOp<Op>();
+    bool negA;
+    bool negB;
+    if constexpr (H == HalfOp::Add) {
+        negA = Optional::NegA(op);
+        negB = Optional::NegB(op);
+    } else {
+        negA = F == SrcForm::C ? false : Optional::NegA(op);
+        negB = ProductNegB<F>(op);
+    }
+    const HalfOperands srcA = HalfReg(context, op.Ra(), op.ASwizzle(), Optional::AbsA(op), negA);
+    const HalfOperands srcB = HalfSrcB<F>(context, op, Optional::AbsB(op), negB);
+    HalfOperands results{};
+    for (std::size_t i = 0; i < results.size(); i++) {
+        Operand* lane = H == HalfOp::Add ? Ins::FPAdd(context, srcA[i], srcB[i])
+                                         : Ins::FPMultiply(context, srcA[i], srcB[i]);
+        if (Optional::Sat(op)) lane = Ins::FPSaturate(context, lane);
+        results[i] = lane;
+    }
+    Operand* packed = InstEmitHelper::GetHalfPacked(context, Optional::OFmt(op), results, op.Rd());
+    Operand* dest = InstEmitHelper::GetDest(context, op.Rd());
+    Ins::Copy(context, dest, packed);
+}
+
+// HFMA2: lane-wise A * B + C; A takes no modifiers, C only negation.
+template <typename Op, SrcForm F> void Hfma2(EmitterContext& context) {
+    const auto op = context.GetOp<Op>();
+    const HalfOperands srcA = HalfReg(context, op.Ra(), op.ASwizzle(), false, false);
+    const HalfOperands srcB = HalfSrcB<F>(context, op, false, ProductNegB<F>(op));
+    HalfOperands srcC;
+    if constexpr (F == SrcForm::Rc) {
+        srcC = HalfCbuf(context, op.CbufSlot(), op.CbufOffset(), false, op.NegC());
+    } else if constexpr (F == SrcForm::Imm32) {
+        srcC = HalfReg(context, op.Rd(), HalfSwizzle::F16, false, op.NegC());
+    } else {
+        srcC = HalfReg(context, op.Rc(), op.CSwizzle(), false, op.NegC());
+    }
+    HalfOperands results{};
+    for (std::size_t i = 0; i < results.size(); i++) {
+        Operand* lane = Ins::FPFusedMultiplyAdd(context, srcA[i], srcB[i], srcC[i]);
+        if (Optional::Sat(op)) lane = Ins::FPSaturate(context, lane);
+        results[i] = lane;
+    }
+    Operand* packed = InstEmitHelper::GetHalfPacked(context, Optional::OFmt(op), results, op.Rd());
+    Operand* dest = InstEmitHelper::GetDest(context, op.Rd());
+    Ins::Copy(context, dest, packed);
 }
 
 } // namespace
@@ -218,106 +269,23 @@ void DmulR(EmitterContext& context) { Fmul<Decoders::InstDmulR, SrcForm::R, Valu
 void DmulI(EmitterContext& context) { Fmul<Decoders::InstDmulI, SrcForm::I, ValueType::F64>(context); }
 void DmulC(EmitterContext& context) { Fmul<Decoders::InstDmulC, SrcForm::C, ValueType::F64>(context); }
 
-// HADD2
+// HADD2, HMUL2
 
-void Hadd2R(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstHadd2R>();
-    const HalfOperands srcA = HalfReg(context, op.Ra(), op.ASwizzle(), op.AbsA(), op.NegA());
-    const HalfOperands srcB = HalfReg(context, op.Rb(), op.BSwizzle(), op.AbsB(), op.NegB());
-    EmitHadd2Hmul2(context, op.OFmt(), srcA, srcB, true, op.Rd(), op.Sat());
-}
-
-void Hadd2I(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstHadd2I>();
-    const HalfOperands srcA = HalfReg(context, op.Ra(), op.ASwizzle(), op.AbsA(), op.NegA());
-    const HalfOperands srcB = InstEmitHelper::GetHalfSrc(context, op.BimmH0(), op.BimmH1());
-    EmitHadd2Hmul2(context, op.OFmt(), srcA, srcB, true, op.Rd(), op.Sat());
-}
-
-void Hadd2C(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstHadd2C>();
-    const HalfOperands srcA = HalfReg(context, op.Ra(), op.ASwizzle(), op.AbsA(), op.NegA());
-    const HalfOperands srcB = HalfCbuf(context, op.CbufSlot(), op.CbufOffset(), op.AbsB(), op.NegB());
-    EmitHadd2Hmul2(context, op.OFmt(), srcA, srcB, true, op.Rd(), op.Sat());
-}
-
-void Hadd232i(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstHadd232i>();
-    const HalfOperands srcA = HalfReg(context, op.Ra(), op.ASwizzle(), false, op.NegA());
-    const HalfOperands srcB = InstEmitHelper::GetHalfSrc(context, op.Imm32());
-    EmitHadd2Hmul2(context, OFmt::F16, srcA, srcB, true, op.Rd(), op.Sat());
-}
-
-// HMUL2
-
-void Hmul2R(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstHmul2R>();
-    const HalfOperands srcA = HalfReg(context, op.Ra(), op.ASwizzle(), op.AbsA(), false);
-    const HalfOperands srcB = HalfReg(context, op.Rb(), op.BSwizzle(), op.AbsB(), op.NegB());
-    EmitHadd2Hmul2(context, op.OFmt(), srcA, srcB, false, op.Rd(), op.Sat());
-}
-
-void Hmul2I(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstHmul2I>();
-    const HalfOperands srcA = HalfReg(context, op.Ra(), op.ASwizzle(), op.AbsA(), op.NegA());
-    const HalfOperands srcB = InstEmitHelper::GetHalfSrc(context, op.BimmH0(), op.BimmH1());
-    EmitHadd2Hmul2(context, op.OFmt(), srcA, srcB, false, op.Rd(), op.Sat());
-}
-
-void Hmul2C(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstHmul2C>();
-    const HalfOperands srcA = HalfReg(context, op.Ra(), op.ASwizzle(), op.AbsA(), false);
-    const HalfOperands srcB = HalfCbuf(context, op.CbufSlot(), op.CbufOffset(), op.AbsB(), op.NegA());
-    EmitHadd2Hmul2(context, op.OFmt(), srcA, srcB, false, op.Rd(), op.Sat());
-}
-
-void Hmul232i(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstHmul232i>();
-    const HalfOperands srcA = HalfReg(context, op.Ra(), op.ASwizzle(), false, false);
-    const HalfOperands srcB = InstEmitHelper::GetHalfSrc(context, op.Imm32());
-    EmitHadd2Hmul2(context, OFmt::F16, srcA, srcB, false, op.Rd(), op.Sat());
-}
+void Hadd2R(EmitterContext& context) { Hadd2Hmul2<Decoders::InstHadd2R, SrcForm::R, HalfOp::Add>(context); }
+void Hadd2I(EmitterContext& context) { Hadd2Hmul2<Decoders::InstHadd2I, SrcForm::I, HalfOp::Add>(context); }
+void Hadd2C(EmitterContext& context) { Hadd2Hmul2<Decoders::InstHadd2C, SrcForm::C, HalfOp::Add>(context); }
+void Hadd232i(EmitterContext& context) { Hadd2Hmul2<Decoders::InstHadd232i, SrcForm::Imm32, HalfOp::Add>(context); }
+void Hmul2R(EmitterContext& context) { Hadd2Hmul2<Decoders::InstHmul2R, SrcForm::R, HalfOp::Multiply>(context); }
+void Hmul2I(EmitterContext& context) { Hadd2Hmul2<Decoders::InstHmul2I, SrcForm::I, HalfOp::Multiply>(context); }
+void Hmul2C(EmitterContext& context) { Hadd2Hmul2<Decoders::InstHmul2C, SrcForm::C, HalfOp::Multiply>(context); }
+void Hmul232i(EmitterContext& context) { Hadd2Hmul2<Decoders::InstHmul232i, SrcForm::Imm32, HalfOp::Multiply>(context); }
 
 // HFMA2
 
-void Hfma2R(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstHfma2R>();
-    const HalfOperands srcA = HalfReg(context, op.Ra(), op.ASwizzle(), false, false);
-    const HalfOperands srcB = HalfReg(context, op.Rb(), op.BSwizzle(), false, op.NegB());
-    const HalfOperands srcC = HalfReg(context, op.Rc(), op.CSwizzle(), false, op.NegC());
-    EmitHfma2(context, op.OFmt(), srcA, srcB, srcC, op.Rd(), op.Sat());
-}
-
-void Hfma2I(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstHfma2I>();
-    const HalfOperands srcA = HalfReg(context, op.Ra(), op.ASwizzle(), false, false);
-    const HalfOperands srcB = InstEmitHelper::GetHalfSrc(context, op.BimmH0(), op.BimmH1());
-    const HalfOperands srcC = HalfReg(context, op.Rc(), op.CSwizzle(), false, op.NegC());
-    EmitHfma2(context, op.OFmt(), srcA, srcB, srcC, op.Rd(), op.Sat());
-}
-
-void Hfma2C(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstHfma2C>();
-    const HalfOperands srcA = HalfReg(context, op.Ra(), op.ASwizzle(), false, false);
-    const HalfOperands srcB = HalfCbuf(context, op.CbufSlot(), op.CbufOffset(), false, op.NegA());
-    const HalfOperands srcC = HalfReg(context, op.Rc(), op.CSwizzle(), false, op.NegC());
-    EmitHfma2(context, op.OFmt(), srcA, srcB, srcC, op.Rd(), op.Sat());
-}
-
-void Hfma2Rc(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstHfma2Rc>();
-    const HalfOperands srcA = HalfReg(context, op.Ra(), op.ASwizzle(), false, false);
-    const HalfOperands srcB = HalfReg(context, op.Rc(), op.BSwizzle(), false, op.NegA());
-    const HalfOperands srcC = HalfCbuf(context, op.CbufSlot(), op.CbufOffset(), false, op.NegC());
-    EmitHfma2(context, op.OFmt(), srcA, srcB, srcC, op.Rd(), op.Sat());
-}
-
-void Hfma232i(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstHfma232i>();
-    const HalfOperands srcA = HalfReg(context, op.Ra(), op.ASwizzle(), false, false);
-    const HalfOperands srcB = InstEmitHelper::GetHalfSrc(context, op.Imm32());
-    const HalfOperands srcC = HalfReg(context, op.Rd(), HalfSwizzle::F16, false, op.NegC());
-    EmitHfma2(context, OFmt::F16, srcA, srcB, srcC, op.Rd(), false);
-}
+void Hfma2R(EmitterContext& context) { Hfma2<Decoders::InstHfma2R, SrcForm::R>(context); }
+void Hfma2I(EmitterContext& context) { Hfma2<Decoders::InstHfma2I, SrcForm::I>(context); }
+void Hfma2C(EmitterContext& context) { Hfma2<Decoders::InstHfma2C, SrcForm::C>(context); }
+void Hfma2Rc(EmitterContext& context) { Hfma2<Decoders::InstHfma2Rc, SrcForm::Rc>(context); }
+void Hfma232i(EmitterContext& context) { Hfma2<Decoders::InstHfma232i, SrcForm::Imm32>(context); }
 
 } // namespace Zerivox::Graphics::Shader::Instructions::InstEmit

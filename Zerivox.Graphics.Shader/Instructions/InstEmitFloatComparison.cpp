@@ -11,6 +11,7 @@
 #include "Zerivox.Graphics.Shader/Instructions/InstEmit.h"
 #include "Zerivox.Graphics.Shader/Instructions/InstEmitAluHelper.h"
 #include "Zerivox.Graphics.Shader/Instructions/InstEmitHelper.h"
+#include "Zerivox.Graphics.Shader/Instructions/InstEmitOperands.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/OperandHelper.h"
 #include "Zerivox.Graphics.Shader/Translation/EmitterContext.h"
 #include "Zerivox.Graphics.Shader/Translation/EmitterContextInsts.h"
@@ -29,11 +30,13 @@ namespace Ins = Translation::EmitterContextInsts;
 using InstEmitAluHelper::GetPredLogicalOp;
 using InstEmitHelper::GetPredicate;
 using InstEmitHelper::ReadCbuf;
-using InstEmitHelper::ReadCbufPair;
-using InstEmitHelper::ReadDoubleImm20;
-using InstEmitHelper::ReadFloatImm20;
 using InstEmitHelper::ReadRegister;
-using InstEmitHelper::ReadRegisterPair;
+using InstEmitOperands::FpType;
+using InstEmitOperands::SrcA;
+using InstEmitOperands::SrcB;
+using InstEmitOperands::SrcC;
+using InstEmitOperands::SrcForm;
+using InstEmitOperands::ValueType;
 
 namespace {
 
@@ -93,54 +96,65 @@ Operand* GetFPComparison(EmitterContext& context, FComp cond, Operand* srcA, Ope
     return result;
 }
 
-void EmitFset(EmitterContext& context, FComp cond, BoolOp bop, Operand* srcA, Operand* srcB, int srcPred,
-              bool srcPredInv, int rd, bool absoluteA, bool absoluteB, bool negateA, bool negateB, bool boolFloat,
-              bool writeCC, bool isFP64) {
-    const Instruction fpType = isFP64 ? Instruction::FP64 : Instruction::FP32;
-    srcA = AbsNeg(context, srcA, absoluteA, negateA, fpType);
-    srcB = AbsNeg(context, srcB, absoluteB, negateB, fpType);
+// FSET, DSET: (A <FComp> B) combined with the source predicate by BoolOp,
+// written as -1/0, or as 1.0/0.0 with BVal.
+template <typename Op, SrcForm F, ValueType T> void Fset(EmitterContext& context) {
+    constexpr Instruction fpType = FpType(T);
+    const auto op = context.GetOp<Op>();
+    Operand* srcA = SrcA<T>(context, op);
+    Operand* srcB = SrcB<F, T>(context, op);
+    srcA = AbsNeg(context, srcA, op.AbsA(), op.NegA(), fpType);
+    srcB = AbsNeg(context, srcB, op.AbsB(), op.NegB(), fpType);
 
-    Operand* compare = GetFPComparison(context, cond, srcA, srcB, fpType);
-    Operand* pred = GetPredicate(context, srcPred, srcPredInv);
-    Operand* result = GetPredLogicalOp(context, bop, compare, pred);
+    Operand* compare = GetFPComparison(context, op.FComp(), srcA, srcB, fpType);
+    Operand* pred = GetPredicate(context, op.SrcPred(), op.SrcPredInv());
+    Operand* result = GetPredLogicalOp(context, op.BoolOp(), compare, pred);
 
-    Operand* dest = InstEmitHelper::GetDest(context, rd);
-    if (boolFloat) {
+    Operand* dest = InstEmitHelper::GetDest(context, op.Rd());
+    if (op.BVal()) {
         Operand* one = OH::MakeFloatConstant(context.Arena(), 1.0f);
         Operand* zero = OH::MakeFloatConstant(context.Arena(), 0.0f);
         Operand* value = Ins::ConditionalSelect(context, result, one, zero);
         Ins::Copy(context, dest, value);
-        InstEmitAluHelper::SetFPZnFlags(context, value, writeCC, Instruction::FP32);
+        InstEmitAluHelper::SetFPZnFlags(context, value, op.WriteCC(), Instruction::FP32);
     } else {
         Ins::Copy(context, dest, result);
-        InstEmitAluHelper::SetZnFlags(context, result, writeCC, false);
+        InstEmitAluHelper::SetZnFlags(context, result, op.WriteCC(), false);
     }
 }
 
-void EmitFsetp(EmitterContext& context, FComp cond, BoolOp bop, Operand* srcA, Operand* srcB, int srcPred,
-               bool srcPredInv, int destPred, int destPredInv, bool absoluteA, bool absoluteB, bool negateA,
-               bool negateB, bool isFP64) {
-    const Instruction fpType = isFP64 ? Instruction::FP64 : Instruction::FP32;
-    srcA = AbsNeg(context, srcA, absoluteA, negateA, fpType);
-    srcB = AbsNeg(context, srcB, absoluteB, negateB, fpType);
+// FSETP, DSETP: Pd := (A <FComp> B) BoolOp the source predicate, Pdn := the
+// negated comparison BoolOp the source predicate.
+template <typename Op, SrcForm F, ValueType T> void Fsetp(EmitterContext& context) {
+    constexpr Instruction fpType = FpType(T);
+    const auto op = context.GetOp<Op>();
+    Operand* srcA = SrcA<T>(context, op);
+    Operand* srcB = SrcB<F, T>(context, op);
+    srcA = AbsNeg(context, srcA, op.AbsA(), op.NegA(), fpType);
+    srcB = AbsNeg(context, srcB, op.AbsB(), op.NegB(), fpType);
 
-    Operand* compare = GetFPComparison(context, cond, srcA, srcB, fpType);
+    Operand* compare = GetFPComparison(context, op.FComp(), srcA, srcB, fpType);
     Operand* notCompare = Ins::BitwiseNot(context, compare);
-    Operand* pred = GetPredicate(context, srcPred, srcPredInv);
+    Operand* pred = GetPredicate(context, op.SrcPred(), op.SrcPredInv());
 
-    Operand* first = GetPredLogicalOp(context, bop, compare, pred);
-    Operand* firstDest = InstEmitHelper::GetPredDest(context, destPred);
+    Operand* first = GetPredLogicalOp(context, op.BoolOp(), compare, pred);
+    Operand* firstDest = InstEmitHelper::GetPredDest(context, op.Pd());
     Ins::Copy(context, firstDest, first);
-    Operand* second = GetPredLogicalOp(context, bop, notCompare, pred);
-    Operand* secondDest = InstEmitHelper::GetPredDest(context, destPredInv);
+    Operand* second = GetPredLogicalOp(context, op.BoolOp(), notCompare, pred);
+    Operand* secondDest = InstEmitHelper::GetPredDest(context, op.Pdn());
     Ins::Copy(context, secondDest, second);
 }
 
-void EmitFcmp(EmitterContext& context, FComp cond, Operand* srcA, Operand* srcB, Operand* srcC, int rd) {
+// FCMP: A when (C <FComp> 0.0), else B.
+template <typename Op, SrcForm F> void Fcmp(EmitterContext& context) {
+    const auto op = context.GetOp<Op>();
+    Operand* srcA = SrcA<ValueType::F32>(context, op);
+    Operand* srcB = SrcB<F, ValueType::F32>(context, op);
+    Operand* srcC = SrcC<F, ValueType::F32>(context, op);
     Operand* zero = OH::MakeFloatConstant(context.Arena(), 0.0f);
-    Operand* compare = GetFPComparison(context, cond, srcC, zero, Instruction::FP32);
+    Operand* compare = GetFPComparison(context, op.FComp(), srcC, zero, Instruction::FP32);
     Operand* result = Ins::ConditionalSelect(context, compare, srcA, srcB);
-    Operand* dest = InstEmitHelper::GetDest(context, rd);
+    Operand* dest = InstEmitHelper::GetDest(context, op.Rd());
     Ins::Copy(context, dest, result);
 }
 
@@ -212,137 +226,28 @@ HalfOperands HalfCbuf(EmitterContext& context, int slot, int offset, bool abs, b
 
 // FSET, DSET
 
-void FsetR(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstFsetR>();
-    Operand* srcA = ReadRegister(context, op.Ra());
-    Operand* srcB = ReadRegister(context, op.Rb());
-    EmitFset(context, op.FComp(), op.BoolOp(), srcA, srcB, op.SrcPred(), op.SrcPredInv(), op.Rd(), op.AbsA(),
-             op.AbsB(), op.NegA(), op.NegB(), op.BVal(), op.WriteCC(), false);
-}
-
-void FsetI(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstFsetI>();
-    Operand* srcA = ReadRegister(context, op.Ra());
-    Operand* srcB = ReadFloatImm20(context, op.Imm20());
-    EmitFset(context, op.FComp(), op.BoolOp(), srcA, srcB, op.SrcPred(), op.SrcPredInv(), op.Rd(), op.AbsA(),
-             op.AbsB(), op.NegA(), op.NegB(), op.BVal(), op.WriteCC(), false);
-}
-
-void FsetC(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstFsetC>();
-    Operand* srcA = ReadRegister(context, op.Ra());
-    Operand* srcB = ReadCbuf(context, op.CbufSlot(), op.CbufOffset());
-    EmitFset(context, op.FComp(), op.BoolOp(), srcA, srcB, op.SrcPred(), op.SrcPredInv(), op.Rd(), op.AbsA(),
-             op.AbsB(), op.NegA(), op.NegB(), op.BVal(), op.WriteCC(), false);
-}
-
-void DsetR(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstDsetR>();
-    Operand* srcA = ReadRegisterPair(context, op.Ra());
-    Operand* srcB = ReadRegisterPair(context, op.Rb());
-    EmitFset(context, op.FComp(), op.BoolOp(), srcA, srcB, op.SrcPred(), op.SrcPredInv(), op.Rd(), op.AbsA(),
-             op.AbsB(), op.NegA(), op.NegB(), op.BVal(), op.WriteCC(), true);
-}
-
-void DsetI(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstDsetI>();
-    Operand* srcA = ReadRegisterPair(context, op.Ra());
-    Operand* srcB = ReadDoubleImm20(context, op.Imm20());
-    EmitFset(context, op.FComp(), op.BoolOp(), srcA, srcB, op.SrcPred(), op.SrcPredInv(), op.Rd(), op.AbsA(),
-             op.AbsB(), op.NegA(), op.NegB(), op.BVal(), op.WriteCC(), true);
-}
-
-void DsetC(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstDsetC>();
-    Operand* srcA = ReadRegisterPair(context, op.Ra());
-    Operand* srcB = ReadCbufPair(context, op.CbufSlot(), op.CbufOffset());
-    EmitFset(context, op.FComp(), op.BoolOp(), srcA, srcB, op.SrcPred(), op.SrcPredInv(), op.Rd(), op.AbsA(),
-             op.AbsB(), op.NegA(), op.NegB(), op.BVal(), op.WriteCC(), true);
-}
+void FsetR(EmitterContext& context) { Fset<Decoders::InstFsetR, SrcForm::R, ValueType::F32>(context); }
+void FsetI(EmitterContext& context) { Fset<Decoders::InstFsetI, SrcForm::I, ValueType::F32>(context); }
+void FsetC(EmitterContext& context) { Fset<Decoders::InstFsetC, SrcForm::C, ValueType::F32>(context); }
+void DsetR(EmitterContext& context) { Fset<Decoders::InstDsetR, SrcForm::R, ValueType::F64>(context); }
+void DsetI(EmitterContext& context) { Fset<Decoders::InstDsetI, SrcForm::I, ValueType::F64>(context); }
+void DsetC(EmitterContext& context) { Fset<Decoders::InstDsetC, SrcForm::C, ValueType::F64>(context); }
 
 // FSETP, DSETP
 
-void FsetpR(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstFsetpR>();
-    Operand* srcA = ReadRegister(context, op.Ra());
-    Operand* srcB = ReadRegister(context, op.Rb());
-    EmitFsetp(context, op.FComp(), op.BoolOp(), srcA, srcB, op.SrcPred(), op.SrcPredInv(), op.Pd(), op.Pdn(),
-              op.AbsA(), op.AbsB(), op.NegA(), op.NegB(), false);
-}
-
-void FsetpI(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstFsetpI>();
-    Operand* srcA = ReadRegister(context, op.Ra());
-    Operand* srcB = ReadFloatImm20(context, op.Imm20());
-    EmitFsetp(context, op.FComp(), op.BoolOp(), srcA, srcB, op.SrcPred(), op.SrcPredInv(), op.Pd(), op.Pdn(),
-              op.AbsA(), op.AbsB(), op.NegA(), op.NegB(), false);
-}
-
-void FsetpC(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstFsetpC>();
-    Operand* srcA = ReadRegister(context, op.Ra());
-    Operand* srcB = ReadCbuf(context, op.CbufSlot(), op.CbufOffset());
-    EmitFsetp(context, op.FComp(), op.BoolOp(), srcA, srcB, op.SrcPred(), op.SrcPredInv(), op.Pd(), op.Pdn(),
-              op.AbsA(), op.AbsB(), op.NegA(), op.NegB(), false);
-}
-
-void DsetpR(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstDsetpR>();
-    Operand* srcA = ReadRegisterPair(context, op.Ra());
-    Operand* srcB = ReadRegisterPair(context, op.Rb());
-    EmitFsetp(context, op.FComp(), op.BoolOp(), srcA, srcB, op.SrcPred(), op.SrcPredInv(), op.Pd(), op.Pdn(),
-              op.AbsA(), op.AbsB(), op.NegA(), op.NegB(), true);
-}
-
-void DsetpI(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstDsetpI>();
-    Operand* srcA = ReadRegisterPair(context, op.Ra());
-    Operand* srcB = ReadDoubleImm20(context, op.Imm20());
-    EmitFsetp(context, op.FComp(), op.BoolOp(), srcA, srcB, op.SrcPred(), op.SrcPredInv(), op.Pd(), op.Pdn(),
-              op.AbsA(), op.AbsB(), op.NegA(), op.NegB(), true);
-}
-
-void DsetpC(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstDsetpC>();
-    Operand* srcA = ReadRegisterPair(context, op.Ra());
-    Operand* srcB = ReadCbufPair(context, op.CbufSlot(), op.CbufOffset());
-    EmitFsetp(context, op.FComp(), op.BoolOp(), srcA, srcB, op.SrcPred(), op.SrcPredInv(), op.Pd(), op.Pdn(),
-              op.AbsA(), op.AbsB(), op.NegA(), op.NegB(), true);
-}
+void FsetpR(EmitterContext& context) { Fsetp<Decoders::InstFsetpR, SrcForm::R, ValueType::F32>(context); }
+void FsetpI(EmitterContext& context) { Fsetp<Decoders::InstFsetpI, SrcForm::I, ValueType::F32>(context); }
+void FsetpC(EmitterContext& context) { Fsetp<Decoders::InstFsetpC, SrcForm::C, ValueType::F32>(context); }
+void DsetpR(EmitterContext& context) { Fsetp<Decoders::InstDsetpR, SrcForm::R, ValueType::F64>(context); }
+void DsetpI(EmitterContext& context) { Fsetp<Decoders::InstDsetpI, SrcForm::I, ValueType::F64>(context); }
+void DsetpC(EmitterContext& context) { Fsetp<Decoders::InstDsetpC, SrcForm::C, ValueType::F64>(context); }
 
 // FCMP
 
-void FcmpR(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstFcmpR>();
-    Operand* srcA = ReadRegister(context, op.Ra());
-    Operand* srcB = ReadRegister(context, op.Rb());
-    Operand* srcC = ReadRegister(context, op.Rc());
-    EmitFcmp(context, op.FComp(), srcA, srcB, srcC, op.Rd());
-}
-
-void FcmpI(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstFcmpI>();
-    Operand* srcA = ReadRegister(context, op.Ra());
-    Operand* srcB = ReadFloatImm20(context, op.Imm20());
-    Operand* srcC = ReadRegister(context, op.Rc());
-    EmitFcmp(context, op.FComp(), srcA, srcB, srcC, op.Rd());
-}
-
-void FcmpC(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstFcmpC>();
-    Operand* srcA = ReadRegister(context, op.Ra());
-    Operand* srcB = ReadCbuf(context, op.CbufSlot(), op.CbufOffset());
-    Operand* srcC = ReadRegister(context, op.Rc());
-    EmitFcmp(context, op.FComp(), srcA, srcB, srcC, op.Rd());
-}
-
-void FcmpRc(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstFcmpRc>();
-    Operand* srcA = ReadRegister(context, op.Ra());
-    Operand* srcB = ReadRegister(context, op.Rc());
-    Operand* srcC = ReadCbuf(context, op.CbufSlot(), op.CbufOffset());
-    EmitFcmp(context, op.FComp(), srcA, srcB, srcC, op.Rd());
-}
+void FcmpR(EmitterContext& context) { Fcmp<Decoders::InstFcmpR, SrcForm::R>(context); }
+void FcmpI(EmitterContext& context) { Fcmp<Decoders::InstFcmpI, SrcForm::I>(context); }
+void FcmpC(EmitterContext& context) { Fcmp<Decoders::InstFcmpC, SrcForm::C>(context); }
+void FcmpRc(EmitterContext& context) { Fcmp<Decoders::InstFcmpRc, SrcForm::Rc>(context); }
 
 // HSET2, HSETP2
 

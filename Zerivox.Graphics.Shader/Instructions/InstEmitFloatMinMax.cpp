@@ -5,6 +5,7 @@
 #include "Zerivox.Graphics.Shader/Instructions/InstEmit.h"
 #include "Zerivox.Graphics.Shader/Instructions/InstEmitAluHelper.h"
 #include "Zerivox.Graphics.Shader/Instructions/InstEmitHelper.h"
+#include "Zerivox.Graphics.Shader/Instructions/InstEmitOperands.h"
 #include "Zerivox.Graphics.Shader/Translation/EmitterContext.h"
 #include "Zerivox.Graphics.Shader/Translation/EmitterContextInsts.h"
 
@@ -14,19 +15,22 @@ using IntermediateRepresentation::Instruction;
 using IntermediateRepresentation::Operand;
 using Translation::EmitterContext;
 namespace Ins = Translation::EmitterContextInsts;
-using InstEmitHelper::ReadCbuf;
-using InstEmitHelper::ReadCbufPair;
-using InstEmitHelper::ReadDoubleImm20;
-using InstEmitHelper::ReadFloatImm20;
-using InstEmitHelper::ReadRegister;
-using InstEmitHelper::ReadRegisterPair;
+using InstEmitOperands::FpType;
+using InstEmitOperands::SrcA;
+using InstEmitOperands::SrcB;
+using InstEmitOperands::SrcForm;
+using InstEmitOperands::ValueType;
 
 namespace {
 
-// The predicate is read after the operands are fetched and before their
-// modifiers are applied.
-template <typename Op>
-void EmitMinMax(EmitterContext& context, const Op& op, Operand* srcA, Operand* srcB, Instruction fpType) {
+// FMNMX, DMNMX: the minimum of A and B when the source predicate holds, else
+// the maximum. The predicate is read after the operands are fetched and
+// before their modifiers are applied.
+template <typename Op, SrcForm F, ValueType T> void MinMax(EmitterContext& context) {
+    constexpr Instruction fpType = FpType(T);
+    const auto op = context.GetOp<Op>();
+    Operand* srcA = SrcA<T>(context, op);
+    Operand* srcB = SrcB<F, T>(context, op);
     Operand* pred = InstEmitHelper::GetPredicate(context, op.SrcPred(), op.SrcPredInv());
     if (op.AbsA()) srcA = Ins::FPAbsolute(context, srcA, fpType);
     if (op.NegA()) srcA = Ins::FPNegate(context, srcA, fpType);
@@ -37,52 +41,17 @@ void EmitMinMax(EmitterContext& context, const Op& op, Operand* srcA, Operand* s
     Operand* max = Ins::FPMaximum(context, srcA, srcB, fpType);
     Operand* result = Ins::ConditionalSelect(context, pred, min, max);
 
-    InstEmitHelper::SetDest(context, result, op.Rd(), fpType == Instruction::FP64);
+    InstEmitHelper::SetDest(context, result, op.Rd(), T == ValueType::F64);
     InstEmitAluHelper::SetFPZnFlags(context, result, op.WriteCC(), fpType);
 }
 
 } // namespace
 
-void FmnmxR(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstFmnmxR>();
-    Operand* srcA = ReadRegister(context, op.Ra());
-    Operand* srcB = ReadRegister(context, op.Rb());
-    EmitMinMax(context, op, srcA, srcB, Instruction::FP32);
-}
-
-void FmnmxI(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstFmnmxI>();
-    Operand* srcA = ReadRegister(context, op.Ra());
-    Operand* srcB = ReadFloatImm20(context, op.Imm20());
-    EmitMinMax(context, op, srcA, srcB, Instruction::FP32);
-}
-
-void FmnmxC(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstFmnmxC>();
-    Operand* srcA = ReadRegister(context, op.Ra());
-    Operand* srcB = ReadCbuf(context, op.CbufSlot(), op.CbufOffset());
-    EmitMinMax(context, op, srcA, srcB, Instruction::FP32);
-}
-
-void DmnmxR(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstDmnmxR>();
-    Operand* srcA = ReadRegisterPair(context, op.Ra());
-    Operand* srcB = ReadRegisterPair(context, op.Rb());
-    EmitMinMax(context, op, srcA, srcB, Instruction::FP64);
-}
-
-void DmnmxI(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstDmnmxI>();
-    Operand* srcA = ReadRegisterPair(context, op.Ra());
-    Operand* srcB = ReadDoubleImm20(context, op.Imm20());
-    EmitMinMax(context, op, srcA, srcB, Instruction::FP64);
-}
-
-void DmnmxC(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstDmnmxC>();
-    Operand* srcA = ReadRegisterPair(context, op.Ra());
-    Operand* srcB = ReadCbufPair(context, op.CbufSlot(), op.CbufOffset());
-    EmitMinMax(context, op, srcA, srcB, Instruction::FP64);
-}
+void FmnmxR(EmitterContext& context) { MinMax<Decoders::InstFmnmxR, SrcForm::R, ValueType::F32>(context); }
+void FmnmxI(EmitterContext& context) { MinMax<Decoders::InstFmnmxI, SrcForm::I, ValueType::F32>(context); }
+void FmnmxC(EmitterContext& context) { MinMax<Decoders::InstFmnmxC, SrcForm::C, ValueType::F32>(context); }
+void DmnmxR(EmitterContext& context) { MinMax<Decoders::InstDmnmxR, SrcForm::R, ValueType::F64>(context); }
+void DmnmxI(EmitterContext& context) { MinMax<Decoders::InstDmnmxI, SrcForm::I, ValueType::F64>(context); }
+void DmnmxC(EmitterContext& context) { MinMax<Decoders::InstDmnmxC, SrcForm::C, ValueType::F64>(context); }
 
 } // namespace Zerivox::Graphics::Shader::Instructions::InstEmit

@@ -9,22 +9,24 @@
 #include "Zerivox.Graphics.Shader/Instructions/InstEmit.h"
 #include "Zerivox.Graphics.Shader/Instructions/InstEmitAluHelper.h"
 #include "Zerivox.Graphics.Shader/Instructions/InstEmitHelper.h"
+#include "Zerivox.Graphics.Shader/Instructions/InstEmitOperands.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/OperandHelper.h"
 #include "Zerivox.Graphics.Shader/Translation/EmitterContext.h"
 #include "Zerivox.Graphics.Shader/Translation/EmitterContextInsts.h"
 
 namespace Zerivox::Graphics::Shader::Instructions::InstEmit {
 
-using Decoders::BoolOp;
 using Decoders::IComp;
 using IntermediateRepresentation::Instruction;
 using IntermediateRepresentation::Operand;
 using Translation::EmitterContext;
 namespace OH = IntermediateRepresentation::OperandHelper;
 namespace Ins = Translation::EmitterContextInsts;
-using InstEmitHelper::ReadCbuf;
-using InstEmitHelper::ReadImm20;
-using InstEmitHelper::ReadRegister;
+using InstEmitOperands::SrcA;
+using InstEmitOperands::SrcB;
+using InstEmitOperands::SrcC;
+using InstEmitOperands::SrcForm;
+using InstEmitOperands::ValueType;
 
 namespace {
 
@@ -47,11 +49,16 @@ std::string UnexpectedCondition(IComp cond) {
     return "Unexpected condition \"" + std::to_string(static_cast<int>(cond)) + "\".";
 }
 
-void EmitIcmp(EmitterContext& context, IComp cond, Operand* srcA, Operand* srcB, Operand* srcC, int rd, bool isSigned) {
+// ICMP: A when (C <IComp> 0), else B.
+template <typename Op, SrcForm F> void Icmp(EmitterContext& context) {
+    const auto op = context.GetOp<Op>();
+    Operand* srcA = SrcA<ValueType::Int>(context, op);
+    Operand* srcB = SrcB<F, ValueType::Int>(context, op);
+    Operand* srcC = SrcC<F, ValueType::Int>(context, op);
     Operand* zero = Const(context, 0);
-    Operand* holds = GetIntComparison(context, cond, srcC, zero, isSigned);
+    Operand* holds = GetIntComparison(context, op.IComp(), srcC, zero, op.Signed());
     Operand* result = Ins::ConditionalSelect(context, holds, srcA, srcB);
-    WriteRd(context, rd, result);
+    WriteRd(context, op.Rd(), result);
 }
 
 Operand* Compare(EmitterContext& context, IComp cond, Operand* a, Operand* b, bool isSigned, bool extended) {
@@ -59,12 +66,19 @@ Operand* Compare(EmitterContext& context, IComp cond, Operand* a, Operand* b, bo
                     : GetIntComparison(context, cond, a, b, isSigned);
 }
 
-void EmitIset(EmitterContext& context, IComp cond, BoolOp boolOp, Operand* srcA, Operand* srcB, int srcPred,
-              bool srcPredInv, int rd, bool boolFloat, bool isSigned, bool extended, bool writeCC) {
-    Operand* cmp = Compare(context, cond, srcA, srcB, isSigned, extended);
-    Operand* pred = InstEmitHelper::GetPredicate(context, srcPred, srcPredInv);
-    Operand* res = InstEmitAluHelper::GetPredLogicalOp(context, boolOp, cmp, pred);
-    if (!boolFloat) {
+// ISET: (A <IComp> B) combined with the source predicate by BoolOp, written
+// as -1/0, or as 1.0/0.0 with BVal; X continues a multiword comparison.
+template <typename Op, SrcForm F> void Iset(EmitterContext& context) {
+    const auto op = context.GetOp<Op>();
+    Operand* srcA = SrcA<ValueType::Int>(context, op);
+    Operand* srcB = SrcB<F, ValueType::Int>(context, op);
+    const int rd = op.Rd();
+    const bool extended = op.X();
+    const bool writeCC = op.WriteCC();
+    Operand* cmp = Compare(context, op.IComp(), srcA, srcB, op.Signed(), extended);
+    Operand* pred = InstEmitHelper::GetPredicate(context, op.SrcPred(), op.SrcPredInv());
+    Operand* res = InstEmitAluHelper::GetPredLogicalOp(context, op.BoolOp(), cmp, pred);
+    if (!op.BVal()) {
         WriteRd(context, rd, res);
         InstEmitAluHelper::SetZnFlags(context, res, writeCC, extended);
         return;
@@ -85,16 +99,20 @@ void EmitIset(EmitterContext& context, IComp cond, BoolOp boolOp, Operand* srcA,
     }
 }
 
-void EmitIsetp(EmitterContext& context, IComp cond, BoolOp boolOp, Operand* srcA, Operand* srcB, int srcPred,
-               bool srcPredInv, int destPred, int destPredInv, bool isSigned, bool extended) {
-    Operand* cmp = Compare(context, cond, srcA, srcB, isSigned, extended);
-    Operand* pred = InstEmitHelper::GetPredicate(context, srcPred, srcPredInv);
-    Operand* p0 = InstEmitAluHelper::GetPredLogicalOp(context, boolOp, cmp, pred);
+// ISETP: Pd := (A <IComp> B) BoolOp the source predicate, Pdn := the negated
+// comparison BoolOp the source predicate; X continues a multiword comparison.
+template <typename Op, SrcForm F> void Isetp(EmitterContext& context) {
+    const auto op = context.GetOp<Op>();
+    Operand* srcA = SrcA<ValueType::Int>(context, op);
+    Operand* srcB = SrcB<F, ValueType::Int>(context, op);
+    Operand* cmp = Compare(context, op.IComp(), srcA, srcB, op.Signed(), op.X());
+    Operand* pred = InstEmitHelper::GetPredicate(context, op.SrcPred(), op.SrcPredInv());
+    Operand* p0 = InstEmitAluHelper::GetPredLogicalOp(context, op.BoolOp(), cmp, pred);
     Operand* notCmp = Ins::BitwiseNot(context, cmp);
-    Operand* p1 = InstEmitAluHelper::GetPredLogicalOp(context, boolOp, notCmp, pred);
-    Operand* dest0 = InstEmitHelper::GetPredDest(context, destPred);
+    Operand* p1 = InstEmitAluHelper::GetPredLogicalOp(context, op.BoolOp(), notCmp, pred);
+    Operand* dest0 = InstEmitHelper::GetPredDest(context, op.Pd());
     Ins::Copy(context, dest0, p0);
-    Operand* dest1 = InstEmitHelper::GetPredDest(context, destPredInv);
+    Operand* dest1 = InstEmitHelper::GetPredDest(context, op.Pdn());
     Ins::Copy(context, dest1, p1);
 }
 
@@ -108,8 +126,17 @@ void EmitIsetp(EmitterContext& context, IComp cond, BoolOp boolOp, Operand* srcA
 constexpr int ImnmxLowWord = 1;
 constexpr int ImnmxHighWord = 3;
 
-void EmitImnmx(EmitterContext& context, Operand* srcA, Operand* srcB, Operand* predicate, int rd, bool isSigned,
-               bool writeCC, int mode) {
+// IMNMX: the minimum of A and B when the source predicate holds, else the
+// maximum; Mode selects the multiword steps above.
+template <typename Op, SrcForm F> void Imnmx(EmitterContext& context) {
+    const auto op = context.GetOp<Op>();
+    Operand* srcA = SrcA<ValueType::Int>(context, op);
+    Operand* srcB = SrcB<F, ValueType::Int>(context, op);
+    Operand* predicate = InstEmitHelper::GetPredicate(context, op.SrcPred(), op.SrcPredInv());
+    const int rd = op.Rd();
+    const bool isSigned = op.Signed();
+    const bool writeCC = op.WriteCC();
+    const int mode = op.Mode();
     Operand* min = isSigned ? Ins::IMinimumS32(context, srcA, srcB) : Ins::IMinimumU32(context, srcA, srcB);
     Operand* max = isSigned ? Ins::IMaximumS32(context, srcA, srcB) : Ins::IMaximumU32(context, srcA, srcB);
     if (mode == ImnmxLowWord) {
@@ -231,114 +258,27 @@ Operand* GetIntComparisonExtended(EmitterContext& context, IComp cond, Operand* 
 
 // ICMP ------------------------------------------------------------------------
 
-void IcmpR(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstIcmpR>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* b = ReadRegister(context, op.Rb());
-    Operand* c = ReadRegister(context, op.Rc());
-    EmitIcmp(context, op.IComp(), a, b, c, op.Rd(), op.Signed());
-}
-
-void IcmpI(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstIcmpI>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* b = ReadImm20(context, op.Imm20());
-    Operand* c = ReadRegister(context, op.Rc());
-    EmitIcmp(context, op.IComp(), a, b, c, op.Rd(), op.Signed());
-}
-
-void IcmpC(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstIcmpC>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* b = ReadCbuf(context, op.CbufSlot(), op.CbufOffset());
-    Operand* c = ReadRegister(context, op.Rc());
-    EmitIcmp(context, op.IComp(), a, b, c, op.Rd(), op.Signed());
-}
-
-void IcmpRc(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstIcmpRc>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* b = ReadRegister(context, op.Rc());
-    Operand* c = ReadCbuf(context, op.CbufSlot(), op.CbufOffset());
-    EmitIcmp(context, op.IComp(), a, b, c, op.Rd(), op.Signed());
-}
+void IcmpR(EmitterContext& context) { Icmp<Decoders::InstIcmpR, SrcForm::R>(context); }
+void IcmpI(EmitterContext& context) { Icmp<Decoders::InstIcmpI, SrcForm::I>(context); }
+void IcmpC(EmitterContext& context) { Icmp<Decoders::InstIcmpC, SrcForm::C>(context); }
+void IcmpRc(EmitterContext& context) { Icmp<Decoders::InstIcmpRc, SrcForm::Rc>(context); }
 
 // ISET ------------------------------------------------------------------------
 
-void IsetR(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstIsetR>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* b = ReadRegister(context, op.Rb());
-    EmitIset(context, op.IComp(), op.BoolOp(), a, b, op.SrcPred(), op.SrcPredInv(), op.Rd(), op.BVal(), op.Signed(),
-             op.X(), op.WriteCC());
-}
-
-void IsetI(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstIsetI>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* b = ReadImm20(context, op.Imm20());
-    EmitIset(context, op.IComp(), op.BoolOp(), a, b, op.SrcPred(), op.SrcPredInv(), op.Rd(), op.BVal(), op.Signed(),
-             op.X(), op.WriteCC());
-}
-
-void IsetC(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstIsetC>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* b = ReadCbuf(context, op.CbufSlot(), op.CbufOffset());
-    EmitIset(context, op.IComp(), op.BoolOp(), a, b, op.SrcPred(), op.SrcPredInv(), op.Rd(), op.BVal(), op.Signed(),
-             op.X(), op.WriteCC());
-}
+void IsetR(EmitterContext& context) { Iset<Decoders::InstIsetR, SrcForm::R>(context); }
+void IsetI(EmitterContext& context) { Iset<Decoders::InstIsetI, SrcForm::I>(context); }
+void IsetC(EmitterContext& context) { Iset<Decoders::InstIsetC, SrcForm::C>(context); }
 
 // ISETP -----------------------------------------------------------------------
 
-void IsetpR(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstIsetpR>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* b = ReadRegister(context, op.Rb());
-    EmitIsetp(context, op.IComp(), op.BoolOp(), a, b, op.SrcPred(), op.SrcPredInv(), op.Pd(), op.Pdn(), op.Signed(),
-              op.X());
-}
-
-void IsetpI(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstIsetpI>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* b = ReadImm20(context, op.Imm20());
-    EmitIsetp(context, op.IComp(), op.BoolOp(), a, b, op.SrcPred(), op.SrcPredInv(), op.Pd(), op.Pdn(), op.Signed(),
-              op.X());
-}
-
-void IsetpC(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstIsetpC>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* b = ReadCbuf(context, op.CbufSlot(), op.CbufOffset());
-    EmitIsetp(context, op.IComp(), op.BoolOp(), a, b, op.SrcPred(), op.SrcPredInv(), op.Pd(), op.Pdn(), op.Signed(),
-              op.X());
-}
+void IsetpR(EmitterContext& context) { Isetp<Decoders::InstIsetpR, SrcForm::R>(context); }
+void IsetpI(EmitterContext& context) { Isetp<Decoders::InstIsetpI, SrcForm::I>(context); }
+void IsetpC(EmitterContext& context) { Isetp<Decoders::InstIsetpC, SrcForm::C>(context); }
 
 // IMNMX -----------------------------------------------------------------------
 
-void ImnmxR(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstImnmxR>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* b = ReadRegister(context, op.Rb());
-    Operand* pred = InstEmitHelper::GetPredicate(context, op.SrcPred(), op.SrcPredInv());
-    EmitImnmx(context, a, b, pred, op.Rd(), op.Signed(), op.WriteCC(), op.Mode());
-}
-
-void ImnmxI(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstImnmxI>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* b = ReadImm20(context, op.Imm20());
-    Operand* pred = InstEmitHelper::GetPredicate(context, op.SrcPred(), op.SrcPredInv());
-    EmitImnmx(context, a, b, pred, op.Rd(), op.Signed(), op.WriteCC(), op.Mode());
-}
-
-void ImnmxC(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstImnmxC>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* b = ReadCbuf(context, op.CbufSlot(), op.CbufOffset());
-    Operand* pred = InstEmitHelper::GetPredicate(context, op.SrcPred(), op.SrcPredInv());
-    EmitImnmx(context, a, b, pred, op.Rd(), op.Signed(), op.WriteCC(), op.Mode());
-}
+void ImnmxR(EmitterContext& context) { Imnmx<Decoders::InstImnmxR, SrcForm::R>(context); }
+void ImnmxI(EmitterContext& context) { Imnmx<Decoders::InstImnmxI, SrcForm::I>(context); }
+void ImnmxC(EmitterContext& context) { Imnmx<Decoders::InstImnmxC, SrcForm::C>(context); }
 
 } // namespace Zerivox::Graphics::Shader::Instructions::InstEmit

@@ -3,6 +3,7 @@
 #include "Zerivox.Graphics.Shader/Instructions/InstEmit.h"
 #include "Zerivox.Graphics.Shader/Instructions/InstEmitAluHelper.h"
 #include "Zerivox.Graphics.Shader/Instructions/InstEmitHelper.h"
+#include "Zerivox.Graphics.Shader/Instructions/InstEmitOperands.h"
 #include "Zerivox.Graphics.Shader/Instructions/Lop3Expression.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/OperandHelper.h"
 #include "Zerivox.Graphics.Shader/Translation/EmitterContext.h"
@@ -14,14 +15,23 @@ using IntermediateRepresentation::Operand;
 using Translation::EmitterContext;
 namespace OH = IntermediateRepresentation::OperandHelper;
 namespace Ins = Translation::EmitterContextInsts;
-using InstEmitHelper::ReadCbuf;
-using InstEmitHelper::ReadImm20;
-using InstEmitHelper::ReadImm32;
-using InstEmitHelper::ReadRegister;
+using InstEmitOperands::SrcA;
+using InstEmitOperands::SrcB;
+using InstEmitOperands::SrcC;
+using InstEmitOperands::SrcForm;
+using InstEmitOperands::ValueType;
 
 namespace {
 
 constexpr int PT = 7;
+
+// Fields that only some forms encode: the 32-bit immediate LOP and the
+// immediate and constant-buffer LOP3 write no predicate and chain no flags.
+namespace Optional {
+ZV_EMIT_OPTIONAL_FIELD(PredicateOp, 0)
+ZV_EMIT_OPTIONAL_FIELD(DestPred, PT)
+ZV_EMIT_OPTIONAL_FIELD(X, false)
+} // namespace Optional
 
 void WriteRd(EmitterContext& context, int rd, Operand* value) {
     Operand* dest = InstEmitHelper::GetDest(context, rd);
@@ -56,12 +66,15 @@ void EmitLopPredWrite(EmitterContext& context, Operand* result, int predicateOp,
     Ins::Copy(context, dest, value);
 }
 
-void EmitLop(EmitterContext& context, int logicOp, int predicateOp, Operand* srcA, Operand* srcB, int rd, int destPred,
-             bool invertA, bool invertB, bool extended, bool writeCC) {
-    Operand* a = invertA ? Ins::BitwiseNot(context, srcA) : srcA;
-    Operand* b = invertB ? Ins::BitwiseNot(context, srcB) : srcB;
+// LOP: A op B, each inverted first by its bit; LogicOp 3 passes B through.
+template <typename Op, SrcForm F> void Lop(EmitterContext& context) {
+    const auto op = context.GetOp<Op>();
+    Operand* srcA = SrcA<ValueType::Int>(context, op);
+    Operand* srcB = SrcB<F, ValueType::Int>(context, op);
+    Operand* a = op.NegA() ? Ins::BitwiseNot(context, srcA) : srcA;
+    Operand* b = op.NegB() ? Ins::BitwiseNot(context, srcB) : srcB;
     Operand* result;
-    switch (logicOp & 3) {
+    switch (op.LogicOp() & 3) {
     case 0:
         result = Ins::BitwiseAnd(context, a, b);
         break;
@@ -75,76 +88,33 @@ void EmitLop(EmitterContext& context, int logicOp, int predicateOp, Operand* src
         result = b;
         break;
     }
-    EmitLopPredWrite(context, result, predicateOp, destPred);
-    WriteRd(context, rd, result);
+    EmitLopPredWrite(context, result, Optional::PredicateOp(op), Optional::DestPred(op));
+    WriteRd(context, op.Rd(), result);
     // With X the zero flag chains from the previous word; no carry is involved.
-    InstEmitAluHelper::SetZnFlags(context, result, writeCC, extended);
+    InstEmitAluHelper::SetZnFlags(context, result, op.WriteCC(), op.X());
 }
 
-void EmitLop3(EmitterContext& context, Operand* a, Operand* b, Operand* c, int table, int predicateOp, int destPred,
-              int rd, bool extended, bool writeCC) {
-    Operand* result =
-        Lop3Expression::GetFromTruthTable(context, a, b, c, static_cast<Lop3Expression::TruthTable>(table & 0xFF));
-    EmitLopPredWrite(context, result, predicateOp, destPred);
-    WriteRd(context, rd, result);
-    InstEmitAluHelper::SetZnFlags(context, result, writeCC, extended);
+// LOP3: any function of A, B and C given by its 8-entry truth table.
+template <typename Op, SrcForm F> void Lop3(EmitterContext& context) {
+    const auto op = context.GetOp<Op>();
+    Operand* a = SrcA<ValueType::Int>(context, op);
+    Operand* b = SrcB<F, ValueType::Int>(context, op);
+    Operand* c = SrcC<F, ValueType::Int>(context, op);
+    const auto table = static_cast<Lop3Expression::TruthTable>(op.TruthTable() & 0xFF);
+    Operand* result = Lop3Expression::GetFromTruthTable(context, a, b, c, table);
+    EmitLopPredWrite(context, result, Optional::PredicateOp(op), Optional::DestPred(op));
+    WriteRd(context, op.Rd(), result);
+    InstEmitAluHelper::SetZnFlags(context, result, op.WriteCC(), Optional::X(op));
 }
 
 } // namespace
 
-void LopR(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstLopR>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* b = ReadRegister(context, op.Rb());
-    EmitLop(context, op.LogicOp(), op.PredicateOp(), a, b, op.Rd(), op.DestPred(), op.NegA(), op.NegB(), op.X(),
-            op.WriteCC());
-}
-
-void LopI(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstLopI>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* b = ReadImm20(context, op.Imm20());
-    EmitLop(context, op.LogicOp(), op.PredicateOp(), a, b, op.Rd(), op.DestPred(), op.NegA(), op.NegB(), op.X(),
-            op.WriteCC());
-}
-
-void LopC(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstLopC>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* b = ReadCbuf(context, op.CbufSlot(), op.CbufOffset());
-    EmitLop(context, op.LogicOp(), op.PredicateOp(), a, b, op.Rd(), op.DestPred(), op.NegA(), op.NegB(), op.X(),
-            op.WriteCC());
-}
-
-void Lop32i(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstLop32i>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* b = ReadImm32(context, op.Imm32());
-    EmitLop(context, op.LogicOp(), 0, a, b, op.Rd(), PT, op.NegA(), op.NegB(), op.X(), op.WriteCC());
-}
-
-void Lop3R(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstLop3R>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* b = ReadRegister(context, op.Rb());
-    Operand* c = ReadRegister(context, op.Rc());
-    EmitLop3(context, a, b, c, op.TruthTable(), op.PredicateOp(), op.DestPred(), op.Rd(), op.X(), op.WriteCC());
-}
-
-void Lop3I(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstLop3I>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* b = ReadImm20(context, op.Imm20());
-    Operand* c = ReadRegister(context, op.Rc());
-    EmitLop3(context, a, b, c, op.TruthTable(), 0, PT, op.Rd(), false, op.WriteCC());
-}
-
-void Lop3C(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstLop3C>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* b = ReadCbuf(context, op.CbufSlot(), op.CbufOffset());
-    Operand* c = ReadRegister(context, op.Rc());
-    EmitLop3(context, a, b, c, op.TruthTable(), 0, PT, op.Rd(), false, op.WriteCC());
-}
+void LopR(EmitterContext& context) { Lop<Decoders::InstLopR, SrcForm::R>(context); }
+void LopI(EmitterContext& context) { Lop<Decoders::InstLopI, SrcForm::I>(context); }
+void LopC(EmitterContext& context) { Lop<Decoders::InstLopC, SrcForm::C>(context); }
+void Lop32i(EmitterContext& context) { Lop<Decoders::InstLop32i, SrcForm::Imm32>(context); }
+void Lop3R(EmitterContext& context) { Lop3<Decoders::InstLop3R, SrcForm::R>(context); }
+void Lop3I(EmitterContext& context) { Lop3<Decoders::InstLop3I, SrcForm::I>(context); }
+void Lop3C(EmitterContext& context) { Lop3<Decoders::InstLop3C, SrcForm::C>(context); }
 
 } // namespace Zerivox::Graphics::Shader::Instructions::InstEmit

@@ -6,6 +6,7 @@
 #include "Zerivox.Graphics.Shader/Instructions/InstEmit.h"
 #include "Zerivox.Graphics.Shader/Instructions/InstEmitAluHelper.h"
 #include "Zerivox.Graphics.Shader/Instructions/InstEmitHelper.h"
+#include "Zerivox.Graphics.Shader/Instructions/InstEmitOperands.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/OperandHelper.h"
 #include "Zerivox.Graphics.Shader/Translation/EmitterContext.h"
 #include "Zerivox.Graphics.Shader/Translation/EmitterContextInsts.h"
@@ -20,10 +21,10 @@ using IntermediateRepresentation::StorageKind;
 using Translation::EmitterContext;
 namespace OH = IntermediateRepresentation::OperandHelper;
 namespace Ins = Translation::EmitterContextInsts;
-using InstEmitHelper::ReadCbuf;
-using InstEmitHelper::ReadImm20;
-using InstEmitHelper::ReadImm32;
-using InstEmitHelper::ReadRegister;
+using InstEmitOperands::SrcA;
+using InstEmitOperands::SrcB;
+using InstEmitOperands::SrcForm;
+using InstEmitOperands::ValueType;
 
 namespace {
 
@@ -40,9 +41,24 @@ Operand* PredOrFlag(EmitterContext& context, int index, bool ccpr) {
     return OH::Register(context.Arena(), index, type);
 }
 
-// Sets each predicate (or flag) whose mask bit is set from bit i of the
-// selected byte of value; the others keep their values.
-void EmitR2p(EmitterContext& context, Operand* value, Operand* mask, int byteSel, bool ccpr) {
+// Source B of MOV and P2R: their 20-bit immediate is zero-extended, unlike
+// the ALU immediates.
+template <SrcForm F, typename Op> Operand* ZeroExtendedSrcB(EmitterContext& context, const Op& op) {
+    if constexpr (F == SrcForm::I) {
+        return Const(context, op.Imm20());
+    } else {
+        return SrcB<F, ValueType::Int>(context, op);
+    }
+}
+
+// R2P: sets each predicate (or flag, with Ccpr) whose bit in mask B is set
+// from bit i of byte ByteSel of A; the others keep their values.
+template <typename Op, SrcForm F> void R2p(EmitterContext& context) {
+    const auto op = context.GetOp<Op>();
+    Operand* value = SrcA<ValueType::Int>(context, op);
+    Operand* mask = SrcB<F, ValueType::Int>(context, op);
+    const bool ccpr = op.Ccpr();
+    const int byteSel = op.ByteSel();
     const int count = ccpr ? 4 : 7;
     const int base = 8 * (byteSel & 3);
     for (int i = 0; i < count; i++) {
@@ -61,9 +77,14 @@ void EmitR2p(EmitterContext& context, Operand* value, Operand* mask, int byteSel
     }
 }
 
-// Rd := base with the masked bits of the selected byte replaced by the
-// predicates (or flags).
-void EmitP2r(EmitterContext& context, Operand* base, int rd, Operand* mask, int byteSel, bool ccpr) {
+// P2R: Rd := A with the bits of byte ByteSel that mask B selects replaced by
+// the predicates (or flags, with Ccpr).
+template <typename Op, SrcForm F> void P2r(EmitterContext& context) {
+    const auto op = context.GetOp<Op>();
+    Operand* base = SrcA<ValueType::Int>(context, op);
+    Operand* mask = ZeroExtendedSrcB<F>(context, op);
+    const bool ccpr = op.Ccpr();
+    const int byteSel = op.ByteSel();
     const int count = ccpr ? 4 : 7;
     const int shift = 8 * (byteSel & 3);
     Operand* byteMask = Const(context, 0xFF);
@@ -82,7 +103,7 @@ void EmitP2r(EmitterContext& context, Operand* base, int rd, Operand* mask, int 
     Operand* kept = Ins::BitwiseAnd(context, base, keep);
     Operand* inserted = Ins::BitwiseAnd(context, bits, shifted);
     Operand* result = Ins::BitwiseOr(context, kept, inserted);
-    WriteRd(context, rd, result);
+    WriteRd(context, op.Rd(), result);
 }
 
 Operand* LoadInput(EmitterContext& context, IoVariable variable) {
@@ -195,20 +216,34 @@ Operand* ReadSpecialRegister(EmitterContext& context, int sreg) {
     }
 }
 
-void EmitSel(EmitterContext& context, Operand* a, Operand* b, int rd, int srcPred, bool srcPredInv) {
-    Operand* pred = InstEmitHelper::GetPredicate(context, srcPred, srcPredInv);
-    Operand* result = Ins::ConditionalSelect(context, pred, a, b);
-    WriteRd(context, rd, result);
+// MOV: Rd := B.
+template <typename Op, SrcForm F> void Mov(EmitterContext& context) {
+    const auto op = context.GetOp<Op>();
+    Operand* value = ZeroExtendedSrcB<F>(context, op);
+    WriteRd(context, op.Rd(), value);
 }
 
-void EmitRro(EmitterContext& context, Operand* value, int rd, bool absB, bool negB) {
+// SEL: A when the source predicate holds, else B.
+template <typename Op, SrcForm F> void Sel(EmitterContext& context) {
+    const auto op = context.GetOp<Op>();
+    Operand* a = SrcA<ValueType::Int>(context, op);
+    Operand* b = SrcB<F, ValueType::Int>(context, op);
+    Operand* pred = InstEmitHelper::GetPredicate(context, op.SrcPred(), op.SrcPredInv());
+    Operand* result = Ins::ConditionalSelect(context, pred, a, b);
+    WriteRd(context, op.Rd(), result);
+}
+
+// RRO: B after |B| (AbsB) and negation (NegB).
+template <typename Op, SrcForm F> void Rro(EmitterContext& context) {
+    const auto op = context.GetOp<Op>();
+    Operand* value = SrcB<F, ValueType::F32>(context, op);
     // The range reduction itself is not performed: MUFU takes the plain
     // value.
-    if (absB)
+    if (op.AbsB())
         value = Ins::FPAbsolute(context, value, Instruction::FP32);
-    if (negB)
+    if (op.NegB())
         value = Ins::FPNegate(context, value, Instruction::FP32);
-    WriteRd(context, rd, value);
+    WriteRd(context, op.Rd(), value);
 }
 
 // The three source predicates of PSET/PSETP, each read with its inversion.
@@ -225,92 +260,19 @@ template <typename T> PsetSources ReadPsetSources(EmitterContext& context, const
 
 } // namespace
 
-void MovR(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstMovR>();
-    Operand* value = ReadRegister(context, op.Rb());
-    WriteRd(context, op.Rd(), value);
-}
-
-void MovI(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstMovI>();
-    Operand* value = Const(context, op.Imm20()); // zero-extended, unlike the ALU immediates
-    WriteRd(context, op.Rd(), value);
-}
-
-void MovC(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstMovC>();
-    Operand* value = ReadCbuf(context, op.CbufSlot(), op.CbufOffset());
-    WriteRd(context, op.Rd(), value);
-}
-
-void Mov32i(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstMov32i>();
-    Operand* value = ReadImm32(context, op.Imm32());
-    WriteRd(context, op.Rd(), value);
-}
-
-void SelR(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstSelR>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* b = ReadRegister(context, op.Rb());
-    EmitSel(context, a, b, op.Rd(), op.SrcPred(), op.SrcPredInv());
-}
-
-void SelI(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstSelI>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* b = ReadImm20(context, op.Imm20());
-    EmitSel(context, a, b, op.Rd(), op.SrcPred(), op.SrcPredInv());
-}
-
-void SelC(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstSelC>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* b = ReadCbuf(context, op.CbufSlot(), op.CbufOffset());
-    EmitSel(context, a, b, op.Rd(), op.SrcPred(), op.SrcPredInv());
-}
-
-void R2pR(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstR2pR>();
-    Operand* value = ReadRegister(context, op.Ra());
-    Operand* mask = ReadRegister(context, op.Rb());
-    EmitR2p(context, value, mask, op.ByteSel(), op.Ccpr());
-}
-
-void R2pI(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstR2pI>();
-    Operand* value = ReadRegister(context, op.Ra());
-    Operand* mask = ReadImm20(context, op.Imm20());
-    EmitR2p(context, value, mask, op.ByteSel(), op.Ccpr());
-}
-
-void R2pC(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstR2pC>();
-    Operand* value = ReadRegister(context, op.Ra());
-    Operand* mask = ReadCbuf(context, op.CbufSlot(), op.CbufOffset());
-    EmitR2p(context, value, mask, op.ByteSel(), op.Ccpr());
-}
-
-void P2rR(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstP2rR>();
-    Operand* base = ReadRegister(context, op.Ra());
-    Operand* mask = ReadRegister(context, op.Rb());
-    EmitP2r(context, base, op.Rd(), mask, op.ByteSel(), op.Ccpr());
-}
-
-void P2rI(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstP2rI>();
-    Operand* base = ReadRegister(context, op.Ra());
-    Operand* mask = Const(context, op.Imm20()); // zero-extended
-    EmitP2r(context, base, op.Rd(), mask, op.ByteSel(), op.Ccpr());
-}
-
-void P2rC(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstP2rC>();
-    Operand* base = ReadRegister(context, op.Ra());
-    Operand* mask = ReadCbuf(context, op.CbufSlot(), op.CbufOffset());
-    EmitP2r(context, base, op.Rd(), mask, op.ByteSel(), op.Ccpr());
-}
+void MovR(EmitterContext& context) { Mov<Decoders::InstMovR, SrcForm::R>(context); }
+void MovI(EmitterContext& context) { Mov<Decoders::InstMovI, SrcForm::I>(context); }
+void MovC(EmitterContext& context) { Mov<Decoders::InstMovC, SrcForm::C>(context); }
+void Mov32i(EmitterContext& context) { Mov<Decoders::InstMov32i, SrcForm::Imm32>(context); }
+void SelR(EmitterContext& context) { Sel<Decoders::InstSelR, SrcForm::R>(context); }
+void SelI(EmitterContext& context) { Sel<Decoders::InstSelI, SrcForm::I>(context); }
+void SelC(EmitterContext& context) { Sel<Decoders::InstSelC, SrcForm::C>(context); }
+void R2pR(EmitterContext& context) { R2p<Decoders::InstR2pR, SrcForm::R>(context); }
+void R2pI(EmitterContext& context) { R2p<Decoders::InstR2pI, SrcForm::I>(context); }
+void R2pC(EmitterContext& context) { R2p<Decoders::InstR2pC, SrcForm::C>(context); }
+void P2rR(EmitterContext& context) { P2r<Decoders::InstP2rR, SrcForm::R>(context); }
+void P2rI(EmitterContext& context) { P2r<Decoders::InstP2rI, SrcForm::I>(context); }
+void P2rC(EmitterContext& context) { P2r<Decoders::InstP2rC, SrcForm::C>(context); }
 
 void Pset(EmitterContext& context) {
     const auto op = context.GetOp<Decoders::InstPset>();
@@ -361,23 +323,9 @@ void S2r(EmitterContext& context) {
     WriteRd(context, op.Rd(), value);
 }
 
-void RroR(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstRroR>();
-    Operand* value = ReadRegister(context, op.Rb());
-    EmitRro(context, value, op.Rd(), op.AbsB(), op.NegB());
-}
-
-void RroI(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstRroI>();
-    Operand* value = InstEmitHelper::ReadFloatImm20(context, op.Imm20());
-    EmitRro(context, value, op.Rd(), op.AbsB(), op.NegB());
-}
-
-void RroC(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstRroC>();
-    Operand* value = ReadCbuf(context, op.CbufSlot(), op.CbufOffset());
-    EmitRro(context, value, op.Rd(), op.AbsB(), op.NegB());
-}
+void RroR(EmitterContext& context) { Rro<Decoders::InstRroR, SrcForm::R>(context); }
+void RroI(EmitterContext& context) { Rro<Decoders::InstRroI, SrcForm::I>(context); }
+void RroC(EmitterContext& context) { Rro<Decoders::InstRroC, SrcForm::C>(context); }
 
 void Nop(EmitterContext&) {}
 

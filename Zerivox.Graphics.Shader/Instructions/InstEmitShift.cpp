@@ -6,6 +6,7 @@
 #include "Zerivox.Graphics.Shader/Instructions/InstEmit.h"
 #include "Zerivox.Graphics.Shader/Instructions/InstEmitAluHelper.h"
 #include "Zerivox.Graphics.Shader/Instructions/InstEmitHelper.h"
+#include "Zerivox.Graphics.Shader/Instructions/InstEmitOperands.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/OperandHelper.h"
 #include "Zerivox.Graphics.Shader/Translation/EmitterContext.h"
 #include "Zerivox.Graphics.Shader/Translation/EmitterContextInsts.h"
@@ -17,9 +18,11 @@ using IntermediateRepresentation::OperandType;
 using Translation::EmitterContext;
 namespace OH = IntermediateRepresentation::OperandHelper;
 namespace Ins = Translation::EmitterContextInsts;
-using InstEmitHelper::ReadCbuf;
-using InstEmitHelper::ReadImm20;
-using InstEmitHelper::ReadRegister;
+using InstEmitOperands::SrcA;
+using InstEmitOperands::SrcB;
+using InstEmitOperands::SrcC;
+using InstEmitOperands::SrcForm;
+using InstEmitOperands::ValueType;
 
 namespace {
 
@@ -30,11 +33,70 @@ void WriteRd(EmitterContext& context, int rd, Operand* value) {
     Ins::Copy(context, dest, value);
 }
 
-// Funnel shift of (C:A): left gives the high word of (C:A) << s, right the
-// low word of (C:A) >> s. wide (MaxShift 2, 3) shifts the full 64 bits,
-// MaxShift 3 with an arithmetic right shift of C.
-void EmitShf(EmitterContext& context, int maxShift, Operand* low, Operand* shift, Operand* high, int rd, bool mask,
-             bool left, bool writeCC) {
+// The shift count of SHF: register Rb, or the 6-bit immediate.
+template <SrcForm F, typename Op> Operand* ShfCount(EmitterContext& context, const Op& op) {
+    if constexpr (F == SrcForm::I) {
+        return Const(context, op.Imm6());
+    } else {
+        return SrcB<F, ValueType::Int>(context, op);
+    }
+}
+
+// High word of (C:A) >> s: C shifted right, logically or (MaxShift 3)
+// arithmetically; counts of 32 and beyond in the wide forms leave only the
+// fill, as does a clamped count past the width.
+template <typename Op> void ShfRightHigh(EmitterContext& context, const Op& op, Operand* high, Operand* shift) {
+    const int maxShift = op.MaxShift();
+    const bool mask = op.M();
+    const bool wide = maxShift >= 2;
+    const bool arithmetic = maxShift == 3;
+    Operand* s = shift;
+    if (mask) {
+        Operand* m = Const(context, wide ? 63 : 31);
+        s = Ins::BitwiseAnd(context, s, m);
+    }
+    auto fill = [&]() -> Operand* {
+        if (!arithmetic)
+            return Const(context, 0);
+        Operand* thirtyOne = Const(context, 31);
+        return Ins::ShiftRightS32(context, high, thirtyOne);
+    };
+    Operand* res = arithmetic ? Ins::ShiftRightS32(context, high, s) : Ins::ShiftRightU32(context, high, s);
+    if (wide) {
+        Operand* thirtyTwo = Const(context, 32);
+        Operand* beyond = Ins::ICompareGreaterOrEqualUnsigned(context, s, thirtyTwo);
+        Operand* filled = fill();
+        res = Ins::ConditionalSelect(context, beyond, filled, res);
+    }
+    if (!mask) {
+        Operand* limit = Const(context, wide ? 64 : 32);
+        Operand* inRange = Ins::ICompareLessUnsigned(context, s, limit);
+        Operand* filled = fill();
+        res = Ins::ConditionalSelect(context, inRange, res, filled);
+    }
+    WriteRd(context, op.Rd(), res);
+    if (op.WriteCC())
+        InstEmitAluHelper::SetZnFlags(context, res, true, false);
+}
+
+enum class Direction { Left, Right };
+
+// SHF: funnel shift of (C:A) by B; left gives the high word of (C:A) << B,
+// right the low word of (C:A) >> B (the high word with Hi). Wide (MaxShift 2,
+// 3) shifts the full 64 bits, MaxShift 3 with an arithmetic right shift of C;
+// M masks the count to the width, else counts past it give the fill.
+template <typename Op, SrcForm F, Direction D> void Shf(EmitterContext& context) {
+    const auto op = context.GetOp<Op>();
+    Operand* low = SrcA<ValueType::Int>(context, op);
+    Operand* shift = ShfCount<F>(context, op);
+    Operand* high = SrcC<F, ValueType::Int>(context, op);
+    if constexpr (D == Direction::Right) {
+        if (op.Hi())
+            return ShfRightHigh(context, op, high, shift);
+    }
+    constexpr bool left = D == Direction::Left;
+    const int maxShift = op.MaxShift();
+    const bool mask = op.M();
     const bool wide = maxShift >= 2;
     const int32_t widthMask = wide ? 63 : 31;
     // A count of 0 would shift the word that spills across by 32, which the
@@ -94,48 +156,17 @@ void EmitShf(EmitterContext& context, int maxShift, Operand* low, Operand* shift
         res = Ins::ConditionalSelect(context, inRange, res, zero);
     }
 
-    WriteRd(context, rd, res);
-    if (writeCC)
+    WriteRd(context, op.Rd(), res);
+    if (op.WriteCC())
         InstEmitAluHelper::SetZnFlags(context, res, true, false);
 }
 
-// High word of (C:A) >> s: C shifted right, logically or (MaxShift 3)
-// arithmetically; counts of 32 and beyond in the wide forms leave only the
-// fill, as does a clamped count past the width.
-void EmitShfRightHigh(EmitterContext& context, int maxShift, Operand* high, Operand* shift, int rd, bool mask,
-                      bool writeCC) {
-    const bool wide = maxShift >= 2;
-    const bool arithmetic = maxShift == 3;
-    Operand* s = shift;
-    if (mask) {
-        Operand* m = Const(context, wide ? 63 : 31);
-        s = Ins::BitwiseAnd(context, s, m);
-    }
-    auto fill = [&]() -> Operand* {
-        if (!arithmetic)
-            return Const(context, 0);
-        Operand* thirtyOne = Const(context, 31);
-        return Ins::ShiftRightS32(context, high, thirtyOne);
-    };
-    Operand* res = arithmetic ? Ins::ShiftRightS32(context, high, s) : Ins::ShiftRightU32(context, high, s);
-    if (wide) {
-        Operand* thirtyTwo = Const(context, 32);
-        Operand* beyond = Ins::ICompareGreaterOrEqualUnsigned(context, s, thirtyTwo);
-        Operand* filled = fill();
-        res = Ins::ConditionalSelect(context, beyond, filled, res);
-    }
-    if (!mask) {
-        Operand* limit = Const(context, wide ? 64 : 32);
-        Operand* inRange = Ins::ICompareLessUnsigned(context, s, limit);
-        Operand* filled = fill();
-        res = Ins::ConditionalSelect(context, inRange, res, filled);
-    }
-    WriteRd(context, rd, res);
-    if (writeCC)
-        InstEmitAluHelper::SetZnFlags(context, res, true, false);
-}
-
-void EmitShl(EmitterContext& context, Operand* value, Operand* shift, int rd, bool mask) {
+// SHL: A << B; M masks the count to 5 bits, else counts of 32 or more give 0.
+template <typename Op, SrcForm F> void Shl(EmitterContext& context) {
+    const auto op = context.GetOp<Op>();
+    Operand* value = SrcA<ValueType::Int>(context, op);
+    Operand* shift = SrcB<F, ValueType::Int>(context, op);
+    const bool mask = op.M();
     Operand* s = shift;
     if (mask) {
         Operand* m = Const(context, 31);
@@ -148,12 +179,18 @@ void EmitShl(EmitterContext& context, Operand* value, Operand* shift, int rd, bo
         Operand* zero = Const(context, 0);
         res = Ins::ConditionalSelect(context, inRange, res, zero);
     }
-    WriteRd(context, rd, res);
+    WriteRd(context, op.Rd(), res);
 }
 
-void EmitShr(EmitterContext& context, Operand* value, Operand* shift, int rd, bool mask, bool bitReverse,
-             bool isSigned) {
-    Operand* a = bitReverse ? Ins::BitfieldReverse(context, value) : value;
+// SHR: A (bit-reversed first with Brev) >> B, arithmetic when Signed; M masks
+// the count to 5 bits, else counts of 32 or more give the fill.
+template <typename Op, SrcForm F> void Shr(EmitterContext& context) {
+    const auto op = context.GetOp<Op>();
+    Operand* value = SrcA<ValueType::Int>(context, op);
+    Operand* shift = SrcB<F, ValueType::Int>(context, op);
+    const bool mask = op.M();
+    const bool isSigned = op.Signed();
+    Operand* a = op.Brev() ? Ins::BitfieldReverse(context, value) : value;
     Operand* s = shift;
     if (mask) {
         Operand* m = Const(context, 31);
@@ -172,87 +209,20 @@ void EmitShr(EmitterContext& context, Operand* value, Operand* shift, int rd, bo
         }
         res = Ins::ConditionalSelect(context, inRange, res, fill);
     }
-    WriteRd(context, rd, res);
+    WriteRd(context, op.Rd(), res);
 }
 
 } // namespace
 
-void ShfLR(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstShfLR>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* s = ReadRegister(context, op.Rb());
-    Operand* c = ReadRegister(context, op.Rc());
-    EmitShf(context, op.MaxShift(), a, s, c, op.Rd(), op.M(), true, op.WriteCC());
-}
-
-void ShfRR(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstShfRR>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* s = ReadRegister(context, op.Rb());
-    Operand* c = ReadRegister(context, op.Rc());
-    if (op.Hi())
-        return EmitShfRightHigh(context, op.MaxShift(), c, s, op.Rd(), op.M(), op.WriteCC());
-    EmitShf(context, op.MaxShift(), a, s, c, op.Rd(), op.M(), false, op.WriteCC());
-}
-
-void ShfLI(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstShfLI>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* s = Const(context, op.Imm6());
-    Operand* c = ReadRegister(context, op.Rc());
-    EmitShf(context, op.MaxShift(), a, s, c, op.Rd(), op.M(), true, op.WriteCC());
-}
-
-void ShfRI(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstShfRI>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* s = Const(context, op.Imm6());
-    Operand* c = ReadRegister(context, op.Rc());
-    if (op.Hi())
-        return EmitShfRightHigh(context, op.MaxShift(), c, s, op.Rd(), op.M(), op.WriteCC());
-    EmitShf(context, op.MaxShift(), a, s, c, op.Rd(), op.M(), false, op.WriteCC());
-}
-
-void ShlR(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstShlR>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* s = ReadRegister(context, op.Rb());
-    EmitShl(context, a, s, op.Rd(), op.M());
-}
-
-void ShlI(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstShlI>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* s = ReadImm20(context, op.Imm20());
-    EmitShl(context, a, s, op.Rd(), op.M());
-}
-
-void ShlC(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstShlC>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* s = ReadCbuf(context, op.CbufSlot(), op.CbufOffset());
-    EmitShl(context, a, s, op.Rd(), op.M());
-}
-
-void ShrR(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstShrR>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* s = ReadRegister(context, op.Rb());
-    EmitShr(context, a, s, op.Rd(), op.M(), op.Brev(), op.Signed());
-}
-
-void ShrI(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstShrI>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* s = ReadImm20(context, op.Imm20());
-    EmitShr(context, a, s, op.Rd(), op.M(), op.Brev(), op.Signed());
-}
-
-void ShrC(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstShrC>();
-    Operand* a = ReadRegister(context, op.Ra());
-    Operand* s = ReadCbuf(context, op.CbufSlot(), op.CbufOffset());
-    EmitShr(context, a, s, op.Rd(), op.M(), op.Brev(), op.Signed());
-}
+void ShfLR(EmitterContext& context) { Shf<Decoders::InstShfLR, SrcForm::R, Direction::Left>(context); }
+void ShfRR(EmitterContext& context) { Shf<Decoders::InstShfRR, SrcForm::R, Direction::Right>(context); }
+void ShfLI(EmitterContext& context) { Shf<Decoders::InstShfLI, SrcForm::I, Direction::Left>(context); }
+void ShfRI(EmitterContext& context) { Shf<Decoders::InstShfRI, SrcForm::I, Direction::Right>(context); }
+void ShlR(EmitterContext& context) { Shl<Decoders::InstShlR, SrcForm::R>(context); }
+void ShlI(EmitterContext& context) { Shl<Decoders::InstShlI, SrcForm::I>(context); }
+void ShlC(EmitterContext& context) { Shl<Decoders::InstShlC, SrcForm::C>(context); }
+void ShrR(EmitterContext& context) { Shr<Decoders::InstShrR, SrcForm::R>(context); }
+void ShrI(EmitterContext& context) { Shr<Decoders::InstShrI, SrcForm::I>(context); }
+void ShrC(EmitterContext& context) { Shr<Decoders::InstShrC, SrcForm::C>(context); }
 
 } // namespace Zerivox::Graphics::Shader::Instructions::InstEmit

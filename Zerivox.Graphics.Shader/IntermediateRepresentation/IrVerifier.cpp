@@ -12,6 +12,7 @@
 
 #include "Zerivox.Common/Exceptions.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/BasicBlock.h"
+#include "Zerivox.Graphics.Shader/IntermediateRepresentation/InstructionExtensions.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/Operation.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/PhiNode.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/TextureOperation.h"
@@ -45,8 +46,16 @@ int CountSlots(const INode* node, const Operand* operand) {
 // (the clean-up loop unlinks it on its next visit), so between passes a node
 // like this may be missing from its sources' use sets, and its reads count
 // for nothing.
+// Nodes with side effects never die that way: they stay registered.
 bool IsUnreadDefinition(const INode* node) {
     if (node->DestsCount() == 0) return false;
+    if (const Operation* op = node->AsOperation()) {
+        const Instruction inst = op->Inst;
+        if (InstructionExtensions::IsAtomic(inst) || InstIndex(inst) == InstIndex(Instruction::Call) ||
+            InstIndex(inst) == InstIndex(Instruction::ImageAtomic)) {
+            return false;
+        }
+    }
     for (int d = 0; d < node->DestsCount(); d++) {
         const Operand* dest = node->GetDest(d);
         if (dest == nullptr) continue; // an absent destination (a result not asked for) counts for nothing

@@ -36,6 +36,11 @@ TEST(IrVerifierTest, AcceptsValidIrAndNamesEachBrokenInvariant) {
     {
         Fixture f;
         EXPECT_NO_THROW(IrVerifier::Verify(f.blocks));
+        // What dead-node removal leaves behind: an unread definition that no
+        // longer counts among its sources' readers.
+        f.x->Uses.Remove(f.use);
+        f.x->Uses.Remove(f.use);
+        EXPECT_NO_THROW(IrVerifier::Verify(f.blocks));
     }
     struct Case {
         const char* expected;
@@ -52,6 +57,14 @@ TEST(IrVerifierTest, AcceptsValidIrAndNamesEachBrokenInvariant) {
              f.b0->Operations.AddFirst(f.arena.NewOperation(Instruction::Branch, OperandHelper::MakeLabel(f.arena), {}));
          }},
         {"index", [](Fixture& f) { f.b1->Index = 3; }},
+        // A dead definition may have withdrawn its reads; an atomic never
+        // dies, so its reads must stay registered even when nothing reads it.
+        {"use set",
+         [](Fixture& f) {
+             f.use->Inst = Instruction::AtomicAdd;
+             f.x->Uses.Remove(f.use);
+             f.x->Uses.Remove(f.use);
+         }},
     };
     for (const Case& c : cases) {
         Fixture f;

@@ -1,6 +1,7 @@
 #include "Zerivox.Graphics.Shader/Translation/TranslatorContext.h"
 
 #include <bit>
+#include <span>
 #include <string>
 
 #include "Zerivox.Common/Exceptions.h"
@@ -10,6 +11,7 @@
 #include "Zerivox.Graphics.Shader/Decoders/DecodedProgram.h"
 #include "Zerivox.Graphics.Shader/IGpuAccessor.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/IrArena.h"
+#include "Zerivox.Graphics.Shader/IntermediateRepresentation/IrVerifier.h"
 #include "Zerivox.Graphics.Shader/StructuredIr/StructuredProgram.h"
 #include "Zerivox.Graphics.Shader/StructuredIr/StructuredProgramInfo.h"
 #include "Zerivox.Graphics.Shader/Translation/ControlFlowGraph.h"
@@ -38,6 +40,16 @@
 #include "Zerivox.Graphics.Shader/VertexInfoBuffer.h"
 
 namespace Zerivox::Graphics::Shader::Translation {
+
+namespace {
+
+// In builds that verify IR: one function's IR after the named pipeline step.
+void CheckAfter(const char* pass, std::span<IntermediateRepresentation::BasicBlock* const> blocks) {
+    if constexpr (IntermediateRepresentation::VerifyIrAfterPasses)
+        IntermediateRepresentation::IrVerifier::VerifyAfter(pass, blocks);
+}
+
+} // namespace
 
 using IntermediateRepresentation::Function;
 using IntermediateRepresentation::IoVariable;
@@ -221,24 +233,29 @@ ShaderProgram TranslatorContext::TranslatePasses(std::vector<std::vector<Operati
     for (std::size_t i = 0; i < count; i++) {
         ControlFlowGraph& cfg = cfgs[i];
         if (!cfg.Blocks.empty()) {
+            CheckAfter("ControlFlowGraph::Create", cfg.Blocks);
             RegisterUsage::FixupCalls(cfg.Blocks, usages);
+            CheckAfter("RegisterUsage::FixupCalls", cfg.Blocks);
             Dominance::FindDominators(cfg);
             Ssa::Rename(cfg.Blocks);
+            CheckAfter("Ssa::Rename", cfg.Blocks);
 
             Transforms::TransformContext context{
                 hfm,          cfg.Blocks,           *_definitions,           resourceManager,    *_gpuAccessor,
                 usedFeatures, _options.GraphicsApi, _options.TargetLanguage, _definitions->Stage};
 
+            // The optimiser checks the IR after each of its own steps.
             Optimizations::Optimizer::RunPass(context);
-            Transforms::TransformPasses::RunPass<Transforms::DrawParametersReplace>(context);
-            Transforms::TransformPasses::RunPass<Transforms::ForcePreciseEnable>(context);
-            Transforms::TransformPasses::RunPass<Transforms::VectorComponentSelect>(context);
-            Transforms::TransformPasses::RunPass<Transforms::TexturePass>(context);
-            Transforms::TransformPasses::RunPass<Transforms::SharedStoreSmallIntCas>(context);
-            Transforms::TransformPasses::RunPass<Transforms::SharedAtomicSignedCas>(context);
-            Transforms::TransformPasses::RunPass<Transforms::ShufflePass>(context);
-            Transforms::TransformPasses::RunPass<Transforms::VertexToCompute>(context);
-            Transforms::TransformPasses::RunPass<Transforms::GeometryToCompute>(context);
+            using Transforms::TransformPasses;
+            TransformPasses::RunPassChecked<Transforms::DrawParametersReplace>(context, "DrawParametersReplace");
+            TransformPasses::RunPassChecked<Transforms::ForcePreciseEnable>(context, "ForcePreciseEnable");
+            TransformPasses::RunPassChecked<Transforms::VectorComponentSelect>(context, "VectorComponentSelect");
+            TransformPasses::RunPassChecked<Transforms::TexturePass>(context, "TexturePass");
+            TransformPasses::RunPassChecked<Transforms::SharedStoreSmallIntCas>(context, "SharedStoreSmallIntCas");
+            TransformPasses::RunPassChecked<Transforms::SharedAtomicSignedCas>(context, "SharedAtomicSignedCas");
+            TransformPasses::RunPassChecked<Transforms::ShufflePass>(context, "ShufflePass");
+            TransformPasses::RunPassChecked<Transforms::VertexToCompute>(context, "VertexToCompute");
+            TransformPasses::RunPassChecked<Transforms::GeometryToCompute>(context, "GeometryToCompute");
         }
 
         functions[i] = _arena->NewFunction(cfg.Blocks, "fun" + std::to_string(i), false,

@@ -47,6 +47,11 @@ INode* DoubleToFloat::InsertSoftFloat64(HelperFunctionManager& hfm, INode* node)
         Operand* id = OperandHelper::MakeConstant(arena, functionId);
         Operation* call =
             arena.NewOperation(Instruction::Call, nullptr, {id, operation->GetSource(0), lowLocal, highLocal});
+        // The helper writes both words through its out arguments: the call is
+        // now their definition, not the unpack removed below.
+        for (Operand* word : {lowLocal, highLocal}) {
+            if (word != nullptr && word->Type == OperandType::LocalVariable) word->Definition = call;
+        }
         list->AddBefore(operation, call);
         Utils::DeleteNode(operation);
         return call;

@@ -4,8 +4,10 @@
 #include <span>
 #include <vector>
 
+#include "Zerivox.Common/Exceptions.h"
 #include "Zerivox.Graphics.Shader/IGpuAccessor.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/IoVariable.h"
+#include "Zerivox.Graphics.Shader/IntermediateRepresentation/IrVerifier.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/NodeList.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/PhiNode.h"
 #include "Zerivox.Graphics.Shader/Translation/Optimizations/BindlessElimination.h"
@@ -54,45 +56,77 @@ bool NoDestUsed(std::span<Operand* const> dests) {
     return true;
 }
 
+// In builds that verify IR: the function's IR after the named step.
+void CheckAfter(const char* pass, std::span<BasicBlock* const> blocks) {
+    if constexpr (VerifyIrAfterPasses) IrVerifier::VerifyAfter(pass, blocks);
+}
+
+// A per-block step of the pipeline, checked in builds that verify IR. The
+// whole function is verified only when the step changed its block: a step
+// that left its block alone cannot have broken anything, and verifying after
+// every step on every block would cost the square of the function's size.
+template <typename Step> void RunBlockStep(const char* pass, std::span<BasicBlock* const> blocks, BasicBlock& block,
+                                           Step&& step) {
+    if constexpr (VerifyIrAfterPasses) {
+        const uint64_t before = IrVerifier::Fingerprint(block);
+        step();
+        if (IrVerifier::Fingerprint(block) != before) IrVerifier::VerifyAfter(pass, blocks);
+    } else {
+        step();
+    }
+}
+
 } // namespace
 
 void Optimizer::RunPass(Transforms::TransformContext& context) {
     for (BasicBlock* block : context.Blocks) {
         XmadOptimizer::RunPass(block);
     }
+    CheckAfter("XmadOptimizer", context.Blocks);
 
     RunOptimizationPasses(context.Blocks, context.ResourceManager);
+    CheckAfter("Optimizer::RunOptimizationPasses", context.Blocks);
 
     GlobalToStorage::RunPass(context.Hfm, context.Blocks, context.ResourceManager, context.GpuAccessor,
                              context.TargetLanguage);
+    CheckAfter("GlobalToStorage", context.Blocks);
 
     bool hostSupportsShaderFloat64 = context.GpuAccessor.QueryHostSupportsShaderFloat64();
 
     for (BasicBlock* block : context.Blocks) {
         if (context.GraphicsApi != TargetGraphicsApi::OpenGL) {
-            BindlessToArray::RunPass(*block, context.ResourceManager, context.GpuAccessor);
+            RunBlockStep("BindlessToArray", context.Blocks, *block,
+                         [&] { BindlessToArray::RunPass(*block, context.ResourceManager, context.GpuAccessor); });
         } else {
-            BindlessToArray::RunPassOgl(*block, context.ResourceManager);
+            RunBlockStep("BindlessToArray", context.Blocks, *block,
+                         [&] { BindlessToArray::RunPassOgl(*block, context.ResourceManager); });
         }
 
-        BindlessElimination::RunPass(*block, context.ResourceManager, context.GpuAccessor);
+        RunBlockStep("BindlessElimination", context.Blocks, *block,
+                     [&] { BindlessElimination::RunPass(*block, context.ResourceManager, context.GpuAccessor); });
 
         if (context.Stage == ShaderStage::Fragment) {
-            EliminateMultiplyByFragmentCoordW(block);
+            RunBlockStep("EliminateMultiplyByFragmentCoordW", context.Blocks, *block,
+                         [&] { EliminateMultiplyByFragmentCoordW(block); });
         }
 
         if (!hostSupportsShaderFloat64) {
-            DoubleToFloat::RunPass(context.Hfm, block);
+            RunBlockStep("DoubleToFloat", context.Blocks, *block, [&] { DoubleToFloat::RunPass(context.Hfm, block); });
         }
     }
 
     RunOptimizationPasses(context.Blocks, context.ResourceManager);
+    CheckAfter("Optimizer::RunOptimizationPasses", context.Blocks);
 }
 
 void Optimizer::RunOptimizationPasses(std::span<BasicBlock* const> blocks, ResourceManager& resourceManager) {
     bool modified;
     do {
         modified = false;
+        // A round that reports no change ends the loop: in builds that verify
+        // IR it must have left the IR exactly as it found it.
+        uint64_t fingerprint = 0;
+        if constexpr (VerifyIrAfterPasses) fingerprint = IrVerifier::Fingerprint(blocks);
 
         for (BasicBlock* block : blocks) {
             INode* node = block->Operations.First();
@@ -113,8 +147,17 @@ void Optimizer::RunOptimizationPasses(std::span<BasicBlock* const> blocks, Resou
                 if (!node->IsPhi()) {
                     Operation* operation = static_cast<Operation*>(node);
                     if (!isUnused) {
+                        // Every folding and simplification rule turns the
+                        // operation into a Copy, so a changed instruction
+                        // tells whether one applied. Most such copies are
+                        // propagated below, which sets the flag anyway; one
+                        // without a local destination stays, and the round
+                        // must still count it as a change.
+                        const Instruction before = operation->Inst;
                         ConstantFolding::RunPass(resourceManager, operation);
                         Simplification::RunPass(operation);
+                        if (operation->Inst != before)
+                            modified = true;
 
                         if (destsLocal) {
                             if (operation->Inst == Instruction::Copy) {
@@ -144,6 +187,14 @@ void Optimizer::RunOptimizationPasses(std::span<BasicBlock* const> blocks, Resou
             if (BranchElimination::RunPass(block)) {
                 RemoveNode(block, block->GetLastOp());
                 modified = true;
+            }
+        }
+
+        if constexpr (VerifyIrAfterPasses) {
+            if (!modified && IrVerifier::Fingerprint(blocks) != fingerprint) {
+                throw Common::InvalidOperationException(
+                    "IR invalid after Optimizer::RunOptimizationPasses: a round that reported no change changed the "
+                    "IR.");
             }
         }
     } while (modified);

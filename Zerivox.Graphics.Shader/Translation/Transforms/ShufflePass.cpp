@@ -49,6 +49,9 @@ INode* ShufflePass::RunPass(TransformContext& context, INode* node) {
     Operand* index = operation->GetSource(1);
     Operand* mask = operation->GetSource(2);
     Operation* call = arena.NewOperation(Instruction::Call, result, {id, value, index, mask, inRange});
+    // The helper writes the in-range flag through its out argument: the call
+    // is now its definition, not the shuffle removed below.
+    if (inRange != nullptr && inRange->Type == OperandType::LocalVariable) inRange->Definition = call;
     operation->List()->AddBefore(operation, call);
     Optimizations::Utils::DeleteNode(operation);
     return call;

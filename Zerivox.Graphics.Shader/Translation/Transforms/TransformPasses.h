@@ -1,6 +1,7 @@
 #pragma once
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/BasicBlock.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/INode.h"
+#include "Zerivox.Graphics.Shader/IntermediateRepresentation/IrVerifier.h"
 #include "Zerivox.Graphics.Shader/Translation/Transforms/TransformContext.h"
 
 namespace Zerivox::Graphics::Shader::Translation::Transforms {
@@ -32,6 +33,23 @@ struct TransformPasses {
                 }
                 node = node->ListNext();
             }
+        }
+    }
+
+    // RunPass as the translation pipeline runs it: in builds that verify IR,
+    // the function's IR is checked when the pass changed it, a failure naming
+    // the pass. (IR the pass left alone is as valid as the pipeline's check
+    // of the step before found it, and most transforms are disabled or find
+    // nothing to do, so this keeps verification cheap.)
+    template <typename T> static void RunPassChecked(TransformContext& context, const char* name) {
+        if constexpr (IntermediateRepresentation::VerifyIrAfterPasses) {
+            const uint64_t before = IntermediateRepresentation::IrVerifier::Fingerprint(context.Blocks);
+            RunPass<T>(context);
+            if (IntermediateRepresentation::IrVerifier::Fingerprint(context.Blocks) != before) {
+                IntermediateRepresentation::IrVerifier::VerifyAfter(name, context.Blocks);
+            }
+        } else {
+            RunPass<T>(context);
         }
     }
 };

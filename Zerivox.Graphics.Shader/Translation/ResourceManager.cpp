@@ -5,6 +5,7 @@
 
 #include "Zerivox.Common/Exceptions.h"
 #include "Zerivox.Graphics.Shader/IGpuAccessor.h"
+#include "Zerivox.Graphics.Shader/IntermediateRepresentation/InstructionExtensions.h"
 #include "Zerivox.Graphics.Shader/SupportBuffer.h"
 
 namespace Zerivox::Graphics::Shader::Translation {
@@ -206,9 +207,8 @@ SetBindingPair ResourceManager::GetTextureOrImageBinding(Instruction inst, Sampl
                                                          TextureFlags flags, int32_t cbufSlot, int32_t handle,
                                                          int32_t arrayLength, bool separate) {
     Instruction code = IntermediateRepresentation::InstCode(inst);
-    bool isImage =
-        code == Instruction::ImageLoad || code == Instruction::ImageStore || code == Instruction::ImageAtomic;
-    bool isWrite = code == Instruction::ImageStore || code == Instruction::ImageAtomic;
+    bool isImage = IntermediateRepresentation::InstructionExtensions::IsImage(inst);
+    bool isWrite = IntermediateRepresentation::InstructionExtensions::IsImageStore(inst);
     bool intCoords = isImage || HasFlag(flags, TextureFlags::IntCoords) || code == Instruction::TextureQuerySize;
     bool accurateType =
         code != Instruction::Lod && code != Instruction::TextureQuerySamples && code != Instruction::TextureQuerySize;

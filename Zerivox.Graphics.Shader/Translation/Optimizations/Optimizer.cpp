@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "Zerivox.Graphics.Shader/IGpuAccessor.h"
+#include "Zerivox.Graphics.Shader/IntermediateRepresentation/InstructionExtensions.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/IoVariable.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/NodeList.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/PhiNode.h"
@@ -330,9 +331,7 @@ bool Optimizer::HasSideEffects(const INode* node) {
     const Operation* op = node->AsOperation();
     if (op == nullptr)
         return false;
-    uint32_t code = InstIndex(op->Inst);
-    return (code >= InstIndex(Instruction::AtomicAdd) && code <= InstIndex(Instruction::AtomicXor)) ||
-           code == InstIndex(Instruction::Call) || code == InstIndex(Instruction::ImageAtomic);
+    return InstructionExtensions::HasSideEffects(op->Inst);
 }
 
 bool Optimizer::DestIsLocalVar(const INode* node) { return AllDestsLocal(DestSlots(node)); }

@@ -644,10 +644,19 @@ OperationResult GenerateVoteAny(CodeGenContext& context, const AstOperation& ope
 
 constexpr std::size_t TableSize = static_cast<std::size_t>(IrInst::Count);
 
-constexpr std::array<Instructions::Generator, TableSize> BuildTable() {
-    std::array<Instructions::Generator, TableSize> table{};
+// Which entries are set is kept beside the pointers: comparing the address
+// of a function defined in another file with null is not a constant
+// expression in every build (sanitizer builds keep the comparison).
+struct GeneratorTable {
+    std::array<Instructions::Generator, TableSize> Generators{};
+    std::array<bool, TableSize> IsSet{};
+};
+
+constexpr GeneratorTable BuildTable() {
+    GeneratorTable table{};
     auto set = [&table](IrInst inst, Instructions::Generator generator) {
-        table[IntermediateRepresentation::InstIndex(inst)] = generator;
+        table.Generators[IntermediateRepresentation::InstIndex(inst)] = generator;
+        table.IsSet[IntermediateRepresentation::InstIndex(inst)] = true;
     };
     set(IrInst::Absolute, GenerateAbsolute);
     set(IrInst::Add, GenerateAdd);
@@ -767,14 +776,14 @@ constexpr std::array<Instructions::Generator, TableSize> BuildTable() {
     return table;
 }
 
-constexpr std::array<Instructions::Generator, TableSize> Table = BuildTable();
+constexpr GeneratorTable Table = BuildTable();
 
 // Every instruction that reaches the back end as an expression has a
 // generator; only the structural ones (labels, branches, copies) may lack one.
 constexpr bool EveryExpressionHasGenerator() {
     for (std::size_t i = 0; i < TableSize; i++) {
         auto inst = static_cast<IrInst>(i);
-        if (Table[i] == nullptr && !IntermediateRepresentation::InstructionExtensions::IsStructural(inst)) return false;
+        if (!Table.IsSet[i] && !IntermediateRepresentation::InstructionExtensions::IsStructural(inst)) return false;
     }
     return true;
 }
@@ -787,7 +796,7 @@ OperationResult Instructions::Generate(CodeGenContext& context, const AstOperati
     if (index >= TableSize) {
         throw Common::IndexOutOfRangeException("Instruction " + std::to_string(index) + " is out of range.");
     }
-    Generator generator = Table[index];
+    Generator generator = Table.Generators[index];
     if (generator == nullptr)
         throw Common::NotImplementedException(InstText(operation.Inst));
     return generator(context, operation);

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <string>
 
+#include "Zerivox.Common/EnumFlags.h"
 #include "Zerivox.Graphics.Shader/Translation/AggregateType.h"
 
 namespace Zerivox::Graphics::Shader {
@@ -20,12 +21,7 @@ enum class AttributeType : uint8_t {
     AnyPacked = 0xC0,
 };
 
-constexpr AttributeType operator|(AttributeType a, AttributeType b) {
-    return static_cast<AttributeType>(static_cast<uint8_t>(a) | static_cast<uint8_t>(b));
-}
-constexpr AttributeType operator&(AttributeType a, AttributeType b) {
-    return static_cast<AttributeType>(static_cast<uint8_t>(a) & static_cast<uint8_t>(b));
-}
+ZV_ENUM_FLAGS(AttributeType)
 
 // Member name, or the decimal value when the value is no member.
 std::string AttributeTypeName(AttributeType type);

@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 
+#include "Zerivox.Common/EnumFlags.h"
+
 namespace Zerivox::Graphics::Shader {
 
 enum class BufferUsageFlags : uint8_t {
@@ -9,15 +11,6 @@ enum class BufferUsageFlags : uint8_t {
     Write = 1 << 0,
 };
 
-constexpr BufferUsageFlags operator|(BufferUsageFlags a, BufferUsageFlags b) {
-    return static_cast<BufferUsageFlags>(static_cast<uint8_t>(a) | static_cast<uint8_t>(b));
-}
-constexpr BufferUsageFlags operator&(BufferUsageFlags a, BufferUsageFlags b) {
-    return static_cast<BufferUsageFlags>(static_cast<uint8_t>(a) & static_cast<uint8_t>(b));
-}
-constexpr BufferUsageFlags& operator|=(BufferUsageFlags& a, BufferUsageFlags b) { return a = a | b; }
-constexpr bool HasFlag(BufferUsageFlags value, BufferUsageFlags flag) {
-    return (static_cast<uint8_t>(value) & static_cast<uint8_t>(flag)) == static_cast<uint8_t>(flag);
-}
+ZV_ENUM_FLAGS(BufferUsageFlags)
 
 } // namespace Zerivox::Graphics::Shader

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <string>
 
+#include "Zerivox.Common/EnumFlags.h"
 #include "Zerivox.Graphics.Shader/Translation/AggregateType.h"
 
 namespace Zerivox::Graphics::Shader {
@@ -22,18 +23,7 @@ enum class SamplerType : int32_t {
     Shadow = 0x400,
 };
 
-constexpr SamplerType operator|(SamplerType a, SamplerType b) {
-    return static_cast<SamplerType>(static_cast<int32_t>(a) | static_cast<int32_t>(b));
-}
-constexpr SamplerType operator&(SamplerType a, SamplerType b) {
-    return static_cast<SamplerType>(static_cast<int32_t>(a) & static_cast<int32_t>(b));
-}
-constexpr SamplerType operator~(SamplerType a) { return static_cast<SamplerType>(~static_cast<int32_t>(a)); }
-constexpr SamplerType& operator|=(SamplerType& a, SamplerType b) { return a = a | b; }
-constexpr SamplerType& operator&=(SamplerType& a, SamplerType b) { return a = a & b; }
-constexpr bool HasFlag(SamplerType value, SamplerType flag) {
-    return (static_cast<int32_t>(value) & static_cast<int32_t>(flag)) == static_cast<int32_t>(flag);
-}
+ZV_ENUM_FLAGS(SamplerType)
 
 // Text form for messages: "Texture2D", "Texture2D, Array", "Array", or the
 // decimal value when the base type is unknown.

@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 
+#include "Zerivox.Common/EnumFlags.h"
+
 namespace Zerivox::Graphics::Shader {
 
 enum class TextureUsageFlags : int32_t {
@@ -13,19 +15,6 @@ enum class TextureUsageFlags : int32_t {
     ImageCoherent = 1 << 3,
 };
 
-constexpr TextureUsageFlags operator|(TextureUsageFlags a, TextureUsageFlags b) {
-    return static_cast<TextureUsageFlags>(static_cast<int32_t>(a) | static_cast<int32_t>(b));
-}
-constexpr TextureUsageFlags operator&(TextureUsageFlags a, TextureUsageFlags b) {
-    return static_cast<TextureUsageFlags>(static_cast<int32_t>(a) & static_cast<int32_t>(b));
-}
-constexpr TextureUsageFlags operator~(TextureUsageFlags a) {
-    return static_cast<TextureUsageFlags>(~static_cast<int32_t>(a));
-}
-constexpr TextureUsageFlags& operator|=(TextureUsageFlags& a, TextureUsageFlags b) { return a = a | b; }
-constexpr TextureUsageFlags& operator&=(TextureUsageFlags& a, TextureUsageFlags b) { return a = a & b; }
-constexpr bool HasFlag(TextureUsageFlags value, TextureUsageFlags flag) {
-    return (static_cast<int32_t>(value) & static_cast<int32_t>(flag)) == static_cast<int32_t>(flag);
-}
+ZV_ENUM_FLAGS(TextureUsageFlags)
 
 } // namespace Zerivox::Graphics::Shader

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "Zerivox.Common/Exceptions.h"
+#include "Zerivox.Common/HexFormat.h"
 #include "Zerivox.Graphics.Shader/Decoders/InstFieldsAttribute.h"
 #include "Zerivox.Graphics.Shader/Decoders/InstTable.h"
 #include "Zerivox.Graphics.Shader/IGpuAccessor.h"
@@ -23,13 +24,7 @@ namespace {
 constexpr uint64_t NoLimit = std::numeric_limits<uint64_t>::max();
 constexpr int RegisterZero = 255;
 
-std::string Hex(uint64_t value) {
-    char buffer[17];
-    const auto result = std::to_chars(buffer, buffer + sizeof(buffer), value, 16);
-    std::string text(buffer, result.ptr);
-    std::transform(text.begin(), text.end(), text.begin(), [](char c) { return c >= 'a' && c <= 'f' ? c - 32 : c; });
-    return text;
-}
+std::string Hex(uint64_t value) { return Common::ToHex(value); }
 
 // Reads the instruction words of the code through the accessor. Every address
 // is checked against the code the accessor has, so no input reaches beyond it.

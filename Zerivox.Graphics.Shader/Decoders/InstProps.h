@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 
+#include "Zerivox.Common/EnumFlags.h"
+
 namespace Zerivox::Graphics::Shader::Decoders {
 
 // Per-encoding operand positions and decoding properties. Bits 7-9 (PdMask) hold
@@ -28,19 +30,9 @@ enum class InstProps : uint16_t {
     NoPred = 0x8000, // no guard predicate: bits 16-19 are not a predicate
 };
 
-constexpr InstProps operator|(InstProps a, InstProps b) {
-    return static_cast<InstProps>(static_cast<uint16_t>(a) | static_cast<uint16_t>(b));
-}
-constexpr InstProps operator&(InstProps a, InstProps b) {
-    return static_cast<InstProps>(static_cast<uint16_t>(a) & static_cast<uint16_t>(b));
-}
-constexpr InstProps& operator|=(InstProps& a, InstProps b) { return a = a | b; }
-
-// True when every bit of flag is set in value. Not meaningful for the PdMask
-// values, which share bits: compare (value & PdMask) with one of them instead.
-constexpr bool HasFlag(InstProps value, InstProps flag) {
-    return (static_cast<uint16_t>(value) & static_cast<uint16_t>(flag)) == static_cast<uint16_t>(flag);
-}
+// HasFlag is not meaningful for the PdMask values, which share bits: compare
+// (value & PdMask) with one of them instead.
+ZV_ENUM_FLAGS(InstProps)
 
 constexpr InstProps GetPdPlace(InstProps value) { return value & InstProps::PdMask; }
 

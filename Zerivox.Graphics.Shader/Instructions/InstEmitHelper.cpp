@@ -5,6 +5,7 @@
 #include <string>
 
 #include "Zerivox.Common/Exceptions.h"
+#include "Zerivox.Common/HexFormat.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/OperandHelper.h"
 #include "Zerivox.Graphics.Shader/Translation/EmitterContext.h"
 #include "Zerivox.Graphics.Shader/Translation/EmitterContextInsts.h"
@@ -197,16 +198,7 @@ uint32_t HalfToSingleBits(uint16_t half) {
     return sign | (singleExponent << 23) | (mantissa << 13);
 }
 
-std::string ToHexUpper(uint64_t value) {
-    char buffer[20];
-    const auto end = std::to_chars(buffer, buffer + sizeof(buffer), value, 16).ptr;
-    std::string text(buffer, end);
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'f')
-            c = static_cast<char>(c - 'a' + 'A');
-    }
-    return text;
-}
+std::string ToHexUpper(uint64_t value) { return Common::ToHex(value); }
 
 void ThrowNotInStage(EmitterContext& context, const char* name, const char* reason) {
     throw Common::InvalidOperationException(std::string(name) + " at 0x" + ToHexUpper(context.CurrOp.Address) +

@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 
+#include "Zerivox.Common/EnumFlags.h"
+
 namespace Zerivox::Graphics::Shader::IntermediateRepresentation {
 
 // Modifiers of a texture or image operation. Bits 16-19 hold the operation
@@ -31,16 +33,7 @@ enum class TextureFlags : uint32_t {
     CAS = 9u << 16,
 };
 
-constexpr TextureFlags operator|(TextureFlags a, TextureFlags b) {
-    return static_cast<TextureFlags>(static_cast<uint32_t>(a) | static_cast<uint32_t>(b));
-}
-constexpr TextureFlags operator&(TextureFlags a, TextureFlags b) {
-    return static_cast<TextureFlags>(static_cast<uint32_t>(a) & static_cast<uint32_t>(b));
-}
-constexpr TextureFlags operator~(TextureFlags a) { return static_cast<TextureFlags>(~static_cast<uint32_t>(a)); }
-constexpr TextureFlags& operator|=(TextureFlags& a, TextureFlags b) { return a = a | b; }
-constexpr TextureFlags& operator&=(TextureFlags& a, TextureFlags b) { return a = a & b; }
-// True when every bit of flag is set in value (a zero flag is always "set").
-constexpr bool HasFlag(TextureFlags value, TextureFlags flag) { return (value & flag) == flag; }
+// HasFlag: every bit of flag is set in value (a zero flag is always "set").
+ZV_ENUM_FLAGS(TextureFlags)
 
 } // namespace Zerivox::Graphics::Shader::IntermediateRepresentation

@@ -4,6 +4,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "Zerivox.Graphics.Shader/IntermediateRepresentation/InstructionExtensions.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/TextureFlags.h"
 #include "Zerivox.Graphics.Shader/StructuredIr/AstArena.h"
 #include "Zerivox.Graphics.Shader/StructuredIr/AstAssignment.h"
@@ -27,11 +28,6 @@ namespace {
 // Upper bound of nodes looked at when proving that one propagation is safe;
 // beyond it the value simply stays in its variable.
 constexpr int32_t CheckBudget = 256;
-
-bool IsAtomicCode(Instruction inst) {
-    uint32_t code = IntermediateRepresentation::InstIndex(inst);
-    return code >= static_cast<uint32_t>(Instruction::AtomicAdd) && code <= static_cast<uint32_t>(Instruction::AtomicXor);
-}
 
 // Memory whose contents can change while the shader runs (read-only
 // constant buffers and inputs cannot).
@@ -82,7 +78,7 @@ bool DependsOnControlFlow(const AstOperation& operation) {
 
 // Statements after which a value read from memory may differ.
 bool WritesOrOrdersMemory(Instruction inst) {
-    if (IsAtomicCode(inst)) return true;
+    if (IntermediateRepresentation::InstructionExtensions::IsAtomic(inst)) return true;
     switch (IntermediateRepresentation::InstCode(inst)) {
     case Instruction::Store:
     case Instruction::ImageStore:
@@ -291,8 +287,7 @@ bool HasCallUser(const AstOperand* v) {
 bool AstOptimizer::HasSideEffects(const IAstNode* node) {
     const AstOperation* operation = As<AstOperation>(node);
     if (operation == nullptr) return false;
-    Instruction code = IntermediateRepresentation::InstCode(operation->Inst);
-    return IsAtomicCode(operation->Inst) || code == Instruction::Call || code == Instruction::ImageAtomic;
+    return IntermediateRepresentation::InstructionExtensions::HasSideEffects(operation->Inst);
 }
 
 bool AstOptimizer::IsWorthPropagating(const IAstNode* source) {

@@ -13,6 +13,7 @@
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/BasicBlock.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/CommentNode.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/Function.h"
+#include "Zerivox.Graphics.Shader/IntermediateRepresentation/InstructionExtensions.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/TextureOperation.h"
 #include "Zerivox.Graphics.Shader/StructuredIr/AstComment.h"
 #include "Zerivox.Graphics.Shader/StructuredIr/AstOptimizer.h"
@@ -34,10 +35,6 @@ using Translation::TargetLanguage;
 
 namespace {
 
-bool IsBranch(Instruction inst) {
-    return inst == Instruction::Branch || inst == Instruction::BranchIfFalse || inst == Instruction::BranchIfTrue;
-}
-
 // Structures the blocks of one function into the context's current function.
 void StructureBlocks(StructuredProgramContext& context, const Function& function, TargetLanguage targetLanguage,
                      std::span<Function* const> functions) {
@@ -57,7 +54,7 @@ void StructureBlocks(StructuredProgramContext& context, const Function& function
             if (operation == nullptr) {
                 throw Common::InvalidOperationException("A phi node survived phi removal.");
             }
-            if (IsBranch(operation->Inst)) {
+            if (InstructionExtensions::IsBranch(operation->Inst)) {
                 context.LookForIfStatements(block, operation);
             } else {
                 StructuredProgram::AddOperation(context, operation, targetLanguage, functions);

@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 
+#include "Zerivox.Common/EnumFlags.h"
+
 namespace Zerivox::Graphics::Shader::Translation {
 
 // Type of an IR value, attribute or resource field: element type in bits 0-7,
@@ -27,15 +29,6 @@ enum class AggregateType : uint32_t {
     Array = 0x400,
 };
 
-constexpr AggregateType operator|(AggregateType a, AggregateType b) {
-    return static_cast<AggregateType>(static_cast<uint32_t>(a) | static_cast<uint32_t>(b));
-}
-constexpr AggregateType operator&(AggregateType a, AggregateType b) {
-    return static_cast<AggregateType>(static_cast<uint32_t>(a) & static_cast<uint32_t>(b));
-}
-constexpr AggregateType operator~(AggregateType a) { return static_cast<AggregateType>(~static_cast<uint32_t>(a)); }
-constexpr bool HasFlag(AggregateType value, AggregateType flag) {
-    return (static_cast<uint32_t>(value) & static_cast<uint32_t>(flag)) == static_cast<uint32_t>(flag);
-}
+ZV_ENUM_FLAGS(AggregateType)
 
 } // namespace Zerivox::Graphics::Shader::Translation

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "Zerivox.Common/Exceptions.h"
+#include "Zerivox.Graphics.Shader/IntermediateRepresentation/InstructionExtensions.h"
 
 namespace Zerivox::Graphics::Shader::Translation {
 
@@ -61,14 +62,6 @@ bool ControlFlowGraph::EndsWithUnconditionalInst(const INode* node) {
     return op->Inst == Instruction::Branch || op->Inst == Instruction::Discard || op->Inst == Instruction::Return;
 }
 
-namespace {
-
-bool IsBranch(Instruction inst) {
-    return inst == Instruction::Branch || inst == Instruction::BranchIfFalse || inst == Instruction::BranchIfTrue;
-}
-
-}  // namespace
-
 ControlFlowGraph ControlFlowGraph::Create(IrArena& arena, std::span<Operation* const> operations) {
     struct LabelBlock {
         BasicBlock* Block;
@@ -112,7 +105,7 @@ ControlFlowGraph ControlFlowGraph::Create(IrArena& arena, std::span<Operation* c
             current->Operations.AddLast(op);
         }
 
-        needsNewBlock = IsBranch(op->Inst);
+        needsNewBlock = InstructionExtensions::IsBranch(op->Inst);
         if (needsNewBlock) {
             Operand* label = op->Dest();
             if (label == nullptr) throw InvalidOperationException("Branch without a target label.");

@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 
+#include "Zerivox.Common/EnumFlags.h"
+
 namespace Zerivox::Graphics::Shader::Translation {
 
 // Features a shader was found to use. One value per translation: the decoder
@@ -22,15 +24,6 @@ enum class FeatureFlags : uint32_t {
     VtgAsCompute = 1u << 13,
 };
 
-constexpr FeatureFlags operator|(FeatureFlags a, FeatureFlags b) {
-    return static_cast<FeatureFlags>(static_cast<uint32_t>(a) | static_cast<uint32_t>(b));
-}
-constexpr FeatureFlags operator&(FeatureFlags a, FeatureFlags b) {
-    return static_cast<FeatureFlags>(static_cast<uint32_t>(a) & static_cast<uint32_t>(b));
-}
-constexpr FeatureFlags& operator|=(FeatureFlags& a, FeatureFlags b) { return a = a | b; }
-constexpr bool HasFlag(FeatureFlags value, FeatureFlags flag) {
-    return (static_cast<uint32_t>(value) & static_cast<uint32_t>(flag)) == static_cast<uint32_t>(flag);
-}
+ZV_ENUM_FLAGS(FeatureFlags)
 
 } // namespace Zerivox::Graphics::Shader::Translation

@@ -4,7 +4,9 @@
 #include <utility>
 
 #include "Zerivox.Common/Exceptions.h"
+#include "Zerivox.Common/HexFormat.h"
 #include "Zerivox.Graphics.Shader/IGpuAccessor.h"
+#include "Zerivox.Graphics.Shader/IntermediateRepresentation/InstructionExtensions.h"
 #include "Zerivox.Graphics.Shader/SupportBuffer.h"
 
 namespace Zerivox::Graphics::Shader::Translation {
@@ -27,14 +29,7 @@ constexpr int32_t ConstantBufferArrayLength = 4096;
 int32_t WordCount(int32_t size) { return static_cast<int32_t>((static_cast<int64_t>(size) + 3) / 4); }
 
 std::string Hex(int32_t value) {
-    char buffer[16];
-    auto result = std::to_chars(buffer, buffer + sizeof(buffer), static_cast<uint32_t>(value), 16);
-    std::string text(buffer, result.ptr);
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'f')
-            c = static_cast<char>(c - 'a' + 'A');
-    }
-    return text;
+    return Common::ToHex(static_cast<uint32_t>(value));
 }
 
 // Buffers are known to the IR and the back ends by binding alone, and the host
@@ -206,9 +201,8 @@ SetBindingPair ResourceManager::GetTextureOrImageBinding(Instruction inst, Sampl
                                                          TextureFlags flags, int32_t cbufSlot, int32_t handle,
                                                          int32_t arrayLength, bool separate) {
     Instruction code = IntermediateRepresentation::InstCode(inst);
-    bool isImage =
-        code == Instruction::ImageLoad || code == Instruction::ImageStore || code == Instruction::ImageAtomic;
-    bool isWrite = code == Instruction::ImageStore || code == Instruction::ImageAtomic;
+    bool isImage = IntermediateRepresentation::InstructionExtensions::IsImage(inst);
+    bool isWrite = IntermediateRepresentation::InstructionExtensions::IsImageStore(inst);
     bool intCoords = isImage || HasFlag(flags, TextureFlags::IntCoords) || code == Instruction::TextureQuerySize;
     bool accurateType =
         code != Instruction::Lod && code != Instruction::TextureQuerySamples && code != Instruction::TextureQuerySize;

@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 
+#include "Zerivox.Common/EnumFlags.h"
+
 namespace Zerivox::Graphics::Shader::Translation {
 
 // Language the back end writes. Arb has no back end: a translation asking for
@@ -29,16 +31,7 @@ enum class TranslationFlags : uint32_t {
     DebugMode = 1u << 2,
 };
 
-constexpr TranslationFlags operator|(TranslationFlags a, TranslationFlags b) {
-    return static_cast<TranslationFlags>(static_cast<uint32_t>(a) | static_cast<uint32_t>(b));
-}
-constexpr TranslationFlags operator&(TranslationFlags a, TranslationFlags b) {
-    return static_cast<TranslationFlags>(static_cast<uint32_t>(a) & static_cast<uint32_t>(b));
-}
-constexpr TranslationFlags& operator|=(TranslationFlags& a, TranslationFlags b) { return a = a | b; }
-constexpr bool HasFlag(TranslationFlags value, TranslationFlags flag) {
-    return (static_cast<uint32_t>(value) & static_cast<uint32_t>(flag)) == static_cast<uint32_t>(flag);
-}
+ZV_ENUM_FLAGS(TranslationFlags)
 
 // What the host asks of one translation.
 struct TranslationOptions {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "Zerivox.Common/Exceptions.h"
+#include "Zerivox.Common/HexFormat.h"
 #include "Zerivox.Graphics.Shader/Decoders/DecodedProgram.h"
 #include "Zerivox.Graphics.Shader/Decoders/Decoder.h"
 #include "Zerivox.Graphics.Shader/IGpuAccessor.h"
@@ -30,13 +31,7 @@ constexpr uint64_t HeaderSize = ShaderHeader::SizeInBytes;
 // The most threads per input primitive a program header may give.
 constexpr int32_t MaxThreadsPerInputPrimitive = 32;
 
-std::string HexAddress(uint64_t value) {
-    char buffer[17];
-    const auto result = std::to_chars(buffer, buffer + sizeof(buffer), value, 16);
-    std::string text(buffer, result.ptr);
-    std::transform(text.begin(), text.end(), text.begin(), [](char c) { return c >= 'a' && c <= 'f' ? c - 32 : c; });
-    return "0x" + text;
-}
+std::string HexAddress(uint64_t value) { return "0x" + Common::ToHex(value); }
 
 // The host has no call stack: SPIR-V forbids recursion, and a guest call
 // that reaches its own function again cannot be translated. Only calls
@@ -382,29 +377,6 @@ void Translator::InitializeOutputComponent(EmitterContext& context, int32_t loca
 
 namespace {
 
-// Upper-case hexadecimal of value, at least `digits` digits, appended to out.
-// Writes value as hexadecimal digits (at least `digits`, at most 16) at p and
-// returns the end. Digits are formed right to left in a local buffer: this
-// runs twice per instruction of a debug translation.
-char* PutHex(char* p, uint64_t value, int digits) {
-    char buffer[16];
-    char* first = buffer + sizeof buffer;
-    do {
-        *--first = "0123456789ABCDEF"[value & 0xF];
-        value >>= 4;
-    } while (value != 0);
-    // Leading zeros: a 64-bit value never needs more than 16 digits.
-    while (first > buffer && buffer + sizeof buffer - first < digits) *--first = '0';
-    const auto count = static_cast<std::size_t>(buffer + sizeof buffer - first);
-    std::memcpy(p, first, count);
-    return p + count;
-}
-
-void AppendHex(std::string& out, uint64_t value, int digits) {
-    char buffer[16];
-    out.append(buffer, static_cast<std::size_t>(PutHex(buffer, value, digits) - buffer));
-}
-
 } // namespace
 
 void Translator::EmitOps(EmitterContext& context, Decoders::Block* block) {
@@ -423,9 +395,9 @@ void Translator::EmitOps(EmitterContext& context, Decoders::Block* block) {
                 name = Decoders::ToString(op.Name);
             } else {
                 std::string message = "Invalid instruction at 0x";
-                AppendHex(message, op.Address, 6);
+                Common::AppendHex(message, op.Address, 6);
                 message += " (0x";
-                AppendHex(message, op.RawOpCode, 16);
+                Common::AppendHex(message, op.RawOpCode, 16);
                 message += ").";
                 context.GpuAccessor().Log(message);
             }
@@ -436,9 +408,9 @@ void Translator::EmitOps(EmitterContext& context, Decoders::Block* block) {
             char* end = text;
             *end++ = '0';
             *end++ = 'x';
-            end = PutHex(end, op.Address, 6);
+            end = Common::PutHex(end, op.Address, 6);
             std::memcpy(end, ": 0x", 4);
-            end = PutHex(end + 4, op.RawOpCode, 16);
+            end = Common::PutHex(end + 4, op.RawOpCode, 16);
             *end++ = ' ';
             if (name.size() <= sizeof text - HeadLength) {
                 std::memcpy(end, name.data(), name.size());

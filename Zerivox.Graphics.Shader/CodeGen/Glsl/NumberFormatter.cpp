@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "Zerivox.Common/Exceptions.h"
+#include "Zerivox.Common/HexFormat.h"
 
 namespace Zerivox::Graphics::Shader::CodeGen::Glsl {
 
@@ -12,14 +13,7 @@ using Translation::AggregateType;
 
 namespace {
 
-std::string Hex(uint32_t value) {
-    char buffer[16];
-    auto result = std::to_chars(buffer, buffer + sizeof(buffer), value, 16);
-    std::string text = "0x";
-    for (char* p = buffer; p != result.ptr; p++)
-        text += (*p >= 'a' && *p <= 'f') ? static_cast<char>(*p - 'a' + 'A') : *p;
-    return text;
-}
+std::string Hex(uint32_t value) { return "0x" + Common::ToHex(value); }
 
 std::string Decimal(int64_t value) {
     char buffer[24];

@@ -6,6 +6,7 @@
 #include "Zerivox.Common/Exceptions.h"
 #include "Zerivox.Graphics.Shader/CodeGen/Spirv/IoMap.h"
 #include "Zerivox.Graphics.Shader/CodeGen/Workgroups.h"
+#include "Zerivox.Graphics.Shader/IntermediateRepresentation/InstructionExtensions.h"
 #include "Zerivox.Graphics.Shader/StructuredIr/AstBlock.h"
 #include "Zerivox.Graphics.Shader/StructuredIr/AstOperand.h"
 #include "Zerivox.Graphics.Shader/StructuredIr/AstOperation.h"
@@ -643,10 +644,19 @@ OperationResult GenerateVoteAny(CodeGenContext& context, const AstOperation& ope
 
 constexpr std::size_t TableSize = static_cast<std::size_t>(IrInst::Count);
 
-std::array<Instructions::Generator, TableSize> BuildTable() {
-    std::array<Instructions::Generator, TableSize> table{};
+// Which entries are set is kept beside the pointers: comparing the address
+// of a function defined in another file with null is not a constant
+// expression in every build (sanitizer builds keep the comparison).
+struct GeneratorTable {
+    std::array<Instructions::Generator, TableSize> Generators{};
+    std::array<bool, TableSize> IsSet{};
+};
+
+constexpr GeneratorTable BuildTable() {
+    GeneratorTable table{};
     auto set = [&table](IrInst inst, Instructions::Generator generator) {
-        table[IntermediateRepresentation::InstIndex(inst)] = generator;
+        table.Generators[IntermediateRepresentation::InstIndex(inst)] = generator;
+        table.IsSet[IntermediateRepresentation::InstIndex(inst)] = true;
     };
     set(IrInst::Absolute, GenerateAbsolute);
     set(IrInst::Add, GenerateAdd);
@@ -766,15 +776,27 @@ std::array<Instructions::Generator, TableSize> BuildTable() {
     return table;
 }
 
+constexpr GeneratorTable Table = BuildTable();
+
+// Every instruction that reaches the back end as an expression has a
+// generator; only the structural ones (labels, branches, copies) may lack one.
+constexpr bool EveryExpressionHasGenerator() {
+    for (std::size_t i = 0; i < TableSize; i++) {
+        auto inst = static_cast<IrInst>(i);
+        if (!Table.IsSet[i] && !IntermediateRepresentation::InstructionExtensions::IsStructural(inst)) return false;
+    }
+    return true;
+}
+static_assert(EveryExpressionHasGenerator(), "an IR instruction has no SPIR-V generator");
+
 } // namespace
 
 OperationResult Instructions::Generate(CodeGenContext& context, const AstOperation& operation) {
-    static const std::array<Generator, TableSize> table = BuildTable();
     uint32_t index = IntermediateRepresentation::InstIndex(operation.Inst);
     if (index >= TableSize) {
         throw Common::IndexOutOfRangeException("Instruction " + std::to_string(index) + " is out of range.");
     }
-    Generator generator = table[index];
+    Generator generator = Table.Generators[index];
     if (generator == nullptr)
         throw Common::NotImplementedException(InstText(operation.Inst));
     return generator(context, operation);

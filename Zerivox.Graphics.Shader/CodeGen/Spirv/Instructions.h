@@ -20,7 +20,7 @@ namespace Zerivox::Graphics::Shader::CodeGen::Spirv {
 struct Instructions {
     using Generator = OperationResult (*)(CodeGenContext&, const StructuredIr::AstOperation&);
 
-    // Dispatch on the low 16 bits of the instruction. Values of 121 and more
+    // Dispatch on the low 16 bits of the instruction. Codes from Count on
     // throw IndexOutOfRangeException; instructions without a generator
     // (Branch, Copy, MarkLabel, ...) throw NotImplementedException naming them.
     static OperationResult Generate(CodeGenContext& context, const StructuredIr::AstOperation& operation);

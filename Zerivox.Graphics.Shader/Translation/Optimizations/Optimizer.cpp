@@ -6,6 +6,7 @@
 
 #include "Zerivox.Common/Exceptions.h"
 #include "Zerivox.Graphics.Shader/IGpuAccessor.h"
+#include "Zerivox.Graphics.Shader/IntermediateRepresentation/InstructionExtensions.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/IoVariable.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/IrVerifier.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/NodeList.h"
@@ -381,9 +382,7 @@ bool Optimizer::HasSideEffects(const INode* node) {
     const Operation* op = node->AsOperation();
     if (op == nullptr)
         return false;
-    uint32_t code = InstIndex(op->Inst);
-    return (code >= InstIndex(Instruction::AtomicAdd) && code <= InstIndex(Instruction::AtomicXor)) ||
-           code == InstIndex(Instruction::Call) || code == InstIndex(Instruction::ImageAtomic);
+    return InstructionExtensions::HasSideEffects(op->Inst);
 }
 
 bool Optimizer::DestIsLocalVar(const INode* node) { return AllDestsLocal(DestSlots(node)); }

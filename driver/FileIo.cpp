@@ -16,6 +16,7 @@
 #include <system_error>
 
 #include "Zerivox.Common/Exceptions.h"
+#include "Zerivox.Common/HexFormat.h"
 #include "driver/JobJson.h"
 
 namespace Zerivox::FenkVanter {
@@ -288,11 +289,8 @@ std::string OutputWriter::MakeTemporaryName() {
         _randomLeft = std::size(_random);
     }
     uint64_t value = _random[--_randomLeft];
-    char digits[16];
-    for (int i = 15; i >= 0; i--) {
-        digits[i] = "0123456789abcdef"[value & 15];
-        value >>= 4;
-    }
+    char digits[Common::MaxHexDigits];
+    Common::PutHex(digits, value, 16, Common::HexCase::Lower);
     std::string name;
     name.reserve(TempPrefix.size() + 10 + 1 + 16 + TempSuffix.size());
     name.append(TempPrefix).append(std::to_string(_pid)).append("-").append(digits, 16).append(TempSuffix);

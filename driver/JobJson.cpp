@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Zerivox.Common/Exceptions.h"
+#include "Zerivox.Common/HexFormat.h"
 
 namespace Zerivox::FenkVanter {
 
@@ -240,14 +241,12 @@ std::optional<int32_t> GetInt(const Json& object, std::string_view name) {
 }
 
 std::string QuoteForMessage(std::string_view text) {
-    static constexpr char Hex[] = "0123456789ABCDEF";
     std::string out = "\"";
     for (char ch : text) {
         auto c = static_cast<unsigned char>(ch);
         if (c < 0x20 || c == 0x7F) {
             out += "\\x";
-            out += Hex[c >> 4];
-            out += Hex[c & 15];
+            Common::AppendHex(out, c, 2);
         } else {
             out += ch;
         }

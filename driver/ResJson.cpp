@@ -2,20 +2,17 @@
 
 #include <charconv>
 
+#include "Zerivox.Common/HexFormat.h"
+
 namespace Zerivox::FenkVanter {
 
 using namespace Graphics::Shader;
 
 namespace {
 
-constexpr char HexDigits[] = "0123456789ABCDEF";
-
 void AppendUnit(std::string& out, uint32_t unit) {
     out += "\\u";
-    out += HexDigits[(unit >> 12) & 15];
-    out += HexDigits[(unit >> 8) & 15];
-    out += HexDigits[(unit >> 4) & 15];
-    out += HexDigits[unit & 15];
+    Common::AppendHex(out, unit & 0xFFFF, 4);
 }
 
 // Decodes one UTF-8 sequence at s[i]; advances i. Malformed input (stray

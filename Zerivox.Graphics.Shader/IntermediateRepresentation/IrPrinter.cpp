@@ -6,6 +6,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "Zerivox.Common/HexFormat.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/BasicBlock.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/CommentNode.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/Function.h"
@@ -23,10 +24,8 @@ void AppendInt(std::string& out, int64_t value) {
 }
 
 void AppendHex(std::string& out, uint32_t value) {
-    char buffer[16];
-    auto result = std::to_chars(buffer, buffer + sizeof(buffer), value, 16);
     out += "0x";
-    out.append(buffer, result.ptr);
+    Common::AppendHex(out, value, 1, Common::HexCase::Lower);
 }
 
 // Shortest decimal that reads back to the same binary32 value, always with a

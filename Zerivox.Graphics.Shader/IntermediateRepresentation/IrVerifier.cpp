@@ -29,10 +29,6 @@ constexpr std::string_view FailurePrefix = "IR check failed";
     throw Common::InvalidOperationException(message + ": " + what);
 }
 
-bool IsBranch(Instruction inst) {
-    return inst == Instruction::Branch || inst == Instruction::BranchIfFalse || inst == Instruction::BranchIfTrue;
-}
-
 int CountSlots(const INode* node, const Operand* operand) {
     int count = 0;
     for (int i = 0; i < node->SourcesCount(); i++) {
@@ -243,7 +239,7 @@ void IrVerifier::Verify(std::span<BasicBlock* const> blocks) {
             } else {
                 pastPhis = true;
                 const Operation* op = node->AsOperation();
-                if (IsBranch(op->Inst) && node->ListNext() != nullptr) Fail(block, "branch in the middle of a block");
+                if (InstructionExtensions::IsBranch(op->Inst) && node->ListNext() != nullptr) Fail(block, "branch in the middle of a block");
             }
 
             for (int d = 0; d < node->DestsCount(); d++) {
@@ -270,7 +266,7 @@ void IrVerifier::Verify(std::span<BasicBlock* const> blocks) {
         const INode* last = block->GetLastOp();
         const Operation* lastOp = last != nullptr ? last->AsOperation() : nullptr;
         if (lastOp != nullptr) {
-            if (IsBranch(lastOp->Inst) && block->Branch() == nullptr) Fail(block, "branch without a target block");
+            if (InstructionExtensions::IsBranch(lastOp->Inst) && block->Branch() == nullptr) Fail(block, "branch without a target block");
             bool unconditional = lastOp->Inst == Instruction::Branch || lastOp->Inst == Instruction::Return ||
                                  lastOp->Inst == Instruction::Discard;
             if (unconditional && block->Next() != nullptr) Fail(block, "fall-through after an unconditional end");

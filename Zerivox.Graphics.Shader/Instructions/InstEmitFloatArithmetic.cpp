@@ -40,12 +40,6 @@ using InstEmitHelper::ReadRegister;
 
 namespace {
 
-Operand* AbsNeg(EmitterContext& context, Operand* value, bool abs, bool neg, Instruction fpType) {
-    if (abs) value = Ins::FPAbsolute(context, value, fpType);
-    if (neg) value = Ins::FPNegate(context, value, fpType);
-    return value;
-}
-
 // Modifiers that only some forms encode; a form without one behaves as with
 // it clear (the 32-bit immediate half forms write both halves: F16).
 namespace Optional {
@@ -84,8 +78,8 @@ template <typename Op, SrcForm F, ValueType T> void Fadd(EmitterContext& context
     const auto op = context.GetOp<Op>();
     Operand* srcA = SrcA<T>(context, op);
     Operand* srcB = SrcB<F, T>(context, op);
-    srcA = AbsNeg(context, srcA, op.AbsA(), op.NegA(), fpType);
-    srcB = AbsNeg(context, srcB, op.AbsB(), op.NegB(), fpType);
+    srcA = InstEmitHelper::FPAbsNeg(context, srcA, op.AbsA(), op.NegA(), fpType);
+    srcB = InstEmitHelper::FPAbsNeg(context, srcB, op.AbsB(), op.NegB(), fpType);
     Operand* result = Ins::FPAdd(context, srcA, srcB, fpType);
     if (Optional::Sat(op)) result = Ins::FPSaturate(context, result, fpType);
     InstEmitHelper::SetDest(context, result, op.Rd(), T == ValueType::F64);

@@ -40,12 +40,6 @@ using InstEmitOperands::ValueType;
 
 namespace {
 
-Operand* AbsNeg(EmitterContext& context, Operand* value, bool abs, bool neg, Instruction fpType) {
-    if (abs) value = Ins::FPAbsolute(context, value, fpType);
-    if (neg) value = Ins::FPNegate(context, value, fpType);
-    return value;
-}
-
 // Truth value (-1 or 0) of srcA <cond> srcB in fpType.
 Operand* GetFPComparison(EmitterContext& context, FComp cond, Operand* srcA, Operand* srcB, Instruction fpType) {
     const int code = static_cast<int>(cond);
@@ -103,8 +97,8 @@ template <typename Op, SrcForm F, ValueType T> void Fset(EmitterContext& context
     const auto op = context.GetOp<Op>();
     Operand* srcA = SrcA<T>(context, op);
     Operand* srcB = SrcB<F, T>(context, op);
-    srcA = AbsNeg(context, srcA, op.AbsA(), op.NegA(), fpType);
-    srcB = AbsNeg(context, srcB, op.AbsB(), op.NegB(), fpType);
+    srcA = InstEmitHelper::FPAbsNeg(context, srcA, op.AbsA(), op.NegA(), fpType);
+    srcB = InstEmitHelper::FPAbsNeg(context, srcB, op.AbsB(), op.NegB(), fpType);
 
     Operand* compare = GetFPComparison(context, op.FComp(), srcA, srcB, fpType);
     Operand* pred = GetPredicate(context, op.SrcPred(), op.SrcPredInv());
@@ -130,8 +124,8 @@ template <typename Op, SrcForm F, ValueType T> void Fsetp(EmitterContext& contex
     const auto op = context.GetOp<Op>();
     Operand* srcA = SrcA<T>(context, op);
     Operand* srcB = SrcB<F, T>(context, op);
-    srcA = AbsNeg(context, srcA, op.AbsA(), op.NegA(), fpType);
-    srcB = AbsNeg(context, srcB, op.AbsB(), op.NegB(), fpType);
+    srcA = InstEmitHelper::FPAbsNeg(context, srcA, op.AbsA(), op.NegA(), fpType);
+    srcB = InstEmitHelper::FPAbsNeg(context, srcB, op.AbsB(), op.NegB(), fpType);
 
     Operand* compare = GetFPComparison(context, op.FComp(), srcA, srcB, fpType);
     Operand* notCompare = Ins::BitwiseNot(context, compare);

@@ -115,6 +115,13 @@ HalfOperands& FPAbsNeg(EmitterContext& context, HalfOperands& operands, bool abs
     return operands;
 }
 
+Operand* FPAbsNeg(EmitterContext& context, Operand* value, bool abs, bool neg,
+                  IntermediateRepresentation::Instruction fpType) {
+    if (abs) value = Ins::FPAbsolute(context, value, fpType);
+    if (neg) value = Ins::FPNegate(context, value, fpType);
+    return value;
+}
+
 HalfOperands GetHalfSrc(EmitterContext& context, int imm0, int imm1) {
     const auto h0 = static_cast<uint16_t>(static_cast<uint32_t>(imm0) << 6);
     const auto h1 = static_cast<uint16_t>(static_cast<uint32_t>(imm1) << 6);

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "Zerivox.Graphics.Shader/Decoders/DecoderEnums.h"
+#include "Zerivox.Graphics.Shader/IntermediateRepresentation/Instruction.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/Operand.h"
 
 namespace Zerivox::Graphics::Shader::Translation {
@@ -67,6 +68,10 @@ Operand* ZeroExtendTo32(EmitterContext& context, Operand* value, int bits);
 // Replaces each lane by FPAbsolute (abs), then by FPNegate of that (neg), in
 // FP32; returns the same array.
 HalfOperands& FPAbsNeg(EmitterContext& context, HalfOperands& operands, bool abs, bool neg);
+
+// The same for one value of fpType (FP32 or FP64).
+Operand* FPAbsNeg(EmitterContext& context, Operand* value, bool abs, bool neg,
+                  IntermediateRepresentation::Instruction fpType);
 
 // Two FP32 constants from two 10-bit half immediates (each the top 10 bits
 // of an IEEE half), converted exactly at translation time.

@@ -17,6 +17,17 @@ bool IsUnwrittenClipDistanceStore(const Operation& operation, IoVariable variabl
            operation.GetSource(count - 2)->IsConstant();
 }
 
+void AccessLocalVertexData(InsertionPoint& at, int32_t memoryId, const Operation& operation, int32_t offset) {
+    Operand* memory = at.Const(memoryId);
+    Operand* word = at.Const(offset);
+    if (operation.Inst == Instruction::Load) {
+        at.Load(StorageKind::LocalMemory, operation.Dest(), {memory, word});
+    } else {
+        Operand* value = operation.GetSource(operation.SourcesCount() - 1);
+        at.Store(StorageKind::LocalMemory, {memory, word, value});
+    }
+}
+
 INode* RemoveNode(Operation* operation) {
     INode* previous = operation->ListPrevious();
     Optimizations::Utils::DeleteNode(operation);

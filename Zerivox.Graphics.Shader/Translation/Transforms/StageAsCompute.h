@@ -3,6 +3,7 @@
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/INode.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/IoVariable.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/Operation.h"
+#include "Zerivox.Graphics.Shader/Translation/Transforms/InsertionPoint.h"
 
 namespace Zerivox::Graphics::Shader {
 class IGpuAccessor;
@@ -15,6 +16,13 @@ namespace Zerivox::Graphics::Shader::Translation::Transforms::StageAsCompute {
 // stores of the others have nothing to fill and are dropped.
 bool IsUnwrittenClipDistanceStore(const IntermediateRepresentation::Operation& operation,
                                   IntermediateRepresentation::IoVariable variable);
+
+// Emits at `at` the output load or store `operation` as an access of word
+// `offset` of the invocation's vertex data in local memory `memoryId`: a
+// load reads into the operation's destination, a store writes its last
+// source.
+void AccessLocalVertexData(InsertionPoint& at, int32_t memoryId, const IntermediateRepresentation::Operation& operation,
+                           int32_t offset);
 
 // Removes an operation that has no replacement; returns the node the walk
 // continues after (null when it was the first of its block).

@@ -247,14 +247,7 @@ INode* VertexToCompute::RunPass(TransformContext& context, INode* node) {
             }
             StageAsCompute::ThrowUnsupported(context.GpuAccessor, "vertex", "output", variable);
         }
-        Operand* memory = at.Const(resourceManager.LocalVertexDataMemoryId);
-        Operand* word = at.Const(offset);
-        if (isLoad) {
-            at.Load(StorageKind::LocalMemory, operation->Dest(), {memory, word});
-        } else {
-            Operand* value = operation->GetSource(operation->SourcesCount() - 1);
-            at.Store(StorageKind::LocalMemory, {memory, word, value});
-        }
+        StageAsCompute::AccessLocalVertexData(at, resourceManager.LocalVertexDataMemoryId, *operation, offset);
         next = at.Last();
     } else {
         Operand* dest = operation->Dest();

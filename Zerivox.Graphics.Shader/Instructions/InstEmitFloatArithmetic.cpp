@@ -30,13 +30,14 @@ using InstEmitOperands::SrcC;
 using InstEmitOperands::SrcForm;
 using InstEmitOperands::ValueType;
 using InstEmitOperands::FpType;
+using InstEmitOperands::HalfCbuf;
+using InstEmitOperands::HalfReg;
+using InstEmitOperands::HalfSrcB;
 using IntermediateRepresentation::Instruction;
 using IntermediateRepresentation::Operand;
 using Translation::EmitterContext;
 namespace OH = IntermediateRepresentation::OperandHelper;
 namespace Ins = Translation::EmitterContextInsts;
-using InstEmitHelper::ReadCbuf;
-using InstEmitHelper::ReadRegister;
 
 namespace {
 
@@ -132,37 +133,6 @@ template <typename Op, SrcForm F, ValueType T> void Fmul(EmitterContext& context
     if (Optional::Sat(op)) result = Ins::FPSaturate(context, result, fpType);
     InstEmitHelper::SetDest(context, result, op.Rd(), T == ValueType::F64);
     InstEmitAluHelper::SetFPZnFlags(context, result, op.WriteCC(), fpType);
-}
-
-// A register half operand: split by swizzle, then abs and negate per lane.
-HalfOperands HalfReg(EmitterContext& context, int reg, HalfSwizzle swizzle, bool abs, bool neg) {
-    Operand* value = ReadRegister(context, reg);
-    HalfOperands lanes = InstEmitHelper::GetHalfUnpacked(context, value, swizzle);
-    InstEmitHelper::FPAbsNeg(context, lanes, abs, neg);
-    return lanes;
-}
-
-// A constant-buffer half operand: the word is one FP32 value for both lanes.
-HalfOperands HalfCbuf(EmitterContext& context, int slot, int offset, bool abs, bool neg) {
-    Operand* value = ReadCbuf(context, slot, offset);
-    HalfOperands lanes = InstEmitHelper::GetHalfUnpacked(context, value, HalfSwizzle::F32);
-    InstEmitHelper::FPAbsNeg(context, lanes, abs, neg);
-    return lanes;
-}
-
-// Half source B with its modifiers; the immediates take none.
-template <SrcForm F, typename Op> HalfOperands HalfSrcB(EmitterContext& context, const Op& op, bool abs, bool neg) {
-    if constexpr (F == SrcForm::R) {
-        return HalfReg(context, op.Rb(), op.BSwizzle(), abs, neg);
-    } else if constexpr (F == SrcForm::Rc) {
-        return HalfReg(context, op.Rc(), op.BSwizzle(), abs, neg);
-    } else if constexpr (F == SrcForm::C) {
-        return HalfCbuf(context, op.CbufSlot(), op.CbufOffset(), abs, neg);
-    } else if constexpr (F == SrcForm::I) {
-        return InstEmitHelper::GetHalfSrc(context, op.BimmH0(), op.BimmH1());
-    } else {
-        return InstEmitHelper::GetHalfSrc(context, op.Imm32());
-    }
 }
 
 // The bit that negates B of a half product: the constant-buffer and Rc forms

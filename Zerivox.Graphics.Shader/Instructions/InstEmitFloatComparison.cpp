@@ -18,9 +18,7 @@
 
 namespace Zerivox::Graphics::Shader::Instructions::InstEmit {
 
-using Decoders::BoolOp;
 using Decoders::FComp;
-using Decoders::HalfSwizzle;
 using InstEmitHelper::HalfOperands;
 using IntermediateRepresentation::Instruction;
 using IntermediateRepresentation::Operand;
@@ -29,9 +27,9 @@ namespace OH = IntermediateRepresentation::OperandHelper;
 namespace Ins = Translation::EmitterContextInsts;
 using InstEmitAluHelper::GetPredLogicalOp;
 using InstEmitHelper::GetPredicate;
-using InstEmitHelper::ReadCbuf;
-using InstEmitHelper::ReadRegister;
 using InstEmitOperands::FpType;
+using InstEmitOperands::HalfReg;
+using InstEmitOperands::HalfSrcB;
 using InstEmitOperands::SrcA;
 using InstEmitOperands::SrcB;
 using InstEmitOperands::SrcC;
@@ -39,6 +37,13 @@ using InstEmitOperands::SrcForm;
 using InstEmitOperands::ValueType;
 
 namespace {
+
+// B's modifiers that only some half forms encode; the immediate forms take
+// none and HSET2's constant-buffer form has no absolute value.
+namespace Optional {
+ZV_EMIT_OPTIONAL_FIELD(AbsB, false)
+ZV_EMIT_OPTIONAL_FIELD(NegB, false)
+} // namespace Optional
 
 // Truth value (-1 or 0) of srcA <cond> srcB in fpType.
 Operand* GetFPComparison(EmitterContext& context, FComp cond, Operand* srcA, Operand* srcB, Instruction fpType) {
@@ -152,18 +157,20 @@ template <typename Op, SrcForm F> void Fcmp(EmitterContext& context) {
     Ins::Copy(context, dest, result);
 }
 
-// Per-lane comparisons, each combined with the source predicate.
-void EmitHset2(EmitterContext& context, FComp cond, BoolOp bop, const HalfOperands& srcA, const HalfOperands& srcB,
-               int srcPred, bool srcPredInv, int rd, bool boolFloat) {
-    Operand* compare0 = GetFPComparison(context, cond, srcA[0], srcB[0], Instruction::FP32);
-    Operand* compare1 = GetFPComparison(context, cond, srcA[1], srcB[1], Instruction::FP32);
-    Operand* pred = GetPredicate(context, srcPred, srcPredInv);
-    compare0 = GetPredLogicalOp(context, bop, compare0, pred);
-    compare1 = GetPredLogicalOp(context, bop, compare1, pred);
+// HSET2: per-lane (A <FComp> B) combined with the source predicate by
+// BoolOp, written as 0xFFFF/0 per half, or as 1.0/0.0 per half with Bval.
+template <typename Op, SrcForm F> void Hset2(EmitterContext& context) {
+    const auto op = context.GetOp<Op>();
+    const HalfOperands srcA = HalfReg(context, op.Ra(), op.ASwizzle(), op.AbsA(), op.NegA());
+    const HalfOperands srcB = HalfSrcB<F>(context, op, Optional::AbsB(op), Optional::NegB(op));
+    Operand* compare0 = GetFPComparison(context, op.FComp(), srcA[0], srcB[0], Instruction::FP32);
+    Operand* compare1 = GetFPComparison(context, op.FComp(), srcA[1], srcB[1], Instruction::FP32);
+    Operand* pred = GetPredicate(context, op.SrcPred(), op.SrcPredInv());
+    compare0 = GetPredLogicalOp(context, op.BoolOp(), compare0, pred);
+    compare1 = GetPredLogicalOp(context, op.BoolOp(), compare1, pred);
 
     Operand* result;
-    if (boolFloat) {
-        // 1.0 or 0.0 per half.
+    if (op.Bval()) {
         Operand* one0 = OH::MakeFloatConstant(context.Arena(), 1.0f);
         Operand* zero0 = OH::MakeFloatConstant(context.Arena(), 0.0f);
         Operand* lane0 = Ins::ConditionalSelect(context, compare0, one0, zero0);
@@ -172,48 +179,36 @@ void EmitHset2(EmitterContext& context, FComp cond, BoolOp bop, const HalfOperan
         Operand* lane1 = Ins::ConditionalSelect(context, compare1, one1, zero1);
         result = Ins::PackHalf2x16(context, lane0, lane1);
     } else {
-        // 0xFFFF or 0 per half.
         Operand* mask = OH::MakeConstant(context.Arena(), 0xFFFF);
         Operand* low = Ins::BitwiseAnd(context, compare0, mask);
         Operand* sixteen = OH::MakeConstant(context.Arena(), 16);
         Operand* high = Ins::ShiftLeft(context, compare1, sixteen);
         result = Ins::BitwiseOr(context, low, high);
     }
-    Operand* dest = InstEmitHelper::GetDest(context, rd);
+    Operand* dest = InstEmitHelper::GetDest(context, op.Rd());
     Ins::Copy(context, dest, result);
 }
 
-// Without hAnd, Pd takes lane 0's comparison and Pdn lane 1's; with it, Pd
+// HSETP2: per-lane (A <FComp> B), each combined with the source predicate.
+// Without HAnd, Pd takes lane 0's comparison and Pdn lane 1's; with it, Pd
 // takes "both lanes" and Pdn its negation.
-void EmitHsetp2(EmitterContext& context, FComp cond, BoolOp bop, const HalfOperands& srcA, const HalfOperands& srcB,
-                int srcPred, bool srcPredInv, int destPred, int destPredInv, bool hAnd) {
-    Operand* compare0 = GetFPComparison(context, cond, srcA[0], srcB[0], Instruction::FP32);
-    Operand* compare1 = GetFPComparison(context, cond, srcA[1], srcB[1], Instruction::FP32);
-    if (hAnd) {
+template <typename Op, SrcForm F> void Hsetp2(EmitterContext& context) {
+    const auto op = context.GetOp<Op>();
+    const HalfOperands srcA = HalfReg(context, op.Ra(), op.ASwizzle(), op.AbsA(), op.NegA());
+    const HalfOperands srcB = HalfSrcB<F>(context, op, Optional::AbsB(op), Optional::NegB(op));
+    Operand* compare0 = GetFPComparison(context, op.FComp(), srcA[0], srcB[0], Instruction::FP32);
+    Operand* compare1 = GetFPComparison(context, op.FComp(), srcA[1], srcB[1], Instruction::FP32);
+    if (op.HAnd()) {
         compare0 = Ins::BitwiseAnd(context, compare0, compare1);
         compare1 = Ins::BitwiseNot(context, compare0);
     }
-    Operand* pred = GetPredicate(context, srcPred, srcPredInv);
-    Operand* first = GetPredLogicalOp(context, bop, compare0, pred);
-    Operand* firstDest = InstEmitHelper::GetPredDest(context, destPred);
+    Operand* pred = GetPredicate(context, op.SrcPred(), op.SrcPredInv());
+    Operand* first = GetPredLogicalOp(context, op.BoolOp(), compare0, pred);
+    Operand* firstDest = InstEmitHelper::GetPredDest(context, op.Pd());
     Ins::Copy(context, firstDest, first);
-    Operand* second = GetPredLogicalOp(context, bop, compare1, pred);
-    Operand* secondDest = InstEmitHelper::GetPredDest(context, destPredInv);
+    Operand* second = GetPredLogicalOp(context, op.BoolOp(), compare1, pred);
+    Operand* secondDest = InstEmitHelper::GetPredDest(context, op.Pdn());
     Ins::Copy(context, secondDest, second);
-}
-
-HalfOperands HalfReg(EmitterContext& context, int reg, HalfSwizzle swizzle, bool abs, bool neg) {
-    Operand* value = ReadRegister(context, reg);
-    HalfOperands lanes = InstEmitHelper::GetHalfUnpacked(context, value, swizzle);
-    InstEmitHelper::FPAbsNeg(context, lanes, abs, neg);
-    return lanes;
-}
-
-HalfOperands HalfCbuf(EmitterContext& context, int slot, int offset, bool abs, bool neg) {
-    Operand* value = ReadCbuf(context, slot, offset);
-    HalfOperands lanes = InstEmitHelper::GetHalfUnpacked(context, value, HalfSwizzle::F32);
-    InstEmitHelper::FPAbsNeg(context, lanes, abs, neg);
-    return lanes;
 }
 
 } // namespace
@@ -245,49 +240,11 @@ void FcmpRc(EmitterContext& context) { Fcmp<Decoders::InstFcmpRc, SrcForm::Rc>(c
 
 // HSET2, HSETP2
 
-void Hset2R(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstHset2R>();
-    const HalfOperands srcA = HalfReg(context, op.Ra(), op.ASwizzle(), op.AbsA(), op.NegA());
-    const HalfOperands srcB = HalfReg(context, op.Rb(), op.BSwizzle(), op.AbsB(), op.NegB());
-    EmitHset2(context, op.FComp(), op.BoolOp(), srcA, srcB, op.SrcPred(), op.SrcPredInv(), op.Rd(), op.Bval());
-}
-
-void Hset2I(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstHset2I>();
-    const HalfOperands srcA = HalfReg(context, op.Ra(), op.ASwizzle(), op.AbsA(), op.NegA());
-    const HalfOperands srcB = InstEmitHelper::GetHalfSrc(context, op.BimmH0(), op.BimmH1());
-    EmitHset2(context, op.FComp(), op.BoolOp(), srcA, srcB, op.SrcPred(), op.SrcPredInv(), op.Rd(), op.Bval());
-}
-
-void Hset2C(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstHset2C>();
-    const HalfOperands srcA = HalfReg(context, op.Ra(), op.ASwizzle(), op.AbsA(), op.NegA());
-    const HalfOperands srcB = HalfCbuf(context, op.CbufSlot(), op.CbufOffset(), false, op.NegB());
-    EmitHset2(context, op.FComp(), op.BoolOp(), srcA, srcB, op.SrcPred(), op.SrcPredInv(), op.Rd(), op.Bval());
-}
-
-void Hsetp2R(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstHsetp2R>();
-    const HalfOperands srcA = HalfReg(context, op.Ra(), op.ASwizzle(), op.AbsA(), op.NegA());
-    const HalfOperands srcB = HalfReg(context, op.Rb(), op.BSwizzle(), op.AbsB(), op.NegB());
-    EmitHsetp2(context, op.FComp(), op.BoolOp(), srcA, srcB, op.SrcPred(), op.SrcPredInv(), op.Pd(), op.Pdn(),
-               op.HAnd());
-}
-
-void Hsetp2I(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstHsetp2I>();
-    const HalfOperands srcA = HalfReg(context, op.Ra(), op.ASwizzle(), op.AbsA(), op.NegA());
-    const HalfOperands srcB = InstEmitHelper::GetHalfSrc(context, op.BimmH0(), op.BimmH1());
-    EmitHsetp2(context, op.FComp(), op.BoolOp(), srcA, srcB, op.SrcPred(), op.SrcPredInv(), op.Pd(), op.Pdn(),
-               op.HAnd());
-}
-
-void Hsetp2C(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstHsetp2C>();
-    const HalfOperands srcA = HalfReg(context, op.Ra(), op.ASwizzle(), op.AbsA(), op.NegA());
-    const HalfOperands srcB = HalfCbuf(context, op.CbufSlot(), op.CbufOffset(), op.AbsB(), op.NegB());
-    EmitHsetp2(context, op.FComp(), op.BoolOp(), srcA, srcB, op.SrcPred(), op.SrcPredInv(), op.Pd(), op.Pdn(),
-               op.HAnd());
-}
+void Hset2R(EmitterContext& context) { Hset2<Decoders::InstHset2R, SrcForm::R>(context); }
+void Hset2I(EmitterContext& context) { Hset2<Decoders::InstHset2I, SrcForm::I>(context); }
+void Hset2C(EmitterContext& context) { Hset2<Decoders::InstHset2C, SrcForm::C>(context); }
+void Hsetp2R(EmitterContext& context) { Hsetp2<Decoders::InstHsetp2R, SrcForm::R>(context); }
+void Hsetp2I(EmitterContext& context) { Hsetp2<Decoders::InstHsetp2I, SrcForm::I>(context); }
+void Hsetp2C(EmitterContext& context) { Hsetp2<Decoders::InstHsetp2C, SrcForm::C>(context); }
 
 } // namespace Zerivox::Graphics::Shader::Instructions::InstEmit

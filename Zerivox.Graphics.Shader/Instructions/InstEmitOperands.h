@@ -95,6 +95,42 @@ template <SrcForm F, ValueType T, typename Op> Operand* SrcC(EmitterContext& con
     }
 }
 
+// Packed half sources (HADD2, HMUL2, HFMA2, HSET2, HSETP2): two FP32 lanes
+// unpacked from one word.
+
+// A register half operand: split by swizzle, then abs and negate per lane.
+inline InstEmitHelper::HalfOperands HalfReg(EmitterContext& context, int reg, Decoders::HalfSwizzle swizzle, bool abs,
+                                            bool neg) {
+    Operand* value = InstEmitHelper::ReadRegister(context, reg);
+    InstEmitHelper::HalfOperands lanes = InstEmitHelper::GetHalfUnpacked(context, value, swizzle);
+    InstEmitHelper::FPAbsNeg(context, lanes, abs, neg);
+    return lanes;
+}
+
+// A constant-buffer half operand: the word is one FP32 value for both lanes.
+inline InstEmitHelper::HalfOperands HalfCbuf(EmitterContext& context, int slot, int offset, bool abs, bool neg) {
+    Operand* value = InstEmitHelper::ReadCbuf(context, slot, offset);
+    InstEmitHelper::HalfOperands lanes = InstEmitHelper::GetHalfUnpacked(context, value, Decoders::HalfSwizzle::F32);
+    InstEmitHelper::FPAbsNeg(context, lanes, abs, neg);
+    return lanes;
+}
+
+// Half source B with its modifiers; the immediates take none.
+template <SrcForm F, typename Op>
+InstEmitHelper::HalfOperands HalfSrcB(EmitterContext& context, const Op& op, bool abs, bool neg) {
+    if constexpr (F == SrcForm::R) {
+        return HalfReg(context, op.Rb(), op.BSwizzle(), abs, neg);
+    } else if constexpr (F == SrcForm::Rc) {
+        return HalfReg(context, op.Rc(), op.BSwizzle(), abs, neg);
+    } else if constexpr (F == SrcForm::C) {
+        return HalfCbuf(context, op.CbufSlot(), op.CbufOffset(), abs, neg);
+    } else if constexpr (F == SrcForm::I) {
+        return InstEmitHelper::GetHalfSrc(context, op.BimmH0(), op.BimmH1());
+    } else {
+        return InstEmitHelper::GetHalfSrc(context, op.Imm32());
+    }
+}
+
 } // namespace Zerivox::Graphics::Shader::Instructions::InstEmitOperands
 
 // Declares `Name(op)`: the form's field Name when its accessor type has one,

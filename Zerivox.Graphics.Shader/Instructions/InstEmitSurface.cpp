@@ -1,5 +1,7 @@
 // Surface (storage image) emitters: SUATOM, SURED, SULD and SUST, bound and
 // bindless.
+#include <cstdint>
+
 #include "Zerivox.Graphics.Shader/Decoders/InstFieldsSurface.h"
 #include "Zerivox.Graphics.Shader/Instructions/InstEmit.h"
 #include "Zerivox.Graphics.Shader/Instructions/InstEmitHelper.h"
@@ -118,102 +120,142 @@ void ApplyByteAddress(EmitterContext& context, OperandList& sources, bool isBind
     sources.Set(xIndex, x);
 }
 
-void EmitSuatom(EmitterContext& context, int dimensions, int atomicOp, int size, int imm, int srcA, int srcB,
-                int srcC, int dest, bool byteAddress, bool isBindless, bool compareAndSwap) {
-    SamplerType type = ConvertSuSamplerType(dimensions);
+// The register holding the bindless handle (Rc); unused by the bound forms.
+template <Handle H, typename Op> int HandleRegister(const Op& op) {
+    if constexpr (H == Handle::Bindless) {
+        return op.Rc();
+    } else {
+        return 0;
+    }
+}
+
+// What a SUATOM form does and where its data size comes from.
+enum class SuatomForm : uint8_t {
+    Op,            // the operation of field Op on data of field Size
+    OpImageFormat, // SuatomD: as Op, but the image's own format gives the data (as size 6)
+    Cas,           // compare-and-swap on data of field Size
+};
+
+// How a SULD/SUST form gives its data: formatted components picked by the
+// Rgba mask (the P forms), or raw data of field Size, the x coordinate
+// optionally in bytes (the D forms).
+enum class SurfaceData : uint8_t { Components, Raw };
+
+// Sizes 6 and 7 take the bound image's own format (unknown when bindless).
+template <typename Op, Handle H> TextureFormat AtomicFormat(EmitterContext& context, const Op& op, int size) {
+    if (size != 6 && size != 7) return AtomicSizeFormat(size);
+    if constexpr (H == Handle::Bindless) {
+        return TextureFormat::Unknown;
+    } else {
+        return StructuredIr::ShaderProperties::GetTextureFormatAtomic(context.GpuAccessor(), op.TidB(), -1);
+    }
+}
+
+// SUATOM: an image atomic whose old value goes to Rd; Rb holds the value
+// (after the comparand, for CAS).
+template <typename Op, Handle H, SuatomForm K> void EmitSuatom(EmitterContext& context) {
+    constexpr bool isBindless = H == Handle::Bindless;
+    constexpr bool compareAndSwap = K == SuatomForm::Cas;
+    const auto op = context.GetOp<Op>();
+    int size;
+    if constexpr (K == SuatomForm::OpImageFormat) {
+        size = 6;
+    } else {
+        size = op.Size();
+    }
+    SamplerType type = ConvertSuSamplerType(op.Dim());
     if (type == SamplerType::None) return;
     if (Is64BitAtomicSize(size)) {
         InstEmitHelper::ThrowUntranslatable(context, compareAndSwap ? "SUATOM.CAS" : "SUATOM",
                                             "the host has no 64-bit image atomics");
     }
 
-    Operand* d = InstEmitHelper::GetDest(context, dest);
-    RegisterCursor ra(context, srcA);
-    RegisterCursor rb(context, srcB);
+    Operand* d = InstEmitHelper::GetDest(context, op.Rd());
+    RegisterCursor ra(context, op.Ra());
+    RegisterCursor rb(context, op.Rb());
     OperandList sources;
-    type = AddCoordinates(context, type, isBindless, srcC, ra, sources);
-    if (byteAddress) ApplyByteAddress(context, sources, isBindless, AtomicSizeLog2(size));
+    type = AddCoordinates(context, type, isBindless, HandleRegister<H>(op), ra, sources);
+    if (op.Ba()) ApplyByteAddress(context, sources, isBindless, AtomicSizeLog2(size));
 
-    TextureFormat format;
-    if (size == 6 || size == 7) {
-        format = isBindless ? TextureFormat::Unknown
-                            : StructuredIr::ShaderProperties::GetTextureFormatAtomic(context.GpuAccessor(), imm, -1);
-    } else {
-        format = AtomicSizeFormat(size);
-    }
+    const TextureFormat format = AtomicFormat<Op, H>(context, op, size);
 
-    if (compareAndSwap) {
+    if constexpr (compareAndSwap) {
         Operand* compare = rb.Next();
         sources.Add(compare);
     }
     Operand* value = rb.Next();
     sources.Add(value);
 
-    TextureFlags flags = compareAndSwap ? TextureFlags::CAS : GetAtomicOpFlags(atomicOp);
+    TextureFlags flags;
+    if constexpr (compareAndSwap) {
+        flags = TextureFlags::CAS;
+    } else {
+        flags = GetAtomicOpFlags(op.Op());
+    }
     SetBindingPair setBinding(0, 0);
-    if (isBindless) {
+    if constexpr (isBindless) {
         flags |= TextureFlags::Bindless;
     } else {
         setBinding = context.ResourceManager->GetTextureOrImageBinding(Instruction::ImageAtomic, type, format, flags,
-                                                                        -1, imm, 1, false);
+                                                                        -1, op.TidB(), 1, false);
     }
     Operand* result = Ins::ImageAtomic(context, type, format, flags, setBinding, sources.Span());
     Ins::Copy(context, d, result);
 }
 
-void EmitSured(EmitterContext& context, int dimensions, int atomicOp, int size, int imm, int srcA, int srcB, int srcC,
-               bool byteAddress, bool isBindless) {
-    SamplerType type = ConvertSuSamplerType(dimensions);
+// SURED: an image atomic without result; the value is in the Rd position.
+template <typename Op, Handle H> void EmitSured(EmitterContext& context) {
+    constexpr bool isBindless = H == Handle::Bindless;
+    const auto op = context.GetOp<Op>();
+    const int size = op.Size();
+    SamplerType type = ConvertSuSamplerType(op.Dim());
     if (type == SamplerType::None) return;
     if (Is64BitAtomicSize(size))
         InstEmitHelper::ThrowUntranslatable(context, "SURED", "the host has no 64-bit image atomics");
 
-    RegisterCursor ra(context, srcA);
-    RegisterCursor rb(context, srcB);
+    RegisterCursor ra(context, op.Ra());
+    RegisterCursor rb(context, op.Rd());
     OperandList sources;
-    type = AddCoordinates(context, type, isBindless, srcC, ra, sources);
-    if (byteAddress) ApplyByteAddress(context, sources, isBindless, AtomicSizeLog2(size));
+    type = AddCoordinates(context, type, isBindless, HandleRegister<H>(op), ra, sources);
+    if (op.Ba()) ApplyByteAddress(context, sources, isBindless, AtomicSizeLog2(size));
 
-    TextureFormat format;
-    if (size == 6 || size == 7) {
-        format = isBindless ? TextureFormat::Unknown
-                            : StructuredIr::ShaderProperties::GetTextureFormatAtomic(context.GpuAccessor(), imm, -1);
-    } else {
-        format = AtomicSizeFormat(size);
-    }
+    const TextureFormat format = AtomicFormat<Op, H>(context, op, size);
 
     Operand* value = rb.Next();
     sources.Add(value);
 
-    TextureFlags flags = GetAtomicOpFlags(atomicOp);
+    TextureFlags flags = GetAtomicOpFlags(op.Op());
     SetBindingPair setBinding(0, 0);
-    if (isBindless) {
+    if constexpr (isBindless) {
         flags |= TextureFlags::Bindless;
     } else {
         setBinding = context.ResourceManager->GetTextureOrImageBinding(Instruction::ImageAtomic, type, format, flags,
-                                                                        -1, imm, 1, false);
+                                                                        -1, op.TidB(), 1, false);
     }
     Ins::ImageAtomic(context, type, format, flags, setBinding, sources.Span());
 }
 
-void EmitSuld(EmitterContext& context, int cacheOp, int dimensions, int size, int imm, int components, int srcA,
-              int dest, int srcC, bool useComponents, bool byteAddress, bool isBindless) {
-    SamplerType type = ConvertSuSamplerType(dimensions);
+// SULD: an image load into consecutive registers from Rd on.
+template <typename Op, Handle H, SurfaceData D> void EmitSuld(EmitterContext& context) {
+    constexpr bool isBindless = H == Handle::Bindless;
+    const auto op = context.GetOp<Op>();
+    const int dest = op.Rd();
+    SamplerType type = ConvertSuSamplerType(op.Dim());
     if (type == SamplerType::None) return;
     if (dest == RZ) return;
 
-    RegisterCursor ra(context, srcA);
+    RegisterCursor ra(context, op.Ra());
     OperandList sources;
-    type = AddCoordinates(context, type, isBindless, srcC, ra, sources);
+    type = AddCoordinates(context, type, isBindless, HandleRegister<H>(op), ra, sources);
 
     TextureFlags flags = isBindless ? TextureFlags::Bindless : TextureFlags::None;
-    if (cacheOp == 1) flags |= TextureFlags::Coherent;
+    if (op.CacheOp() == 1) flags |= TextureFlags::Coherent;
 
     OperandList dests;
     int componentMask;
     TextureFormat format;
-    if (useComponents) {
-        componentMask = components & 0xF;
+    if constexpr (D == SurfaceData::Components) {
+        componentMask = op.Rgba() & 0xF;
         int reg = dest;
         for (int c = 0; c < 4; c++) {
             if ((componentMask & (1 << c)) == 0) continue;
@@ -221,93 +263,96 @@ void EmitSuld(EmitterContext& context, int cacheOp, int dimensions, int size, in
             dests.Add(OH::Register(context.Arena(), reg++, Decoders::RegisterType::Gpr));
         }
         format = isBindless ? TextureFormat::Unknown
-                            : StructuredIr::ShaderProperties::GetTextureFormat(context.GpuAccessor(), imm, -1);
+                            : StructuredIr::ShaderProperties::GetTextureFormat(context.GpuAccessor(),
+                                                                               BoundHandle<H>(op), -1);
     } else {
-        if (byteAddress) ApplyByteAddress(context, sources, isBindless, DataSizeLog2(size));
-        const int n = DataComponents(size);
+        if (op.Ba()) ApplyByteAddress(context, sources, isBindless, DataSizeLog2(op.Size()));
+        const int n = DataComponents(op.Size());
         for (int i = 0; i < n && dest + i < RZ; i++) {
             dests.Add(OH::Register(context.Arena(), dest + i, Decoders::RegisterType::Gpr));
         }
         componentMask = (1 << n) - 1;
-        format = DataFormat(size);
+        format = DataFormat(op.Size());
     }
 
     SetBindingPair setBinding(0, 0);
-    if (!isBindless) {
+    if constexpr (!isBindless) {
         setBinding = context.ResourceManager->GetTextureOrImageBinding(Instruction::ImageLoad, type, format, flags, -1,
-                                                                        imm, 1, false);
+                                                                        op.TidB(), 1, false);
     }
     Ins::ImageLoad(context, type, format, flags, setBinding, componentMask, dests.Span(), sources.Span());
 
-    if (!useComponents && size <= 3) {
-        // Narrow loads come back as 32-bit values: zero- or sign-extend them.
-        Operand* d0 = dests[0];
-        Operand* narrowed;
-        switch (size) {
-        case 0: narrowed = InstEmitHelper::ZeroExtendTo32(context, d0, 8); break;
-        case 1:
-            narrowed = Ins::BitfieldExtractS32(context, d0, OH::MakeConstant(context.Arena(), 0),
-                                               OH::MakeConstant(context.Arena(), 8));
-            break;
-        case 2: narrowed = InstEmitHelper::ZeroExtendTo32(context, d0, 16); break;
-        default:
-            narrowed = Ins::BitfieldExtractS32(context, d0, OH::MakeConstant(context.Arena(), 0),
-                                               OH::MakeConstant(context.Arena(), 16));
-            break;
+    if constexpr (D == SurfaceData::Raw) {
+        if (op.Size() <= 3) {
+            // Narrow loads come back as 32-bit values: zero- or sign-extend them.
+            Operand* d0 = dests[0];
+            Operand* narrowed;
+            switch (op.Size()) {
+            case 0: narrowed = InstEmitHelper::ZeroExtendTo32(context, d0, 8); break;
+            case 1:
+                narrowed = Ins::BitfieldExtractS32(context, d0, OH::MakeConstant(context.Arena(), 0),
+                                                   OH::MakeConstant(context.Arena(), 8));
+                break;
+            case 2: narrowed = InstEmitHelper::ZeroExtendTo32(context, d0, 16); break;
+            default:
+                narrowed = Ins::BitfieldExtractS32(context, d0, OH::MakeConstant(context.Arena(), 0),
+                                                   OH::MakeConstant(context.Arena(), 16));
+                break;
+            }
+            Ins::Copy(context, d0, narrowed);
         }
-        Ins::Copy(context, d0, narrowed);
     }
 }
 
-void EmitSust(EmitterContext& context, int cacheOp, int dimensions, int size, int imm, int components, int srcA,
-              int srcB, int srcC, bool useComponents, bool byteAddress, bool isBindless) {
-    SamplerType type = ConvertSuSamplerType(dimensions);
+// SUST: an image store of consecutive registers from Rd on.
+template <typename Op, Handle H, SurfaceData D> void EmitSust(EmitterContext& context) {
+    constexpr bool isBindless = H == Handle::Bindless;
+    const auto op = context.GetOp<Op>();
+    SamplerType type = ConvertSuSamplerType(op.Dim());
     if (type == SamplerType::None) return;
 
-    RegisterCursor ra(context, srcA);
-    RegisterCursor rb(context, srcB);
+    RegisterCursor ra(context, op.Ra());
+    RegisterCursor rb(context, op.Rd());
     OperandList sources;
-    type = AddCoordinates(context, type, isBindless, srcC, ra, sources);
+    type = AddCoordinates(context, type, isBindless, HandleRegister<H>(op), ra, sources);
 
     TextureFormat format;
-    if (useComponents) {
+    if constexpr (D == SurfaceData::Components) {
         for (int c = 0; c < 4; c++) {
-            if ((components & (1 << c)) == 0) continue;
+            if ((op.Rgba() & (1 << c)) == 0) continue;
             Operand* value = rb.Next();
             sources.Add(value);
         }
         format = isBindless ? TextureFormat::Unknown
-                            : StructuredIr::ShaderProperties::GetTextureFormat(context.GpuAccessor(), imm, -1);
+                            : StructuredIr::ShaderProperties::GetTextureFormat(context.GpuAccessor(),
+                                                                               BoundHandle<H>(op), -1);
     } else {
-        if (byteAddress) ApplyByteAddress(context, sources, isBindless, DataSizeLog2(size));
-        const int n = DataComponents(size);
+        if (op.Ba()) ApplyByteAddress(context, sources, isBindless, DataSizeLog2(op.Size()));
+        const int n = DataComponents(op.Size());
         for (int i = 0; i < n; i++) {
             Operand* value = rb.Next();
             sources.Add(value);
         }
-        format = DataFormat(size);
+        format = DataFormat(op.Size());
     }
 
     TextureFlags flags = isBindless ? TextureFlags::Bindless : TextureFlags::None;
-    if (cacheOp == 1) flags |= TextureFlags::Coherent;
+    if (op.CacheOp() == 1) flags |= TextureFlags::Coherent;
     SetBindingPair setBinding(0, 0);
-    if (!isBindless) {
+    if constexpr (!isBindless) {
         setBinding = context.ResourceManager->GetTextureOrImageBinding(Instruction::ImageStore, type, format, flags,
-                                                                        -1, imm, 1, false);
+                                                                        -1, op.TidB(), 1, false);
     }
     Ins::ImageStore(context, type, format, flags, setBinding, sources.Span());
 }
 
 } // namespace
 
-void SuatomB(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstSuatomB>();
-    EmitSuatom(context, op.Dim(), op.Op(), op.Size(), 0, op.Ra(), op.Rb(), op.Rc(), op.Rd(), op.Ba(), true, false);
-}
+// SUATOM
 
+void SuatomB(EmitterContext& context) { EmitSuatom<Decoders::InstSuatomB, Handle::Bindless, SuatomForm::Op>(context); }
 void SuatomB2(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstSuatomB2>();
-    EmitSuatom(context, op.Dim(), op.Op(), op.Size(), 0, op.Ra(), op.Rb(), op.Rc(), op.Rd(), op.Ba(), true, false);
+    EmitSuatom<Decoders::InstSuatomB2, Handle::Bindless, SuatomForm::Op>(context);
 }
 
 // Bound image atomic of real shaders: the SuatomB layout with the immediate
@@ -316,73 +361,35 @@ void SuatomB2(EmitterContext& context) {
 // images of the corpus give 5 and 6 there): the image's own format decides,
 // as for size 6.
 void SuatomD(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstSuatomD>();
-    EmitSuatom(context, op.Dim(), op.Op(), 6, op.TidB(), op.Ra(), op.Rb(), 0, op.Rd(), op.Ba(), false, false);
+    EmitSuatom<Decoders::InstSuatomD, Handle::Bound, SuatomForm::OpImageFormat>(context);
 }
 
-void Suatom(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstSuatom>();
-    EmitSuatom(context, op.Dim(), op.Op(), op.Size(), op.TidB(), op.Ra(), op.Rb(), 0, op.Rd(), op.Ba(), false, false);
-}
-
+void Suatom(EmitterContext& context) { EmitSuatom<Decoders::InstSuatom, Handle::Bound, SuatomForm::Op>(context); }
 void SuatomCasB(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstSuatomCasB>();
-    EmitSuatom(context, op.Dim(), 0, op.Size(), 0, op.Ra(), op.Rb(), op.Rc(), op.Rd(), op.Ba(), true, true);
+    EmitSuatom<Decoders::InstSuatomCasB, Handle::Bindless, SuatomForm::Cas>(context);
 }
-
 void SuatomCas(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstSuatomCas>();
-    EmitSuatom(context, op.Dim(), 0, op.Size(), op.TidB(), op.Ra(), op.Rb(), 0, op.Rd(), op.Ba(), false, true);
+    EmitSuatom<Decoders::InstSuatomCas, Handle::Bound, SuatomForm::Cas>(context);
 }
 
-void Sured(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstSured>();
-    EmitSured(context, op.Dim(), op.Op(), op.Size(), op.TidB(), op.Ra(), op.Rd(), 0, op.Ba(), false);
-}
+// SURED
 
-void SuredB(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstSuredB>();
-    EmitSured(context, op.Dim(), op.Op(), op.Size(), 0, op.Ra(), op.Rd(), op.Rc(), op.Ba(), true);
-}
+void Sured(EmitterContext& context) { EmitSured<Decoders::InstSured, Handle::Bound>(context); }
+void SuredB(EmitterContext& context) { EmitSured<Decoders::InstSuredB, Handle::Bindless>(context); }
 
-void Suld(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstSuld>();
-    EmitSuld(context, op.CacheOp(), op.Dim(), 0, op.TidB(), op.Rgba(), op.Ra(), op.Rd(), 0, true, false, false);
-}
+// SULD, SUST
 
+void Suld(EmitterContext& context) { EmitSuld<Decoders::InstSuld, Handle::Bound, SurfaceData::Components>(context); }
 void SuldB(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstSuldB>();
-    EmitSuld(context, op.CacheOp(), op.Dim(), 0, 0, op.Rgba(), op.Ra(), op.Rd(), op.Rc(), true, false, true);
+    EmitSuld<Decoders::InstSuldB, Handle::Bindless, SurfaceData::Components>(context);
 }
-
-void SuldD(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstSuldD>();
-    EmitSuld(context, op.CacheOp(), op.Dim(), op.Size(), op.TidB(), 0, op.Ra(), op.Rd(), 0, false, op.Ba(), false);
-}
-
-void SuldDB(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstSuldDB>();
-    EmitSuld(context, op.CacheOp(), op.Dim(), op.Size(), 0, 0, op.Ra(), op.Rd(), op.Rc(), false, op.Ba(), true);
-}
-
-void Sust(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstSust>();
-    EmitSust(context, op.CacheOp(), op.Dim(), 0, op.TidB(), op.Rgba(), op.Ra(), op.Rd(), 0, true, false, false);
-}
-
+void SuldD(EmitterContext& context) { EmitSuld<Decoders::InstSuldD, Handle::Bound, SurfaceData::Raw>(context); }
+void SuldDB(EmitterContext& context) { EmitSuld<Decoders::InstSuldDB, Handle::Bindless, SurfaceData::Raw>(context); }
+void Sust(EmitterContext& context) { EmitSust<Decoders::InstSust, Handle::Bound, SurfaceData::Components>(context); }
 void SustB(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstSustB>();
-    EmitSust(context, op.CacheOp(), op.Dim(), 0, 0, op.Rgba(), op.Ra(), op.Rd(), op.Rc(), true, false, true);
+    EmitSust<Decoders::InstSustB, Handle::Bindless, SurfaceData::Components>(context);
 }
-
-void SustD(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstSustD>();
-    EmitSust(context, op.CacheOp(), op.Dim(), op.Size(), op.TidB(), 0, op.Ra(), op.Rd(), 0, false, op.Ba(), false);
-}
-
-void SustDB(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstSustDB>();
-    EmitSust(context, op.CacheOp(), op.Dim(), op.Size(), 0, 0, op.Ra(), op.Rd(), op.Rc(), false, op.Ba(), true);
-}
+void SustD(EmitterContext& context) { EmitSust<Decoders::InstSustD, Handle::Bound, SurfaceData::Raw>(context); }
+void SustDB(EmitterContext& context) { EmitSust<Decoders::InstSustDB, Handle::Bindless, SurfaceData::Raw>(context); }
 
 } // namespace Zerivox::Graphics::Shader::Instructions::InstEmit

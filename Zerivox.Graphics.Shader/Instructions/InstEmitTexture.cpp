@@ -11,6 +11,7 @@
 #include "Zerivox.Graphics.Shader/IGpuAccessor.h"
 #include "Zerivox.Graphics.Shader/Instructions/InstEmit.h"
 #include "Zerivox.Graphics.Shader/Instructions/InstEmitHelper.h"
+#include "Zerivox.Graphics.Shader/Instructions/InstEmitOperands.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/CommentNode.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/OperandHelper.h"
 #include "Zerivox.Graphics.Shader/Translation/EmitterContext.h"
@@ -65,12 +66,58 @@ void MaskDests(EmitterContext& context, int rd, int writeMask, OperandList& dest
     }
 }
 
-void EmitTex(EmitterContext& context, TextureFlags flags, TexDim dimensions, int lodMode, int imm, int componentMask,
-             int raIndex, int rbIndex, int rdIndex, bool isMultisample, bool hasDepthCompare, bool hasOffset) {
+// Bits that only some forms encode; a form without one behaves as with it clear.
+namespace Optional {
+ZV_EMIT_OPTIONAL_FIELD(Ms, false)
+ZV_EMIT_OPTIONAL_FIELD(Dc, false)
+} // namespace Optional
+
+// TEX samples at floating-point coordinates; TLD fetches texels at integer
+// ones.
+enum class TexKind : uint8_t { Sample, Fetch };
+
+// The level-of-detail mode: TEX's field (Lodb in the bindless layout); TLD's
+// bit picks between level zero (mode 1) and the level in a register (mode 3).
+template <Handle H, TexKind K, typename Op> int TexLodMode(const Op& op) {
+    if constexpr (K == TexKind::Fetch) {
+        return op.Lod() ? 3 : 1;
+    } else if constexpr (H == Handle::Bindless) {
+        return op.Lodb();
+    } else {
+        return op.Lod();
+    }
+}
+
+// Whether a register holds texel offsets: TEX's Aoffi (Aoffib bindless), TLD's Toff.
+template <Handle H, TexKind K, typename Op> bool TexHasOffset(const Op& op) {
+    if constexpr (K == TexKind::Fetch) {
+        return op.Toff();
+    } else if constexpr (H == Handle::Bindless) {
+        return op.Aoffib();
+    } else {
+        return op.Aoffi();
+    }
+}
+
+// TEX, TLD: A holds the layer (arrays) and the coordinates; B the bindless
+// handle, then the level of detail, offsets, depth reference and sample index
+// as the form asks for them.
+template <typename Op, Handle H, TexKind K> void EmitTex(EmitterContext& context) {
+    const auto op = context.GetOp<Op>();
+    TextureFlags flags = (K == TexKind::Fetch ? TextureFlags::IntCoords : TextureFlags::None) |
+                         (H == Handle::Bindless ? TextureFlags::Bindless : TextureFlags::None);
+    const TexDim dimensions = op.Dim();
+    const int lodMode = TexLodMode<H, K>(op);
+    const int imm = BoundHandle<H>(op);
+    const int componentMask = op.WMask();
+    const int rdIndex = op.Rd();
+    const bool isMultisample = Optional::Ms(op);
+    const bool hasDepthCompare = Optional::Dc(op);
+    const bool hasOffset = TexHasOffset<H, K>(op);
     if (rdIndex == RZ) return;
 
-    RegisterCursor ra(context, raIndex);
-    RegisterCursor rb(context, rbIndex);
+    RegisterCursor ra(context, op.Ra());
+    RegisterCursor rb(context, op.Rb());
     OperandList sources;
 
     CheckThreeDimensional(context, HasFlag(flags, TextureFlags::IntCoords) ? "TLD" : "TEX", dimensions, isMultisample);
@@ -143,14 +190,23 @@ void EmitTex(EmitterContext& context, TextureFlags flags, TexDim dimensions, int
     EmitTextureSample(context, type, flags, isBindless ? 0 : imm, componentMask, dests.Span(), sources.Span());
 }
 
-void EmitTld4(EmitterContext& context, TexDim dimensions, int component, int imm, int componentMask, int srcA,
-              int srcB, int dest, int offsetMode, bool hasDepthCompare, bool isBindless) {
+// TLD4: gathers one component (TexComp) of the four texels around the
+// coordinates; offsetMode 1 takes one offset, 2 one per texel.
+template <typename Op, Handle H> void EmitTld4(EmitterContext& context) {
+    constexpr bool isBindless = H == Handle::Bindless;
+    const auto op = context.GetOp<Op>();
+    const TexDim dimensions = op.Dim();
+    const int imm = BoundHandle<H>(op);
+    const int componentMask = op.WMask();
+    const int dest = op.Rd();
+    const int offsetMode = op.Offset();
+    const bool hasDepthCompare = op.Dc();
     if (dest == RZ) return;
     if (dimensions == TexDim::_3d || dimensions == TexDim::Array3d)
         InstEmitHelper::ThrowUntranslatable(context, "TLD4", "3D textures cannot be gathered");
 
-    RegisterCursor ra(context, srcA);
-    RegisterCursor rb(context, srcB);
+    RegisterCursor ra(context, op.Ra());
+    RegisterCursor rb(context, op.Rb());
     OperandList sources;
 
     const bool isArray = IsArray(dimensions);
@@ -197,20 +253,28 @@ void EmitTld4(EmitterContext& context, TexDim dimensions, int component, int imm
         }
         flags |= offsetMode == 2 ? TextureFlags::Offsets : TextureFlags::Offset;
     }
-    if (!hasDepthCompare) sources.Add(Const(context, component));
+    if (!hasDepthCompare) sources.Add(Const(context, op.TexComp()));
 
     OperandList dests;
     MaskDests(context, dest, componentMask, dests);
     EmitTextureSample(context, type, flags, imm, componentMask, dests.Span(), sources.Span());
 }
 
-void EmitTxd(EmitterContext& context, TexDim dimensions, int imm, int componentMask, int srcA, int srcB, int dest,
-             bool hasOffset, bool isBindless) {
+// TXD: samples with explicit derivatives; A holds the bindless handle, the
+// coordinates and a word packing the layer and offsets, B the derivatives.
+template <typename Op, Handle H> void EmitTxd(EmitterContext& context) {
+    constexpr bool isBindless = H == Handle::Bindless;
+    const auto op = context.GetOp<Op>();
+    const TexDim dimensions = op.Dim();
+    const int imm = BoundHandle<H>(op);
+    const int componentMask = op.WMask();
+    const int dest = op.Rd();
+    const bool hasOffset = op.Toff();
     if (dest == RZ) return;
     CheckThreeDimensional(context, "TXD", dimensions, false);
 
-    RegisterCursor ra(context, srcA);
-    RegisterCursor rb(context, srcB);
+    RegisterCursor ra(context, op.Ra());
+    RegisterCursor rb(context, op.Rb());
     OperandList sources;
 
     TextureFlags flags = TextureFlags::Derivatives;
@@ -263,13 +327,20 @@ void EmitTxd(EmitterContext& context, TexDim dimensions, int imm, int componentM
     EmitTextureSample(context, type, flags, imm, componentMask, dests.Span(), sources.Span());
 }
 
-void EmitTmml(EmitterContext& context, TexDim dimensions, int imm, int componentMask, int srcA, int srcB, int dest,
-              bool isBindless) {
+// TMML: the level of detail a sample at the coordinates would use, as 8.8
+// fixed point.
+template <typename Op, Handle H> void EmitTmml(EmitterContext& context) {
+    constexpr bool isBindless = H == Handle::Bindless;
+    const auto op = context.GetOp<Op>();
+    const TexDim dimensions = op.Dim();
+    const int imm = BoundHandle<H>(op);
+    const int componentMask = op.WMask();
+    const int dest = op.Rd();
     if (dest == RZ) return;
     CheckThreeDimensional(context, "TMML", dimensions, false);
 
-    RegisterCursor ra(context, srcA);
-    RegisterCursor rb(context, srcB);
+    RegisterCursor ra(context, op.Ra());
+    RegisterCursor rb(context, op.Rb());
     OperandList sources;
 
     TextureFlags flags = TextureFlags::None;
@@ -329,11 +400,17 @@ std::string QueryName(TexQuery query) {
     return std::to_string(static_cast<int32_t>(query));
 }
 
-void EmitTxq(EmitterContext& context, TexQuery query, int imm, int componentMask, int srcA, int dest,
-             bool isBindless) {
+// TXQ: size or sample count of the texture, written per the write mask.
+template <typename Op, Handle H> void EmitTxq(EmitterContext& context) {
+    constexpr bool isBindless = H == Handle::Bindless;
+    const auto op = context.GetOp<Op>();
+    const TexQuery query = op.Query();
+    const int imm = BoundHandle<H>(op);
+    const int componentMask = op.WMask();
+    const int dest = op.Rd();
     if (dest == RZ) return;
 
-    RegisterCursor ra(context, srcA);
+    RegisterCursor ra(context, op.Ra());
     OperandList sources;
     if (isBindless) {
         Operand* handle = ra.Next();
@@ -423,69 +500,22 @@ void EmitTextureSample(EmitterContext& context, SamplerType type, TextureFlags f
     Ins::TextureSample(context, type, flags, setBinding, componentMask, dests, sources);
 }
 
-void Tex(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstTex>();
-    EmitTex(context, TextureFlags::None, op.Dim(), op.Lod(), op.TidB(), op.WMask(), op.Ra(), op.Rb(), op.Rd(), false,
-            op.Dc(), op.Aoffi());
-}
+// TEX, TLD
 
-void TexB(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstTexB>();
-    EmitTex(context, TextureFlags::Bindless, op.Dim(), op.Lodb(), 0, op.WMask(), op.Ra(), op.Rb(), op.Rd(), false,
-            op.Dc(), op.Aoffib());
-}
+void Tex(EmitterContext& context) { EmitTex<Decoders::InstTex, Handle::Bound, TexKind::Sample>(context); }
+void TexB(EmitterContext& context) { EmitTex<Decoders::InstTexB, Handle::Bindless, TexKind::Sample>(context); }
+void Tld(EmitterContext& context) { EmitTex<Decoders::InstTld, Handle::Bound, TexKind::Fetch>(context); }
+void TldB(EmitterContext& context) { EmitTex<Decoders::InstTldB, Handle::Bindless, TexKind::Fetch>(context); }
 
-void Tld(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstTld>();
-    EmitTex(context, TextureFlags::IntCoords, op.Dim(), op.Lod() ? 3 : 1, op.TidB(), op.WMask(), op.Ra(), op.Rb(),
-            op.Rd(), op.Ms(), false, op.Toff());
-}
+// TLD4, TXD, TMML, TXQ
 
-void TldB(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstTldB>();
-    EmitTex(context, TextureFlags::IntCoords | TextureFlags::Bindless, op.Dim(), op.Lod() ? 3 : 1, 0, op.WMask(),
-            op.Ra(), op.Rb(), op.Rd(), op.Ms(), false, op.Toff());
-}
-
-void Tld4(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstTld4>();
-    EmitTld4(context, op.Dim(), op.TexComp(), op.TidB(), op.WMask(), op.Ra(), op.Rb(), op.Rd(), op.Offset(), op.Dc(),
-             false);
-}
-
-void Tld4B(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstTld4B>();
-    EmitTld4(context, op.Dim(), op.TexComp(), 0, op.WMask(), op.Ra(), op.Rb(), op.Rd(), op.Offset(), op.Dc(), true);
-}
-
-void Txd(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstTxd>();
-    EmitTxd(context, op.Dim(), op.TidB(), op.WMask(), op.Ra(), op.Rb(), op.Rd(), op.Toff(), false);
-}
-
-void TxdB(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstTxdB>();
-    EmitTxd(context, op.Dim(), 0, op.WMask(), op.Ra(), op.Rb(), op.Rd(), op.Toff(), true);
-}
-
-void Tmml(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstTmml>();
-    EmitTmml(context, op.Dim(), op.TidB(), op.WMask(), op.Ra(), op.Rb(), op.Rd(), false);
-}
-
-void TmmlB(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstTmmlB>();
-    EmitTmml(context, op.Dim(), 0, op.WMask(), op.Ra(), op.Rb(), op.Rd(), true);
-}
-
-void Txq(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstTxq>();
-    EmitTxq(context, op.Query(), op.TidB(), op.WMask(), op.Ra(), op.Rd(), false);
-}
-
-void TxqB(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstTxqB>();
-    EmitTxq(context, op.Query(), 0, op.WMask(), op.Ra(), op.Rd(), true);
-}
+void Tld4(EmitterContext& context) { EmitTld4<Decoders::InstTld4, Handle::Bound>(context); }
+void Tld4B(EmitterContext& context) { EmitTld4<Decoders::InstTld4B, Handle::Bindless>(context); }
+void Txd(EmitterContext& context) { EmitTxd<Decoders::InstTxd, Handle::Bound>(context); }
+void TxdB(EmitterContext& context) { EmitTxd<Decoders::InstTxdB, Handle::Bindless>(context); }
+void Tmml(EmitterContext& context) { EmitTmml<Decoders::InstTmml, Handle::Bound>(context); }
+void TmmlB(EmitterContext& context) { EmitTmml<Decoders::InstTmmlB, Handle::Bindless>(context); }
+void Txq(EmitterContext& context) { EmitTxq<Decoders::InstTxq, Handle::Bound>(context); }
+void TxqB(EmitterContext& context) { EmitTxq<Decoders::InstTxqB, Handle::Bindless>(context); }
 
 } // namespace Zerivox::Graphics::Shader::Instructions::InstEmit

@@ -1,5 +1,6 @@
 #pragma once
-// Pieces of the texture emitters shared by the full and the compact forms.
+// Pieces of the texture emitters shared by the full and the compact forms
+// and the surface emitters.
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -15,6 +16,19 @@ class EmitterContext;
 }
 
 namespace Zerivox::Graphics::Shader::Instructions::InstEmit {
+
+// Where a texture or surface form finds its texture: bound, named by the
+// immediate TidB, or bindless, through a handle in a register (the "B" forms).
+enum class Handle : uint8_t { Bound, Bindless };
+
+// The immediate handle of a bound form; 0 for a bindless one.
+template <Handle H, typename Op> int BoundHandle(const Op& op) {
+    if constexpr (H == Handle::Bound) {
+        return op.TidB();
+    } else {
+        return 0;
+    }
+}
 
 // A run of consecutive source registers (Ra, Ra + 1, ...). Each Next() copies
 // the next register; past RZ it yields the constant 0 and stays, so no

@@ -1,12 +1,12 @@
 // Compact texture emitters: TEXS, TLDS, TLD4S and their F16 forms. A 4-bit
 // target picks a whole recipe (type, flags, which register run holds which
 // operand); the results go to two register pairs.
-#include <string>
+#include <cstdint>
 
-#include "Zerivox.Common/Exceptions.h"
 #include "Zerivox.Graphics.Shader/Decoders/InstFieldsTexture.h"
 #include "Zerivox.Graphics.Shader/IGpuAccessor.h"
 #include "Zerivox.Graphics.Shader/Instructions/InstEmit.h"
+#include "Zerivox.Graphics.Shader/Instructions/InstEmitOperands.h"
 #include "Zerivox.Graphics.Shader/Instructions/InstEmitTexture.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/OperandHelper.h"
 #include "Zerivox.Graphics.Shader/Translation/EmitterContext.h"
@@ -24,7 +24,15 @@ namespace {
 
 constexpr int RZ = 255;
 
-enum class TexsType { Texs = 0, Tlds = 1, Tld4s = 2 };
+enum class TexsType : uint8_t { Texs, Tlds, Tld4s };
+
+// The F16 forms pack the results as half pairs into the two register pairs.
+enum class TexsResult : uint8_t { F32, F16 };
+
+// TLD4S has no write-mask code: it writes all four components (code 4).
+namespace Optional {
+ZV_EMIT_OPTIONAL_FIELD(WMask, 4)
+} // namespace Optional
 
 // RGBA component mask by write-mask code; row 1 when the second pair is written.
 constexpr int TexsComponentMaskTable[2][8] = {
@@ -108,19 +116,23 @@ void AddTextureOffset(EmitterContext& context, RegisterCursor& rb, OperandList& 
     }
 }
 
-void EmitTexs(EmitterContext& context, TexsType texsType, int imm, int writeMask, int srcA, int srcB, int dest,
-              int dest2, bool isF16) {
+template <typename Op, TexsType T, TexsResult R> void EmitTexs(EmitterContext& context) {
+    constexpr bool isF16 = R == TexsResult::F16;
+    const auto op = context.GetOp<Op>();
+    const int imm = op.TidB();
+    const int dest = op.Rd();
+    const int dest2 = op.Rd2();
     if (dest == RZ && dest2 == RZ) return;
 
     auto zero = [&]() { return OH::MakeConstant(context.Arena(), 0); };
-    RegisterCursor ra(context, srcA);
-    RegisterCursor rb(context, srcB);
+    RegisterCursor ra(context, op.Ra());
+    RegisterCursor rb(context, op.Rb());
     OperandList sources;
     SamplerType type;
     TextureFlags flags;
 
-    if (texsType == TexsType::Texs) {
-        const int target = context.GetOp<Decoders::InstTexs>().Target();
+    if constexpr (T == TexsType::Texs) {
+        const int target = op.Target();
         type = ConvertTexsSamplerType(target);
         if (type == SamplerType::None) return;
         flags = ConvertTexsTextureFlags(target);
@@ -179,8 +191,8 @@ void EmitTexs(EmitterContext& context, TexsType texsType, int imm, int writeMask
                 break;
             }
         }
-    } else if (texsType == TexsType::Tlds) {
-        const int target = context.GetOp<Decoders::InstTlds>().Target();
+    } else if constexpr (T == TexsType::Tlds) {
+        const int target = op.Target();
         type = ConvertTldsSamplerType(target);
         if (type == SamplerType::None) return;
         flags = ConvertTldsTextureFlags(target) | TextureFlags::IntCoords;
@@ -239,8 +251,7 @@ void EmitTexs(EmitterContext& context, TexsType texsType, int imm, int writeMask
         if (HasFlag(flags, TextureFlags::Offset)) {
             AddTextureOffset(context, rb, sources, SamplerTypeExtensions::get_Dimensions(type), 4, 4);
         }
-    } else if (texsType == TexsType::Tld4s) {
-        const auto op = context.GetOp<Decoders::InstTld4s>();
+    } else {
         if (op.Dc() || op.Aoffi()) {
             sources.Add(ra.Next());
             sources.Add(ra.Next());
@@ -263,11 +274,9 @@ void EmitTexs(EmitterContext& context, TexsType texsType, int imm, int writeMask
             sources.Insert(coordsEnd, reference);
             type |= SamplerType::Shadow;
         }
-    } else {
-        throw Common::ArgumentException("Invalid TEXS type \"" + std::to_string(static_cast<int>(texsType)) + "\".");
     }
 
-    const int componentMask = TexsComponentMaskTable[dest2 != RZ ? 1 : 0][writeMask & 7];
+    const int componentMask = TexsComponentMaskTable[dest2 != RZ ? 1 : 0][Optional::WMask(op) & 7];
 
     OperandList dests;
     Operand* halves[4] = {nullptr, nullptr, nullptr, nullptr};
@@ -296,7 +305,7 @@ void EmitTexs(EmitterContext& context, TexsType texsType, int imm, int writeMask
 
     EmitTextureSample(context, type, flags, imm, componentMask, dests.Span(), sources.Span());
 
-    if (isF16) {
+    if constexpr (isF16) {
         for (int pair = 0; pair < 2; pair++) {
             Operand* lo = halves[pair * 2] != nullptr ? halves[pair * 2] : OH::MakeFloatConstant(context.Arena(), 0.0f);
             Operand* hi =
@@ -311,34 +320,13 @@ void EmitTexs(EmitterContext& context, TexsType texsType, int imm, int writeMask
 
 } // namespace
 
-void Texs(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstTexs>();
-    EmitTexs(context, TexsType::Texs, op.TidB(), op.WMask(), op.Ra(), op.Rb(), op.Rd(), op.Rd2(), false);
-}
-
-void TexsF16(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstTexs>();
-    EmitTexs(context, TexsType::Texs, op.TidB(), op.WMask(), op.Ra(), op.Rb(), op.Rd(), op.Rd2(), true);
-}
-
-void Tlds(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstTlds>();
-    EmitTexs(context, TexsType::Tlds, op.TidB(), op.WMask(), op.Ra(), op.Rb(), op.Rd(), op.Rd2(), false);
-}
-
-void TldsF16(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstTlds>();
-    EmitTexs(context, TexsType::Tlds, op.TidB(), op.WMask(), op.Ra(), op.Rb(), op.Rd(), op.Rd2(), true);
-}
-
-void Tld4s(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstTld4s>();
-    EmitTexs(context, TexsType::Tld4s, op.TidB(), 4, op.Ra(), op.Rb(), op.Rd(), op.Rd2(), false);
-}
-
+void Texs(EmitterContext& context) { EmitTexs<Decoders::InstTexs, TexsType::Texs, TexsResult::F32>(context); }
+void TexsF16(EmitterContext& context) { EmitTexs<Decoders::InstTexsF16, TexsType::Texs, TexsResult::F16>(context); }
+void Tlds(EmitterContext& context) { EmitTexs<Decoders::InstTlds, TexsType::Tlds, TexsResult::F32>(context); }
+void TldsF16(EmitterContext& context) { EmitTexs<Decoders::InstTldsF16, TexsType::Tlds, TexsResult::F16>(context); }
+void Tld4s(EmitterContext& context) { EmitTexs<Decoders::InstTld4s, TexsType::Tld4s, TexsResult::F32>(context); }
 void Tld4sF16(EmitterContext& context) {
-    const auto op = context.GetOp<Decoders::InstTld4s>();
-    EmitTexs(context, TexsType::Tld4s, op.TidB(), 4, op.Ra(), op.Rb(), op.Rd(), op.Rd2(), true);
+    EmitTexs<Decoders::InstTld4sF16, TexsType::Tld4s, TexsResult::F16>(context);
 }
 
 } // namespace Zerivox::Graphics::Shader::Instructions::InstEmit

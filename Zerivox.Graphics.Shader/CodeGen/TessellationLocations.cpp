@@ -3,7 +3,7 @@
 #include <string>
 
 #include "Zerivox.Common/Exceptions.h"
-#include "Zerivox.Graphics.Shader/Translation/AttributeUsage.h"
+#include "Zerivox.Graphics.Shader/Decoders/AttributeUsage.h"
 #include "Zerivox.Graphics.Shader/Translation/ShaderDefinitions.h"
 
 namespace Zerivox::Graphics::Shader::CodeGen {

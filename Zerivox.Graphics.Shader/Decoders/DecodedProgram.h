@@ -6,12 +6,12 @@
 #include <vector>
 
 #include "Zerivox.Common/OrderedMap.h"
+#include "Zerivox.Graphics.Shader/Decoders/AttributeUsage.h"
 #include "Zerivox.Graphics.Shader/Decoders/Block.h"
 #include "Zerivox.Graphics.Shader/Decoders/DecodedFunction.h"
+#include "Zerivox.Graphics.Shader/Decoders/FeatureFlags.h"
+#include "Zerivox.Graphics.Shader/Decoders/IoUsage.h"
 #include "Zerivox.Graphics.Shader/Decoders/PushOpInfo.h"
-#include "Zerivox.Graphics.Shader/Translation/AttributeUsage.h"
-#include "Zerivox.Graphics.Shader/Translation/FeatureFlags.h"
-#include "Zerivox.Graphics.Shader/Translation/IoUsage.h"
 
 namespace Zerivox::Graphics::Shader {
 class IGpuAccessor;

@@ -3,12 +3,12 @@
 #include <algorithm>
 
 #include "Zerivox.Common/Exceptions.h"
+#include "Zerivox.Graphics.Shader/Decoders/AttributeUsage.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/BasicBlock.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/Operand.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/Operation.h"
 #include "Zerivox.Graphics.Shader/StructuredIr/AstHelper.h"
 #include "Zerivox.Graphics.Shader/StructuredIr/AstOperation.h"
-#include "Zerivox.Graphics.Shader/Translation/AttributeUsage.h"
 #include "Zerivox.Graphics.Shader/Translation/ResourceManager.h"
 #include "Zerivox.Graphics.Shader/Translation/ShaderDefinitions.h"
 

@@ -2,10 +2,10 @@
 #include <cstdint>
 
 #include "Zerivox.Common/OrderedMap.h"
+#include "Zerivox.Graphics.Shader/Decoders/IoUsage.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/IoVariable.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/StorageKind.h"
 #include "Zerivox.Graphics.Shader/StructuredIr/IoDefinition.h"
-#include "Zerivox.Graphics.Shader/Translation/IoUsage.h"
 
 namespace Zerivox::Graphics::Shader {
 class IGpuAccessor;

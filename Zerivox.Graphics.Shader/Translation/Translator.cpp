@@ -12,12 +12,12 @@
 
 #include "Zerivox.Common/Exceptions.h"
 #include "Zerivox.Common/HexFormat.h"
+#include "Zerivox.Graphics.Shader/Decoders/AttributeUsage.h"
 #include "Zerivox.Graphics.Shader/Decoders/DecodedProgram.h"
 #include "Zerivox.Graphics.Shader/Decoders/Decoder.h"
 #include "Zerivox.Graphics.Shader/IGpuAccessor.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/IrArena.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/OperandHelper.h"
-#include "Zerivox.Graphics.Shader/Translation/AttributeUsage.h"
 #include "Zerivox.Graphics.Shader/Translation/EmitterContext.h"
 #include "Zerivox.Graphics.Shader/Translation/EmitterContextInsts.h"
 #include "Zerivox.Graphics.Shader/Translation/FunctionMatch.h"

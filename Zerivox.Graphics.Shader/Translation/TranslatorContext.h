@@ -3,8 +3,8 @@
 #include <memory>
 #include <vector>
 
-#include "Zerivox.Graphics.Shader/Translation/FeatureFlags.h"
-#include "Zerivox.Graphics.Shader/Translation/IoUsage.h"
+#include "Zerivox.Graphics.Shader/Decoders/FeatureFlags.h"
+#include "Zerivox.Graphics.Shader/Decoders/IoUsage.h"
 #include "Zerivox.Graphics.Shader/Translation/TranslationOptions.h"
 
 namespace Zerivox::Graphics::Shader {

@@ -6,7 +6,7 @@
 #include "Zerivox.Graphics.Shader/CodeGen/Glsl/CodeGenContext.h"
 #include "Zerivox.Graphics.Shader/CodeGen/Glsl/Declarations.h"
 #include "Zerivox.Graphics.Shader/CodeGen/Glsl/Instructions/IoMap.h"
-#include "Zerivox.Graphics.Shader/Translation/AttributeUsage.h"
+#include "Zerivox.Graphics.Shader/Decoders/AttributeUsage.h"
 #include "Zerivox.Graphics.Shader/Translation/ShaderDefinitions.h"
 
 namespace Zerivox::Graphics::Shader::CodeGen::Glsl {

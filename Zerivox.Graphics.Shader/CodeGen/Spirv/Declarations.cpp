@@ -8,10 +8,10 @@
 
 #include "Zerivox.Common/Exceptions.h"
 #include "Zerivox.Graphics.Shader/CodeGen/Spirv/IoMap.h"
+#include "Zerivox.Graphics.Shader/Decoders/AttributeUsage.h"
 #include "Zerivox.Graphics.Shader/InputTopology.h"
 #include "Zerivox.Graphics.Shader/StructuredIr/ShaderProperties.h"
 #include "Zerivox.Graphics.Shader/StructuredIr/StructuredProgramInfo.h"
-#include "Zerivox.Graphics.Shader/Translation/AttributeUsage.h"
 #include "Zerivox.Graphics.Shader/Translation/ShaderDefinitions.h"
 
 namespace Zerivox::Graphics::Shader::CodeGen::Spirv {

@@ -1,8 +1,8 @@
 #pragma once
 #include <span>
 
+#include "Zerivox.Graphics.Shader/Decoders/FeatureFlags.h"
 #include "Zerivox.Graphics.Shader/ShaderStage.h"
-#include "Zerivox.Graphics.Shader/Translation/FeatureFlags.h"
 #include "Zerivox.Graphics.Shader/Translation/TranslationOptions.h"
 
 namespace Zerivox::Graphics::Shader {

@@ -14,7 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "Zerivox.Graphics.Shader/Translation/FakeGpuAccessor.h"
+#include "Zerivox.Graphics.Shader/Decoders/AttributeUsage.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/IrArena.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/OperandHelper.h"
 #include "Zerivox.Graphics.Shader/StructuredIr/AstAssignment.h"
@@ -25,7 +25,7 @@
 #include "Zerivox.Graphics.Shader/StructuredIr/AstOperation.h"
 #include "Zerivox.Graphics.Shader/StructuredIr/StructuredProgram.h"
 #include "Zerivox.Graphics.Shader/StructuredIr/StructuredProgramInfo.h"
-#include "Zerivox.Graphics.Shader/Translation/AttributeUsage.h"
+#include "Zerivox.Graphics.Shader/Translation/FakeGpuAccessor.h"
 #include "Zerivox.Graphics.Shader/Translation/ResourceManager.h"
 #include "Zerivox.Graphics.Shader/Translation/ResourceReservations.h"
 #include "Zerivox.Graphics.Shader/Translation/ShaderDefinitions.h"

@@ -1,4 +1,4 @@
-#include "Zerivox.Graphics.Shader/Translation/AttributeUsage.h"
+#include "Zerivox.Graphics.Shader/Decoders/AttributeUsage.h"
 
 #include <bit>
 #include <string>

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "FakeGpuAccessor.h"
 #include "Zerivox.Common/Exceptions.h"
-#include "Zerivox.Graphics.Shader/Translation/AttributeUsage.h"
-#include "Zerivox.Graphics.Shader/Translation/IoUsage.h"
+#include "Zerivox.Graphics.Shader/Decoders/AttributeUsage.h"
+#include "Zerivox.Graphics.Shader/Decoders/IoUsage.h"
+#include "Zerivox.Graphics.Shader/Translation/FakeGpuAccessor.h"
 
 using namespace Zerivox::Graphics::Shader;
 using namespace Zerivox::Graphics::Shader::Translation;

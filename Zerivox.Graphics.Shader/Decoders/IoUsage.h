@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "Zerivox.Graphics.Shader/Translation/FeatureFlags.h"
+#include "Zerivox.Graphics.Shader/Decoders/FeatureFlags.h"
 
 namespace Zerivox::Graphics::Shader::Translation {
 

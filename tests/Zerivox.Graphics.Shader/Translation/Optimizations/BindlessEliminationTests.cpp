@@ -58,8 +58,9 @@ TEST(BindlessElimination, OneConstantBufferWordBindsTextureAndSharedWordsShareBi
 }
 
 // Handles combined from two words, or a word and a constant, are keyed by
-// both: the handle packs the words (bits 0-13 and 14-25) and the kind (bits
-// 28 and up), the slot field both slots (bits 0-15 and 16 and up).
+// both: the key packs the texture word's offset (bits 0-13), the sampler's
+// (bits 14 and up) and the kind (bits 28 and up); the slot field the texture
+// word's slot and, from bit 16, the sampler word's slot plus one.
 TEST(BindlessElimination, CombinedWordsGivePackedHandleKinds) {
     struct Case {
         const char* Handle;  // the code computing %9

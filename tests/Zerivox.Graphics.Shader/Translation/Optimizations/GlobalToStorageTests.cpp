@@ -386,9 +386,9 @@ TEST_F(GlobalToStorageTest, SmallAndSignedAccessesUseFunctions) {
     EXPECT_EQ(Functions.back()->Name, "StoreU8_c1o4");
 }
 
-// Without a signed atomic maximum on storage buffers the function loads the
-// word, takes the maximum and retries a compare-and-swap until it holds,
-// returning the value it loaded.
+// For GLSL a signed atomic maximum on a storage buffer is a function that
+// loads the word, takes the maximum and retries a compare-and-swap until it
+// holds, returning the value it loaded.
 TEST_F(GlobalToStorageTest, SignedMaximumOutsideSpirvIsACasLoop) {
     B.ParseBlocks(R"(
         B0:

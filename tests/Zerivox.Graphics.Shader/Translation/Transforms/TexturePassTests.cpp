@@ -68,8 +68,8 @@ std::string WithTexture(std::string_view text, const std::string& texture) {
 
 // An integer-coordinate fetch of a 2D texture reads the render-scaled
 // texel: each coordinate goes through the scaling function (with the
-// texture's index, and in fragment shaders the coordinate's component) in
-// fragment and compute shaders, not in other stages, and never for 3D
+// texture's scale index, and in fragment shaders the coordinate's
+// component), in the stages that scale (geometry does not), never for 3D
 // textures.
 TEST(TexturePass, TexelFetchScaleByStage) {
     struct Row {

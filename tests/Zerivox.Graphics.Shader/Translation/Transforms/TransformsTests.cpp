@@ -149,8 +149,9 @@ TEST_F(TransformsTest, DriverGoesOnAfterANodeRemovedWithoutReplacement) {
     IR::IrVerifier::Verify(B.Blocks);
 }
 
-// Constant buffer 0 word 0x191 (401) holds the draw index the vertex shader
-// reads; word 0x18F (399) is not a draw parameter.
+// Words 0x190-0x192 (400-402) of constant buffer 0 hold the base vertex,
+// base instance and draw index: a vertex shader reading one of them records
+// the draw-parameters feature. Word 0x18F (399) lies outside.
 TEST_F(TransformsTest, DrawParametersAreRecordedInVertexShadersOnly) {
     for (ShaderStage stage : {ShaderStage::Vertex, ShaderStage::Fragment}) {
         for (const char* word : {"399", "401"}) {
@@ -167,9 +168,9 @@ TEST_F(TransformsTest, DrawParametersAreRecordedInVertexShadersOnly) {
     }
 }
 
-// 1 / (x + constant) keeps its sum precise in fragment shaders on hosts of
-// reduced precision, so that the sum is not fused away; a sum of two
-// values, or a quotient of another numerator, is left alone.
+// 1 / (x + constant) in a fragment shader on a host of reduced precision
+// gets its sum marked precise; a sum of two values, a quotient with another
+// numerator, another stage or another host is left alone.
 TEST_F(TransformsTest, ReciprocalOfSumWithConstantKeepsSumPrecise) {
     const std::string before = Testing::IrText(R"(
         B0:
@@ -299,9 +300,9 @@ TEST_F(TransformsTest, SignedSharedAtomicsBecomeCasCallsOutsideSpirv) {
     EXPECT_EQ(Functions.at(1)->Name, "SharedAtomicMax_0");
 }
 
-// With shuffles lowered, a shuffle writing a value and an in-range flag is a
-// call of one shared function that writes the flag as its out argument; the
-// one-result form stays.
+// In a shader that uses shuffles, a shuffle writing a value and an in-range
+// flag becomes a call of one shared function that writes the flag as its out
+// argument; the one-result form stays.
 TEST_F(TransformsTest, ShufflesBecomeCallsWithTheInRangeOut) {
     const std::string before = Testing::IrText(R"(
         B0:

@@ -253,6 +253,7 @@ TEST_F(GlobalToStorageTest, BaseKeptInLocalMemoryIsFound) {
           %3 = ShiftRightU32 %2, 2
           %4 = Load.StorageBuffer 1, 0, %3
     )");
+    // The load's result stays the one the rest of the shader reads.
     EXPECT_EQ(Producer(B.Var(2)), At(5));
 }
 

@@ -21,7 +21,7 @@ std::string Simplify(Testing::IrTestBuilder& b, std::string_view before) {
 // x op k and k op x, x being %1: a copy of x, a constant, or unchanged. An
 // operand the rewrite drops must no longer list the operation as its reader
 // (constants keep no list of readers).
-TEST(SimplificationTest, NeutralAndAbsorbingOperands) {
+TEST(SimplificationTest, NeutralOperandGivesCopyAbsorbingOperandGivesConstant) {
     struct Case {
         const char* Before;
         const char* After;

@@ -101,7 +101,7 @@ std::string Mul32x16(std::string_view k) {
 
 // Only a constant factor that fits 16 unsigned bits makes the 32x16 form a
 // product.
-TEST(XmadOptimizerTest, ConstantFactorProduct) {
+TEST(XmadOptimizerTest, ShortProductBecomesMultiplyOnlyFor16BitConstantFactor) {
     struct Case {
         const char* K;
         const char* Product;  // what %10 becomes; null when nothing changes

@@ -1,8 +1,7 @@
 #pragma once
 // The one way tests build IR: from the text the IR printer writes (through
-// IrParser), plus a small builder for the cases where text is awkward (a
-// table of cases that varies the instruction, or a test that must hold the
-// operand objects it then checks by identity). Text in tests may be
+// IrParser); a test that checks operand objects by identity takes them
+// from the parsed text's names (Var). Text in tests may be
 // indented freely: the parse members and ZV_EXPECT_IR drop the common
 // indentation of a raw string literal. The printer numbers locals and labels
 // by first appearance, so a "before" text meant to compare equal with
@@ -19,7 +18,6 @@
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/IrParser.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/IrPrinter.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/NodeList.h"
-#include "Zerivox.Graphics.Shader/IntermediateRepresentation/OperandHelper.h"
 
 namespace Zerivox::Graphics::Shader::Testing {
 
@@ -120,36 +118,6 @@ struct IrTestBuilder {
         Blocks.push_back(block);
         Current = block;
         return block;
-    }
-
-    IR::Operand* Const(int32_t value) { return IR::OperandHelper::MakeConstant(Arena, value); }
-    IR::Operand* FConst(float value) { return IR::OperandHelper::MakeFloatConstant(Arena, value); }
-    IR::Operand* Cbuf(int slot, int offset) {
-        return IR::OperandHelper::MakeConstantBufferOperand(Arena, slot, offset);
-    }
-    IR::Operand* Local() { return IR::OperandHelper::MakeLocal(Arena); }
-    IR::Operand* Label() { return IR::OperandHelper::MakeLabel(Arena); }
-
-    // Appends inst(sources) writing a new local; returns the operation.
-    IR::Operation* Op(IR::Instruction inst, std::initializer_list<IR::Operand*> sources) {
-        IR::Operation* op = Arena.NewOperation(inst, Local(), sources);
-        Current->Operations.AddLast(op);
-        return op;
-    }
-    IR::Operation* Op(IR::Instruction inst, IR::StorageKind kind, std::initializer_list<IR::Operand*> sources) {
-        IR::Operation* op = Arena.NewOperation(inst, kind, Local(), sources);
-        Current->Operations.AddLast(op);
-        return op;
-    }
-    // Appends inst(sources) without destination.
-    IR::Operation* Void(IR::Instruction inst, IR::StorageKind kind, std::initializer_list<IR::Operand*> sources) {
-        IR::Operation* op = Arena.NewOperation(inst, kind, nullptr, sources);
-        Current->Operations.AddLast(op);
-        return op;
-    }
-    // Appends inst(sources) and returns its destination.
-    IR::Operand* Val(IR::Instruction inst, std::initializer_list<IR::Operand*> sources) {
-        return Op(inst, sources)->Dest();
     }
 
     static std::vector<IR::INode*> Nodes(const IR::BasicBlock* block) {

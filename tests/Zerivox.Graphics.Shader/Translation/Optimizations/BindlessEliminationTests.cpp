@@ -25,126 +25,131 @@ struct BindlessFixture {
     ResourceManager Manager{ShaderStage::Fragment, Accessor, ResourceReservations(false, true)};
     IrTestBuilder B;
 
-    IR::TextureOperation* Sample(IR::Operand* handle, IR::Operand* dest, SamplerType type = SamplerType::Texture2D,
-                                 Instruction inst = Instruction::TextureSample) {
-        IR::Operand* dests[1] = {dest};
-        IR::Operand* sources[3] = {handle, B.FConst(0.5f), B.FConst(0.5f)};
-        IR::TextureOperation* op = B.Arena.NewTextureOperation(
-            inst, type, TextureFormat::Unknown, TextureFlags::Bindless, 0, 0, 1,
-            dest != nullptr ? std::span<IR::Operand* const>(dests) : std::span<IR::Operand* const>(), sources);
-        B.Current->Operations.AddLast(op);
-        return op;
-    }
-    std::string Run() {
+    // The text after eliminating the bindless handles of the text before.
+    std::string Run(std::string_view before) {
+        B.ParseBlocks(before);
         BindlessElimination::RunPass(*B.Current, Manager, Accessor);
-        return IR::IrPrinter::PrintBlocks(B.Blocks);
+        return B.Text();
+    }
+    std::string RunToArray(std::string_view before) {
+        B.ParseBlocks(before);
+        Translation::Optimizations::BindlessToArray::RunPass(*B.Current, Manager, Accessor);
+        return B.Text();
     }
 };
 
+// A handle read from one constant-buffer word binds a texture: the handle
+// source and the bindless flag go, and a second access of the same word
+// gets the same binding.
 TEST(BindlessElimination, OneConstantBufferWordBindsTextureAndSharedWordsShareBinding) {
     BindlessFixture f;
-    IR::TextureOperation* a = f.Sample(f.B.Cbuf(3, 8), f.B.Local());
-    IR::TextureOperation* b = f.Sample(f.B.Cbuf(3, 8), f.B.Local());
-    f.Run();
-    EXPECT_FALSE(HasFlag(a->Flags, TextureFlags::Bindless));
-    EXPECT_EQ(a->SourcesCount(), 2); // handle removed
-    EXPECT_EQ(a->Binding, b->Binding);
+    ZV_EXPECT_IR(f.Run(R"(
+        B0:
+          %0 = TextureSample{Texture2D set=0 binding=0 flags=0x1}#1 cb3[8], %1, %2
+          %3 = TextureSample{Texture2D set=0 binding=0 flags=0x1}#1 cb3[8], %1, %2
+    )"), R"(
+        B0:
+          %0 = TextureSample{Texture2D set=0 binding=1}#1 %1, %2
+          %3 = TextureSample{Texture2D set=0 binding=1}#1 %1, %2
+    )");
     ASSERT_EQ(f.Manager.UsedTextures().size(), 1u);
     EXPECT_EQ(f.Manager.UsedTextures().begin()->first.CbufSlot, 3);
     EXPECT_EQ(f.Manager.UsedTextures().begin()->first.Handle, 8);
 }
 
+// Handles combined from two words, or a word and a constant, are keyed by
+// both: the key packs the texture word's offset (bits 0-13), the sampler's
+// (bits 14 and up) and the kind (bits 28 and up); the slot field the texture
+// word's slot and, from bit 16, the sampler word's slot plus one.
 TEST(BindlessElimination, CombinedWordsGivePackedHandleKinds) {
-    // kind 1: (A & 0xFFFFF) | (B & 0xFFF00000), the AND operations in either order.
-    {
+    struct Case {
+        const char* Handle;  // the code computing %9
+        const char* Sample;  // the sample after, as the printer numbers it
+        int32_t Key;
+        int32_t Slots;
+    };
+    const Case cases[] = {
+        // kind 1: (A & 0xFFFFF) | (B & 0xFFF00000), the AND operations in either order.
+        {R"(
+            %0 = BitwiseAnd cb2[5], -1048576
+            %1 = BitwiseAnd cb1[4], 1048575
+            %9 = BitwiseOr %0, %1
+         )", "%3 = TextureSample{Texture2D set=0 binding=1}#1 %4, %5", 4 | (5 << 14) | (1 << 28), 1 | (3 << 16)},
+        // kind 2: A | (B << 20).
+        {R"(
+            %0 = ShiftLeft cb0[9], 20
+            %9 = BitwiseOr cb0[7], %0
+         )", "%2 = TextureSample{Texture2D set=0 binding=1}#1 %3, %4", 7 | (9 << 14) | (2 << 28), 0 | (1 << 16)},
+        // kind 3: A | constant with zero low 20 bits; the sampler value lands in bits 14-25.
+        {R"(
+            %9 = BitwiseOr cb0[7], 5242880
+         )", "%1 = TextureSample{Texture2D set=0 binding=1}#1 %2, %3", 7 | (5 << 14) | (3 << 28), 0x10000},
+    };
+    for (const Case& c : cases) {
         BindlessFixture f;
-        IR::Operand* hi = f.B.Val(Instruction::BitwiseAnd, {f.B.Cbuf(2, 5), f.B.Const(static_cast<int32_t>(0xFFF00000u))});
-        IR::Operand* lo = f.B.Val(Instruction::BitwiseAnd, {f.B.Cbuf(1, 4), f.B.Const(0xFFFFF)});
-        IR::Operand* h = f.B.Val(Instruction::BitwiseOr, {hi, lo});
-        f.Sample(h, f.B.Local());
-        f.Run();
+        const std::string after =
+            f.Run(std::string("B0:\n") + IrText(c.Handle) +
+                  "%10 = TextureSample{Texture2D set=0 binding=0 flags=0x1}#1 %9, %11, %12\n");
+        ZV_EXPECT_IR_LINES(after, c.Sample);
         ASSERT_EQ(f.Manager.UsedTextures().size(), 1u);
-        EXPECT_EQ(f.Manager.UsedTextures().begin()->first.Handle, 4 | (5 << 14) | (1 << 28));
-        EXPECT_EQ(f.Manager.UsedTextures().begin()->first.CbufSlot, 1 | (3 << 16));
-    }
-    // kind 2: A | (B << 20).
-    {
-        BindlessFixture f;
-        IR::Operand* shifted = f.B.Val(Instruction::ShiftLeft, {f.B.Cbuf(0, 9), f.B.Const(20)});
-        IR::Operand* h = f.B.Val(Instruction::BitwiseOr, {f.B.Cbuf(0, 7), shifted});
-        f.Sample(h, f.B.Local());
-        f.Run();
-        ASSERT_EQ(f.Manager.UsedTextures().size(), 1u);
-        EXPECT_EQ(f.Manager.UsedTextures().begin()->first.Handle, 7 | (9 << 14) | (2 << 28));
-        EXPECT_EQ(f.Manager.UsedTextures().begin()->first.CbufSlot, 0 | (1 << 16));
-    }
-    // kind 3: A | constant with zero low 20 bits; the sampler value lands in bits 14-25.
-    {
-        BindlessFixture f;
-        IR::Operand* h = f.B.Val(Instruction::BitwiseOr, {f.B.Cbuf(0, 7), f.B.Const(5 << 20)});
-        f.Sample(h, f.B.Local());
-        f.Run();
-        ASSERT_EQ(f.Manager.UsedTextures().size(), 1u);
-        EXPECT_EQ(f.Manager.UsedTextures().begin()->first.Handle, 7 | (5 << 14) | (3 << 28));
-        EXPECT_EQ(f.Manager.UsedTextures().begin()->first.CbufSlot, 0x10000);
+        EXPECT_EQ(f.Manager.UsedTextures().begin()->first.Handle, c.Key);
+        EXPECT_EQ(f.Manager.UsedTextures().begin()->first.CbufSlot, c.Slots);
     }
 }
 
+// A handle from an input cannot be traced to a word: the access indexes the
+// fallback texture and sampler arrays by the handle's fields (texture in
+// bits 0-19, sampler above), each clamped to 31.
 TEST(BindlessElimination, InputHandleIndexesFallbackArraysWithSeparateSampler) {
     BindlessFixture f;
-    IR::Operand* h = f.B.Op(Instruction::Load, IR::StorageKind::Input, {f.B.Const(0), f.B.Const(0)})->Dest();
-    IR::TextureOperation* op = f.Sample(h, f.B.Local());
-    const std::string text = f.Run();
-    EXPECT_FALSE(HasFlag(op->Flags, TextureFlags::Bindless));
-    EXPECT_EQ(op->SourcesCount(), 4); // texture index, sampler index, x, y
-    EXPECT_GE(op->SamplerBinding, 0);
-    EXPECT_NE(text.find("MinimumU32"), std::string::npos) << text;
+    ZV_EXPECT_IR(f.Run(R"(
+        B0:
+          %0 = Load.Input 0, 0
+          %1 = TextureSample{Texture2D set=0 binding=0 flags=0x1}#1 %0, %2, %3
+    )"), R"(
+        B0:
+          %0 = Load.Input 0, 0
+          %1 = BitwiseAnd %0, 1048575
+          %2 = ShiftRightU32 %0, 20
+          %3 = MinimumU32 %1, 31
+          %4 = MinimumU32 %2, 31
+          %5 = TextureSample{Texture2D set=0 binding=1 sampler=0,33}#1 %3, %4, %6, %7
+    )");
 }
 
+// A handle that is neither a word nor an input is dropped with the access:
+// each destination reads 0 (a null destination slot gets no Copy, which
+// would reach the back ends without a destination), with one message each,
+// even for a sampler type (None) that has no name in the message's terms.
 TEST(BindlessElimination, UntraceableHandleIsRemovedAndResultsReadZero) {
     BindlessFixture f;
-    IR::Operand* h = f.B.Val(Instruction::Add, {f.B.Local(), f.B.Const(1)});
-    IR::Operand* dest = f.B.Local();
-    f.Sample(h, dest);
-    // A null destination slot gets no Copy: a Copy without destination would reach the back ends.
-    IR::Operand* dests[2] = {nullptr, f.B.Local()};
-    IR::Operand* sources[2] = {h, f.B.FConst(0.5f)};
-    f.B.Current->Operations.AddLast(f.B.Arena.NewTextureOperation(Instruction::TextureSample, SamplerType::Texture1D,
-                                                                  TextureFormat::Unknown, TextureFlags::Bindless, 0,
-                                                                  0, 3, dests, sources));
-    // Sampler type None has no GLSL name: the message must still be built.
-    IR::Operand* noneSources[1] = {h};
-    f.B.Current->Operations.AddLast(f.B.Arena.NewTextureOperation(Instruction::TextureSample, SamplerType::None,
-                                                                  TextureFormat::Unknown, TextureFlags::Bindless, 0,
-                                                                  0, 0, {}, noneSources));
-    const std::string text = f.Run();
-    EXPECT_EQ(text.find("TextureSample"), std::string::npos) << text;
-    EXPECT_EQ(text.find("_ = Copy"), std::string::npos) << text;
+    ZV_EXPECT_IR(f.Run(R"(
+        B0:
+          %0 = Add %1, 1
+          %2 = TextureSample{Texture2D set=0 binding=0 flags=0x1}#1 %0, %3, %4
+          _, %5 = TextureSample{Texture1D set=0 binding=0 flags=0x1}#3 %0, %3
+          TextureSample{None set=0 binding=0 flags=0x1} %0
+    )"), R"(
+        B0:
+          %0 = Add %1, 1
+          %2 = Copy 0
+          %3 = Copy 0
+    )");
     EXPECT_EQ(f.Accessor.Messages.size(), 3u);
-    for (IR::INode* node : f.B.Current->Operations) {
-        const IR::Operation* op = node->AsOperation();
-        if (op->Inst == Instruction::Copy) {
-            EXPECT_NE(op->Dest(), nullptr);
-        }
-    }
 }
 
+// Sampling a buffer that the host bound as a 1D texture: a 2D fetch of row
+// 0, level 0.
 TEST(BindlessElimination, BufferSampleOfA1dTextureBecomes2dFetchOfRowZero) {
     BindlessFixture f;
     f.Accessor.SamplerTypeAnswer = SamplerType::Texture1D;
-    IR::Operand* dests[1] = {f.B.Local()};
-    IR::Operand* sources[2] = {f.B.Cbuf(0, 3), f.B.Const(7)};
-    IR::TextureOperation* op = f.B.Arena.NewTextureOperation(Instruction::TextureSample, SamplerType::TextureBuffer,
-                                                             TextureFormat::Unknown,
-                                                             TextureFlags::Bindless | TextureFlags::IntCoords, 0, 0, 1,
-                                                             dests, sources);
-    f.B.Current->Operations.AddLast(op);
-    f.Run();
-    EXPECT_EQ(op->Type, SamplerType::Texture2D);
-    EXPECT_TRUE(HasFlag(op->Flags, TextureFlags::LodLevel));
-    ASSERT_EQ(op->SourcesCount(), 3); // x, y = 0, level 0
-    EXPECT_TRUE(op->GetSource(1)->IsConstant());
-    EXPECT_TRUE(op->GetSource(2)->IsConstant());
+    ZV_EXPECT_IR(f.Run(R"(
+        B0:
+          %0 = TextureSample{TextureBuffer set=0 binding=0 flags=0x9}#1 cb0[3], 7
+    )"), R"(
+        B0:
+          %0 = TextureSample{Texture2D set=0 binding=1 flags=0x28}#1 7, 0, 0
+    )");
 }
 
 } // namespace
@@ -153,21 +158,27 @@ TEST(BindlessElimination, BufferSampleOfA1dTextureBecomes2dFetchOfRowZero) {
 namespace Zerivox::Graphics::Shader::Testing {
 namespace {
 
+// A handle loaded from a constant buffer at a vector index known only at
+// run time indexes an array of 32 textures; at a constant index it is left
+// for the word-tracing pass.
 TEST(BindlessToArray, DynamicConstantBufferIndexBecomesArrayIndexConstantIndexDoesNot) {
     for (bool dynamic : {true, false}) {
         BindlessFixture f;
-        const int32_t binding = f.Manager.GetConstantBufferBinding(3);
-        IR::Operand* vector = dynamic ? f.B.Local() : f.B.Const(1);
-        IR::Operand* h = f.B.Op(Instruction::Load, IR::StorageKind::ConstantBuffer,
-                                {f.B.Const(binding), f.B.Const(0), vector, f.B.Local()})
-                             ->Dest();
-        IR::TextureOperation* op = f.Sample(h, f.B.Local());
-        Translation::Optimizations::BindlessToArray::RunPass(*f.B.Current, f.Manager, f.Accessor);
-        EXPECT_EQ(HasFlag(op->Flags, TextureFlags::Bindless), !dynamic);
+        const std::string binding = std::to_string(f.Manager.GetConstantBufferBinding(3));
+        const std::string before = "B0:\n  %0 = Load.ConstantBuffer " + binding + ", 0, " + (dynamic ? "%1" : "1") +
+                                   ", %2\n  %3 = TextureSample{Texture2D set=0 binding=0 flags=0x1}#1 %0, %4, %5\n";
+        IrTestBuilder unchanged;
+        unchanged.ParseBlocks(before);
+        const std::string printed = unchanged.Text();
+        const std::string after = f.RunToArray(before);
         if (dynamic) {
+            // Element (vector * 2 + component / 2), clamped to 31.
+            ZV_EXPECT_IR_LINES(after, "%3 = ShiftLeft %1, 1", "%4 = ShiftRightU32 %2, 1", "%5 = Add %3, %4",
+                               "%6 = MinimumU32 %5, 31", "%7 = TextureSample{Texture2D set=0 binding=2}#1 %6, %8, %9");
             ASSERT_EQ(f.Manager.UsedTextures().size(), 1u);
             EXPECT_EQ(f.Manager.UsedTextures().begin()->first.ArrayLength, 32);
-            EXPECT_EQ(op->GetSource(0)->Definition->AsOperation()->Inst, Instruction::MinimumU32);
+        } else {
+            EXPECT_EQ(after, printed);
         }
     }
 }
@@ -208,16 +219,19 @@ TEST(BindlessToArray, ElementIsTheWordIndexHalvedClampedTo31) {
     for (bool samplerWord : {false, true}) {
         SCOPED_TRACE(samplerWord ? "with a sampler word" : "handle word alone");
         BindlessFixture f;
-        const int32_t binding = f.Manager.GetConstantBufferBinding(3);
-        IR::Operand* vector = f.B.Local();
-        IR::Operand* component = f.B.Local();
-        IR::Operand* h = f.B.Op(Instruction::Load, IR::StorageKind::ConstantBuffer,
-                                {f.B.Const(binding), f.B.Const(0), vector, component})
-                             ->Dest();
-        if (samplerWord)
-            h = f.B.Val(Instruction::BitwiseOr, {f.B.Cbuf(1, 9), h});
-        IR::TextureOperation* op = f.Sample(h, f.B.Local());
-        Translation::Optimizations::BindlessToArray::RunPass(*f.B.Current, f.Manager, f.Accessor);
+        const std::string binding = std::to_string(f.Manager.GetConstantBufferBinding(3));
+        // %1 and %2 are the vector and component indices of the load.
+        std::string before = "B0:\n  %0 = Load.ConstantBuffer " + binding + ", 0, %1, %2\n";
+        if (samplerWord) {
+            before += "  %3 = BitwiseOr cb1[9], %0\n";
+            before += "  %4 = TextureSample{Texture2D set=0 binding=0 flags=0x1}#1 %3, %5, %6\n";
+        } else {
+            before += "  %4 = TextureSample{Texture2D set=0 binding=0 flags=0x1}#1 %0, %5, %6\n";
+        }
+        f.RunToArray(before);
+        IR::Operand* vector = f.B.Var(1);
+        IR::Operand* component = f.B.Var(2);
+        IR::TextureOperation* op = f.B.Var(4)->Definition->AsOperation()->AsTextureOperation();
 
         EXPECT_FALSE(HasFlag(op->Flags, TextureFlags::Bindless));
         ASSERT_EQ(f.Manager.UsedTextures().size(), 1u);

@@ -12,7 +12,6 @@ namespace Zerivox::Graphics::Shader::Translation::Optimizations {
 namespace {
 
 namespace IR = IntermediateRepresentation;
-using IR::Instruction;
 
 class DoubleToFloatTest : public ::testing::Test {
   protected:
@@ -22,13 +21,16 @@ class DoubleToFloatTest : public ::testing::Test {
 };
 
 TEST_F(DoubleToFloatTest, BlockWithoutDoublesIsUnchanged) {
-    IR::Operation* add = B.Op(Instruction::FP32 | Instruction::Add, {B.Local(), B.Local()});
-    IR::Operation* iadd = B.Op(Instruction::Add, {B.Local(), B.Local()});
+    const char* before = R"(
+        B0:
+          %0 = Add.FP32 %1, %2
+          %3 = Add %4, %5
+    )";
+    B.ParseBlocks(before);
 
     DoubleToFloat::RunPass(Hfm, B.Current);
 
-    EXPECT_EQ(add->Inst, Instruction::FP32 | Instruction::Add);
-    EXPECT_EQ(iadd->Inst, Instruction::Add);
+    ZV_EXPECT_IR(B.Text(), before);
     EXPECT_EQ(Functions.size(), 1u);
 }
 
@@ -70,17 +72,22 @@ TEST_F(DoubleToFloatTest, DoublesAreComputedAsFloats) {
 }
 
 TEST_F(DoubleToFloatTest, BlocksShareOneHelperFunction) {
-    IR::BasicBlock* first = B.Current;
-    B.Op(Instruction::PackDouble2x32, {B.Local(), B.Local()});
-    IR::BasicBlock* second = B.NewBlock();
-    B.Op(Instruction::PackDouble2x32, {B.Local(), B.Local()});
+    B.ParseBlocks(R"(
+        B0:
+          %0 = PackDouble2x32 %1, %2
+        B1:
+          %3 = PackDouble2x32 %4, %5
+    )");
 
-    DoubleToFloat::RunPass(Hfm, first);
-    DoubleToFloat::RunPass(Hfm, second);
+    DoubleToFloat::RunPass(Hfm, B.Blocks[0]);
+    DoubleToFloat::RunPass(Hfm, B.Blocks[1]);
 
-    int32_t id1 = first->Operations.First()->AsOperation()->GetSource(0)->Value;
-    int32_t id2 = second->Operations.First()->AsOperation()->GetSource(0)->Value;
-    EXPECT_EQ(id1, id2);
+    ZV_EXPECT_IR(B.Text(), R"(
+        B0:
+          %0 = Call 1, %1, %2
+        B1:
+          %3 = Call 1, %4, %5
+    )");
     EXPECT_EQ(Functions.size(), 2u);
 }
 

@@ -90,19 +90,23 @@ class GlobalToStorageTest : public ::testing::Test {
     std::vector<IR::Function*> Functions{nullptr};
     HelperFunctionManager Hfm{B.Arena, Functions, ShaderStage::Compute};
 
-    IR::Operation* GlobalLoad(IR::Operand* address, StorageKind kind = StorageKind::GlobalMemory) {
-        return B.Op(Instruction::Load, kind, {address, B.Local()});
-    }
-    IR::Operation* GlobalStore(IR::Operand* address, IR::Operand* value, StorageKind kind = StorageKind::GlobalMemory) {
-        return B.Void(Instruction::Store, kind, {address, B.Local(), value});
-    }
     void Run(TargetLanguage language = TargetLanguage::Spirv) {
         GlobalToStorage::RunPass(Hfm, B.Blocks, Resources, Gpu, language);
         IR::IrVerifier::Verify(B.Blocks);
     }
     IR::Operation* Producer(const IR::Operand* value) { return value->Definition->AsOperation(); }
-    const IR::Function* Callee(const IR::Operation* call) {
-        return Functions.at(static_cast<size_t>(call->GetSource(0)->Value));
+    // The text of the helper function the pass made with the given name.
+    std::string FunctionText(std::string_view name) {
+        for (const IR::Function* function : Functions) {
+            if (function != nullptr && function->Name == name) return IR::IrPrinter::PrintFunction(*function);
+        }
+        return "no function " + std::string(name);
+    }
+    // The operation at the given place in block 0.
+    IR::Operation* At(int index) {
+        IR::INode* node = B.Blocks.at(0)->Operations.First();
+        for (int i = 0; i < index; i++) node = node->ListNext();
+        return node->AsOperation();
     }
     std::vector<int32_t> StorageBindings() {
         std::vector<int32_t> bindings;
@@ -162,6 +166,8 @@ TEST_F(GlobalToStorageTest, UnalignedHostCountsFromRoundedBase) {
           %0 = Load.GlobalMemory cb1[4], %1
     )");
 
+    IR::Operand* address = Producer(B.Var(0))->GetSource(0);
+
     Run();
 
     // The offset counts from the base rounded down to the host's alignment.
@@ -172,6 +178,10 @@ TEST_F(GlobalToStorageTest, UnalignedHostCountsFromRoundedBase) {
           %2 = ShiftRightU32 %1, 2
           %3 = Load.StorageBuffer 1, 0, %2
     )");
+    // The load's own address operand is the base, and its result stays the
+    // result read by the rest of the shader.
+    EXPECT_EQ(At(1)->GetSource(0), address);
+    EXPECT_EQ(Producer(B.Var(0)), At(3));
 }
 
 TEST_F(GlobalToStorageTest, ConstantOffsetIsAddedToTheOffset) {
@@ -193,20 +203,30 @@ TEST_F(GlobalToStorageTest, ConstantOffsetIsAddedToTheOffset) {
           %4 = ShiftRightU32 %3, 2
           %5 = Load.StorageBuffer 1, 0, %4
     )");
+    EXPECT_EQ(Producer(B.Var(3)), At(4));
 }
 
+// A descriptor at an odd word is no 64-bit address: no buffer is bound, and
+// the access goes to a multi-target function with no target, which reads 0.
+// (The load left as a copy of the call's result keeps its storage kind.)
 TEST_F(GlobalToStorageTest, OddDescriptorGoesToEmptyMultiTargetFunction) {
-    IR::Operation* load = GlobalLoad(B.Cbuf(1, 5));
+    B.ParseBlocks(R"(
+        B0:
+          %0 = Load.GlobalMemory cb1[5], %1
+    )");
 
     Run();
 
-    ASSERT_EQ(load->Inst, Instruction::Copy);
-    IR::Operation* call = Producer(load->GetSource(0));
-    ASSERT_EQ(call->Inst, Instruction::Call);
-    EXPECT_EQ(call->SourcesCount(), 3); // id, address low, address high
-    EXPECT_EQ(Callee(call)->Name, "LoadMulti");
-    EXPECT_EQ(Callee(call)->InArgumentCount, 2);
-    EXPECT_TRUE(Callee(call)->ReturnsValue);
+    ZV_EXPECT_IR(B.Text(), R"(
+        B0:
+          %0 = Call 1, cb1[5], %1
+          %2 = Copy.GlobalMemory %0
+    )");
+    ZV_EXPECT_IR(FunctionText("LoadMulti"), R"(
+        LoadMulti in=2 out=0 returns
+        B0:
+          Return 0
+    )");
     ASSERT_EQ(Gpu.Messages.size(), 1u);
     EXPECT_EQ(Gpu.Messages[0], "Failed to find storage buffer for global memory operation \"Load\".");
     EXPECT_TRUE(StorageBindings().empty());
@@ -233,148 +253,176 @@ TEST_F(GlobalToStorageTest, BaseKeptInLocalMemoryIsFound) {
           %3 = ShiftRightU32 %2, 2
           %4 = Load.StorageBuffer 1, 0, %3
     )");
+    // The load's result stays the one the rest of the shader reads.
+    EXPECT_EQ(Producer(B.Var(2)), At(5));
 }
 
+// Two stores of the same buffer's address to one local word: the buffer is
+// known, its offset not, so the access goes to a function that tests it.
 TEST_F(GlobalToStorageTest, SameBufferStoredWithTwoOffsetsLeavesOffsetUnknown) {
-    B.Void(Instruction::Store, StorageKind::LocalMemory, {B.Const(0), B.Const(3), B.Cbuf(1, 4)});
-    B.Void(Instruction::Store, StorageKind::LocalMemory, {B.Const(0), B.Const(3), B.Cbuf(1, 4)});
-    IR::Operand* base = B.Op(Instruction::Load, StorageKind::LocalMemory, {B.Const(0), B.Const(3)})->Dest();
-    IR::Operation* load = GlobalLoad(base);
+    B.ParseBlocks(R"(
+        B0:
+          Store.LocalMemory 0, 3, cb1[4]
+          Store.LocalMemory 0, 3, cb1[4]
+          %0 = Load.LocalMemory 0, 3
+          %1 = Load.GlobalMemory %0, %2
+    )");
 
     Run();
 
-    ASSERT_EQ(load->Inst, Instruction::Copy);
-    IR::Operation* call = Producer(load->GetSource(0));
-    ASSERT_EQ(call->Inst, Instruction::Call);
-    EXPECT_EQ(Callee(call)->Name, "LoadMulti_c1o4");
+    ZV_EXPECT_IR(B.Text(), R"(
+        B0:
+          Store.LocalMemory 0, 3, cb1[4]
+          Store.LocalMemory 0, 3, cb1[4]
+          %0 = Load.LocalMemory 0, 3
+          %1 = Call 1, %0, %2
+          %3 = Copy.GlobalMemory %1
+    )");
+    ZV_EXPECT_IR_LINES(FunctionText("LoadMulti_c1o4"), "LoadMulti_c1o4 in=2 out=0 returns");
 }
 
 // A value the pass cannot trace, stored over a recorded base, must not leave
-// the old buffer bound to later loads of that location.
+// the old buffer bound to later loads of that location; a traceable store
+// after that records again.
 TEST_F(GlobalToStorageTest, UntraceableStoreForgetsRecordedBase) {
-    B.Void(Instruction::Store, StorageKind::LocalMemory, {B.Const(0), B.Const(3), B.Cbuf(1, 4)});
-    B.Void(Instruction::Store, StorageKind::LocalMemory, {B.Const(0), B.Const(3), B.Local()});
-    IR::Operand* base = B.Op(Instruction::Load, StorageKind::LocalMemory, {B.Const(0), B.Const(3)})->Dest();
-    IR::Operation* load = GlobalLoad(base);
+    B.ParseBlocks(R"(
+        B0:
+          Store.LocalMemory 0, 3, cb1[4]
+          Store.LocalMemory 0, 3, %0
+          %1 = Load.LocalMemory 0, 3
+          %2 = Load.GlobalMemory %1, %3
+          Store.LocalMemory 0, 3, cb1[6]
+          %4 = Load.LocalMemory 0, 3
+          %5 = Load.GlobalMemory %4, %6
+    )");
 
     Run();
 
-    ASSERT_EQ(load->Inst, Instruction::Copy);
-    IR::Operation* call = Producer(load->GetSource(0));
-    ASSERT_EQ(call->Inst, Instruction::Call);
-    EXPECT_EQ(Callee(call)->Name, "LoadMulti");
-    EXPECT_TRUE(StorageBindings().empty());
-
-    // A traceable store after that records again.
-    Testing::IrTestBuilder& b = B;
-    b.NewBlock();
-    b.Void(Instruction::Store, StorageKind::LocalMemory, {b.Const(0), b.Const(3), b.Cbuf(1, 6)});
-    IR::Operand* again = b.Op(Instruction::Load, StorageKind::LocalMemory, {b.Const(0), b.Const(3)})->Dest();
-    IR::Operand* result = GlobalLoad(again)->Dest();
-    Run();
-    EXPECT_EQ(Producer(result)->StorageKind, StorageKind::StorageBuffer);
+    ZV_EXPECT_IR(B.Text(), R"(
+        B0:
+          Store.LocalMemory 0, 3, cb1[4]
+          Store.LocalMemory 0, 3, %0
+          %1 = Load.LocalMemory 0, 3
+          %2 = Call 1, %1, %3
+          %4 = Copy.GlobalMemory %2
+          Store.LocalMemory 0, 3, cb1[6]
+          %5 = Load.LocalMemory 0, 3
+          %6 = ShiftRightU32 0, 2
+          %7 = Load.StorageBuffer 1, 0, %6
+    )");
+    ZV_EXPECT_IR_LINES(FunctionText("LoadMulti"), "LoadMulti in=2 out=0 returns");
+    EXPECT_EQ(StorageBindings(), (std::vector<int32_t>{1}));
 }
 
+// Sixteen buffers bind; the accesses through a seventeenth read 0 or are
+// dropped, each with a message, and a later access of a bound buffer still
+// becomes a storage access.
 TEST_F(GlobalToStorageTest, SeventeenthBufferFailsButTheRestGoesOn) {
-    std::vector<IR::Operation*> loads;
-    for (int i = 0; i < 16; i++)
-        loads.push_back(GlobalLoad(B.Cbuf(0, 2 * i)));
-    IR::Operation* lostLoad = GlobalLoad(B.Cbuf(0, 32));
-    IR::Operation* lostAtomic =
-        B.Op(Instruction::AtomicAdd, StorageKind::GlobalMemory, {B.Cbuf(0, 34), B.Local(), B.Const(1)});
-    IR::Operation* lostStore = GlobalStore(B.Cbuf(0, 36), B.Const(1));
-    IR::Operand* later = GlobalLoad(B.Cbuf(0, 0))->Dest();
+    std::string before = "B0:\n";
+    for (int i = 0; i < 16; i++) {
+        before += "  %" + std::to_string(i) + " = Load.GlobalMemory cb0[" + std::to_string(2 * i) + "], %100\n";
+    }
+    B.ParseBlocks(before + R"(
+          %16 = Load.GlobalMemory cb0[32], %100
+          %17 = AtomicAdd.GlobalMemory cb0[34], %100, 1
+          Store.GlobalMemory cb0[36], %100, 1
+          %18 = Load.GlobalMemory cb0[0], %100
+    )");
 
     Run();
 
     EXPECT_EQ(StorageBindings().size(), 16u);
-    EXPECT_EQ(lostLoad->Inst, Instruction::Copy);
-    EXPECT_EQ(lostLoad->GetSource(0)->Value, 0);
-    EXPECT_EQ(lostAtomic->Inst, Instruction::Copy);
-    EXPECT_EQ(lostStore->List(), nullptr);
-    EXPECT_EQ(Producer(later)->StorageKind, StorageKind::StorageBuffer);
+    std::string after = "B0:\n";
+    for (int i = 0; i < 16; i++) {
+        after += "  %" + std::to_string(2 * i) + " = ShiftRightU32 0, 2\n";
+        after += "  %" + std::to_string(2 * i + 1) + " = Load.StorageBuffer " + std::to_string(i + 1) + ", 0, %" +
+                 std::to_string(2 * i) + "\n";
+    }
+    after += "  %32 = Copy.GlobalMemory 0\n"
+             "  %33 = Copy.GlobalMemory 0\n"
+             "  %34 = ShiftRightU32 0, 2\n"
+             "  %35 = Load.StorageBuffer 1, 0, %34\n";
+    EXPECT_EQ(B.Text(), after);
     std::vector<std::string> expected{"Failed to reserve storage buffer for global memory operation \"Load\".",
                                       "Failed to reserve storage buffer for global memory operation \"AtomicAdd\".",
                                       "Failed to reserve storage buffer for global memory operation \"Store\"."};
     EXPECT_EQ(Gpu.Messages, expected);
 }
 
+// Byte accesses go to functions made once per name and shader function (both
+// stores call the same one); a 32-bit signed atomic minimum is a storage
+// atomic in SPIR-V.
 TEST_F(GlobalToStorageTest, SmallAndSignedAccessesUseFunctions) {
-    IR::Operation* byteLoad = GlobalLoad(B.Cbuf(1, 4), StorageKind::GlobalMemoryU8);
-    IR::Operation* byteStore1 = GlobalStore(B.Cbuf(1, 4), B.Const(1), StorageKind::GlobalMemoryU8);
-    IR::Operation* byteStore2 = GlobalStore(B.Cbuf(1, 4), B.Const(2), StorageKind::GlobalMemoryU8);
-    IR::Operand* minResult =
-        B.Op(Instruction::AtomicMinS32, StorageKind::GlobalMemory, {B.Cbuf(1, 4), B.Local(), B.Const(1)})->Dest();
-    (void)byteStore1;
-    (void)byteStore2;
+    B.ParseBlocks(R"(
+        B0:
+          %0 = Load.GlobalMemoryU8 cb1[4], %1
+          Store.GlobalMemoryU8 cb1[4], %2, 1
+          Store.GlobalMemoryU8 cb1[4], %3, 2
+          %4 = AtomicMinS32.GlobalMemory cb1[4], %5, 1
+    )");
 
     Run(TargetLanguage::Spirv);
 
-    ASSERT_EQ(byteLoad->Inst, Instruction::Copy);
-    IR::Operation* loadCall = Producer(byteLoad->GetSource(0));
-    ASSERT_EQ(loadCall->Inst, Instruction::Call);
-    EXPECT_EQ(Callee(loadCall)->Name, "LoadU8_c1o4");
-    EXPECT_EQ(Callee(loadCall)->InArgumentCount, 1);
-
-    std::vector<int32_t> storeCallees;
-    for (IR::INode* node : B.Current->Operations) {
-        const IR::Operation* op = node->AsOperation();
-        if (op->Inst == Instruction::Call && Callee(op)->Name == "StoreU8_c1o4") {
-            storeCallees.push_back(op->GetSource(0)->Value);
-            EXPECT_EQ(op->SourcesCount(), 3); // id, offset, value
-        }
-    }
-    ASSERT_EQ(storeCallees.size(), 2u);
-    EXPECT_EQ(storeCallees[0], storeCallees[1]);
-    EXPECT_EQ(Producer(minResult)->Inst, Instruction::AtomicMinS32);
-    EXPECT_EQ(Producer(minResult)->StorageKind, StorageKind::StorageBuffer);
+    ZV_EXPECT_IR(B.Text(), R"(
+        B0:
+          %0 = Call 1, 0
+          %1 = Copy.GlobalMemoryU8 %0
+          Call 2, 0, 1
+          Call 2, 0, 2
+          %2 = ShiftRightU32 0, 2
+          %3 = AtomicMinS32.StorageBuffer 1, 0, %2, 1
+    )");
+    ZV_EXPECT_IR_LINES(FunctionText("LoadU8_c1o4"), "LoadU8_c1o4 in=1 out=0 returns");
+    ZV_EXPECT_IR_LINES(FunctionText("StoreU8_c1o4"), "StoreU8_c1o4 in=2 out=0");
 
     // A second function of the same shader gets its own copy.
     size_t before = Functions.size();
     Testing::IrTestBuilder second;
-    second.Current->Operations.AddLast(second.Arena.NewOperation(Instruction::Store, StorageKind::GlobalMemoryU8,
-                                                                 nullptr,
-                                                                 {second.Cbuf(1, 4), second.Local(), second.Const(1)}));
+    second.ParseBlocks(R"(
+        B0:
+          Store.GlobalMemoryU8 cb1[4], %0, 1
+    )");
     GlobalToStorage::RunPass(Hfm, second.Blocks, Resources, Gpu, TargetLanguage::Spirv);
     EXPECT_EQ(Functions.size(), before + 1);
     EXPECT_EQ(Functions.back()->Name, "StoreU8_c1o4");
 }
 
+// For GLSL a signed atomic maximum on a storage buffer is a function that
+// loads the word, takes the maximum and retries a compare-and-swap until it
+// holds, returning the value it loaded.
 TEST_F(GlobalToStorageTest, SignedMaximumOutsideSpirvIsACasLoop) {
-    IR::Operation* atomic =
-        B.Op(Instruction::AtomicMaxS32, StorageKind::GlobalMemory, {B.Cbuf(1, 4), B.Local(), B.Const(1)});
+    B.ParseBlocks(R"(
+        B0:
+          %0 = AtomicMaxS32.GlobalMemory cb1[4], %1, 1
+    )");
 
     Run(TargetLanguage::Glsl);
 
-    ASSERT_EQ(atomic->Inst, Instruction::Copy);
-    IR::Operation* call = Producer(atomic->GetSource(0));
-    ASSERT_EQ(call->Inst, Instruction::Call);
-    const IR::Function* function = Callee(call);
-    EXPECT_EQ(function->Name, "AtomicMaxS32_c1o4");
-    std::vector<Instruction> body;
-    const IR::Operand* loaded = nullptr;
-    const IR::Operand* returned = nullptr;
-    for (const IR::BasicBlock* block : function->Blocks) {
-        for (const IR::INode* node : block->Operations) {
-            const IR::Operation* op = node->AsOperation();
-            body.push_back(op->Inst);
-            if (op->Inst == Instruction::Load)
-                loaded = op->Dest();
-            if (op->Inst == Instruction::Return)
-                returned = op->GetSource(0);
-        }
-    }
-    std::vector<Instruction> expected{Instruction::ShiftRightU32,   Instruction::Load,
-                                      Instruction::Maximum,         Instruction::AtomicCompareAndSwap,
-                                      Instruction::CompareNotEqual, Instruction::BranchIfTrue,
-                                      Instruction::Return};
-    EXPECT_EQ(body, expected);
-    EXPECT_NE(loaded, nullptr);
-    EXPECT_EQ(returned, loaded);
+    ZV_EXPECT_IR(B.Text(), R"(
+        B0:
+          %0 = Call 1, 0, 1
+          %1 = Copy.GlobalMemory %0
+    )");
+    ZV_EXPECT_IR(FunctionText("AtomicMaxS32_c1o4"), R"(
+        AtomicMaxS32_c1o4 in=2 out=0 returns
+        B0: next B1
+          %0 = ShiftRightU32 a0, 2
+        B1: preds B0 B1 next B2 branch B1
+          %1 = Load.StorageBuffer 1, 0, %0
+          %2 = Maximum %1, a1
+          %3 = AtomicCompareAndSwap.StorageBuffer 1, 0, %0, %1, %2
+          %4 = CompareNotEqual %3, %1
+          BranchIfTrue L0, %4
+        B2: preds B1
+          Return %1
+    )");
 }
 
 TEST_F(GlobalToStorageTest, SixteenBitSignedLoadExtractsItsHalf) {
-    GlobalLoad(B.Cbuf(1, 4), StorageKind::GlobalMemoryS16);
+    B.ParseBlocks(R"(
+        B0:
+          %0 = Load.GlobalMemoryS16 cb1[4], %1
+    )");
     Run();
     const IR::Function* function = Functions.back();
     ASSERT_EQ(function->Name, "LoadS16_c1o4");
@@ -384,76 +432,68 @@ TEST_F(GlobalToStorageTest, SixteenBitSignedLoadExtractsItsHalf) {
     EXPECT_EQ(Evaluate(*function, {4}, memory), 0xFFFFABCDu);
 }
 
+// An address that is one of two bases goes to a function testing each
+// buffer's range in turn, slot 2 first.
 TEST_F(GlobalToStorageTest, MultiTargetFunctionTestsKeysInOrder) {
-    IR::BasicBlock* left = B.Current;
-    IR::BasicBlock* right = B.NewBlock();
-    IR::BasicBlock* merge = B.NewBlock();
-    IR::Operand* address = B.Local();
-    IR::PhiNode* phi = B.Arena.NewPhi(address);
-    phi->AddSource(left, B.Cbuf(0, 16));
-    phi->AddSource(right, B.Cbuf(2, 0));
-    merge->Operations.AddLast(phi);
-    IR::Operation* cas =
-        B.Op(Instruction::AtomicCompareAndSwap, StorageKind::GlobalMemory, {address, B.Local(), B.Local(), B.Local()});
+    B.ParseBlocks(R"(
+        B0: next B2
+        B1: next B2
+        B2: preds B0 B1
+          %0 = Phi [B0: cb0[16]], [B1: cb2[0]]
+          %1 = AtomicCompareAndSwap.GlobalMemory %0, %2, %3, %4
+    )");
 
     Run();
 
-    ASSERT_EQ(cas->Inst, Instruction::Copy);
-    IR::Operation* call = Producer(cas->GetSource(0));
-    ASSERT_EQ(call->Inst, Instruction::Call);
-    EXPECT_EQ(call->SourcesCount(), 5);
-    const IR::Function* function = Callee(call);
-    EXPECT_EQ(function->Name, "AtomicCompareAndSwapMulti_c2o0_c0o16");
-    EXPECT_EQ(function->InArgumentCount, 4);
-
-    // The first range test reads the descriptor of slot 2.
-    const IR::Operation* firstSub = function->Blocks.at(0)->Operations.First()->AsOperation();
-    ASSERT_EQ(firstSub->Inst, Instruction::Subtract);
-    EXPECT_EQ(firstSub->GetSource(1)->Value, 2 << 27);
+    ZV_EXPECT_IR_LINES(B.Text(), "%1 = Call 1, %0, %2, %3, %4", "%5 = Copy.GlobalMemory %1");
+    // Each test: is the address within the buffer whose descriptor (address
+    // low, high, size) is at the key; if so, the access on that buffer.
+    ZV_EXPECT_IR_LINES(FunctionText("AtomicCompareAndSwapMulti_c2o0_c0o16"),
+                       "AtomicCompareAndSwapMulti_c2o0_c0o16 in=4 out=0 returns", "B0: next B1 branch B2",
+                       "%0 = Subtract a0, cb2[0]", "%9 = AtomicCompareAndSwap.StorageBuffer 1, 0, %8, a2, a3",
+                       "%10 = Subtract a0, cb0[16]", "%19 = AtomicCompareAndSwap.StorageBuffer 2, 0, %18, a2, a3",
+                       "Return 0");
 }
 
 // if (c) p = base; ...; if (c) use p: the use runs under the same condition as
 // the assignment, so the phi's other road (any value) does not reach it.
 TEST_F(GlobalToStorageTest, BaseThroughPhiUnderTheSameCondition) {
-    for (bool sameCondition : {true, false}) {
+    struct Case {
+        const char* SecondBranch;
+        const char* Load[2];  // what the load of B3 becomes
+    };
+    const Case cases[] = {
+        {"BranchIfFalse", {"%5 = ShiftRightU32 0, 2", "%6 = Load.StorageBuffer 1, 0, %5"}},
+        {"BranchIfTrue", {"%5 = Call 1, %3, %6", "%7 = Copy.GlobalMemory %5"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.SecondBranch);
         Testing::IrTestBuilder b;
-        IR::Operand* cond = b.Local();
-        IR::BasicBlock* head = b.Current;
-        head->Operations.AddLast(b.Arena.NewOperation(Instruction::BranchIfFalse, b.Label(), {cond}));
-        IR::BasicBlock* assign = b.NewBlock();
-        b.Op(Instruction::Add, {b.Local(), b.Const(1)});
-        IR::BasicBlock* merge = b.NewBlock();
-        IR::Operand* p = b.Local();
-        IR::PhiNode* phi = b.Arena.NewPhi(p);
-        phi->AddSource(head, b.Local());
-        phi->AddSource(assign, b.Cbuf(1, 4));
-        merge->Operations.AddLast(phi);
-        Instruction secondBranch = sameCondition ? Instruction::BranchIfFalse : Instruction::BranchIfTrue;
-        merge->Operations.AddLast(b.Arena.NewOperation(secondBranch, b.Label(), {cond}));
-        IR::BasicBlock* use = b.NewBlock();
-        IR::Operation* load = b.Op(Instruction::Load, StorageKind::GlobalMemory, {p, b.Local()});
-        IR::Operand* result = load->Dest();
-        IR::BasicBlock* tail = b.NewBlock();
-        head->set_Next(assign);
-        head->set_Branch(merge);
-        assign->set_Next(merge);
-        merge->set_Next(use);
-        merge->set_Branch(tail);
-        use->set_Next(tail);
+        b.ParseBlocks(std::string(R"(
+            B0: next B1 branch B2
+              BranchIfFalse L0, %0
+            B1: next B2
+              %1 = Add %2, 1
+            B2: preds B0 B1 next B3 branch B4
+              %3 = Phi [B0: %4], [B1: cb1[4]]
+              )") + c.SecondBranch + R"( L1, %0
+            B3: next B4
+              %5 = Load.GlobalMemory %3, %6
+            B4:
+        )");
 
         GlobalToStorage::RunPass(Hfm, b.Blocks, Resources, Gpu, TargetLanguage::Spirv);
 
-        if (sameCondition) {
-            EXPECT_EQ(Producer(result)->StorageKind, StorageKind::StorageBuffer);
-        } else {
-            ASSERT_EQ(load->Inst, Instruction::Copy);
-            EXPECT_EQ(Callee(Producer(load->GetSource(0)))->Name, "LoadMulti_c1o4");
-        }
+        ZV_EXPECT_IR_LINES(b.Text(), "B3: preds B2 next B4", c.Load[0], c.Load[1]);
     }
+    ZV_EXPECT_IR_LINES(FunctionText("LoadMulti_c1o4"), "LoadMulti_c1o4 in=2 out=0 returns");
 }
 
 TEST_F(GlobalToStorageTest, SmallAtomicIsNotImplemented) {
-    B.Op(Instruction::AtomicAdd, StorageKind::GlobalMemoryU8, {B.Cbuf(1, 4), B.Local(), B.Const(1)});
+    B.ParseBlocks(R"(
+        B0:
+          %0 = AtomicAdd.GlobalMemoryU8 cb1[4], %1, 1
+    )");
     EXPECT_THROW(Run(), Common::NotImplementedException);
 }
 

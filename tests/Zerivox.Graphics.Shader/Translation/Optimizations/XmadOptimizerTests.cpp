@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <string_view>
+
 #include "Zerivox.Graphics.Shader/TestSupport/IrTestBuilder.h"
 #include "Zerivox.Graphics.Shader/Translation/Optimizations/XmadOptimizer.h"
 
@@ -8,60 +11,6 @@ namespace {
 
 namespace IR = IntermediateRepresentation;
 using IR::Instruction;
-using IR::OperandType;
-
-// Builds what the XMAD emitter leaves after SSA: one guest XMAD per call,
-// its result copied into the destination register's new local.
-struct XmadEmitter {
-    Testing::IrTestBuilder& B;
-
-    IR::Operand* Half(IR::Operand* value, bool high, bool isSigned) {
-        if (isSigned) {
-            return high ? B.Val(Instruction::ShiftRightS32, {value, B.Const(16)})
-                        : B.Val(Instruction::BitfieldExtractS32, {value, B.Const(0), B.Const(16)});
-        }
-        return high ? B.Val(Instruction::ShiftRightU32, {value, B.Const(16)})
-                    : B.Val(Instruction::BitwiseAnd, {value, B.Const(0xFFFF)});
-    }
-
-    // c == nullptr: the zero register. cbcc adds B << 16 to C.
-    IR::Operand* Xmad(IR::Operand* a, bool highA, IR::Operand* b, bool highB, IR::Operand* c, bool psl, bool mrg,
-                      bool cbcc, bool isSigned = false) {
-        IR::Operand* ha = Half(a, highA, isSigned);
-        IR::Operand* hb = Half(b, highB, isSigned);
-        IR::Operand* product = B.Val(Instruction::Multiply, {ha, hb});
-        if (psl)
-            product = B.Val(Instruction::ShiftLeft, {product, B.Const(16)});
-        IR::Operand* addend = c != nullptr ? c : B.Const(0);
-        if (cbcc) {
-            IR::Operand* bShifted = B.Val(Instruction::ShiftLeft, {b, B.Const(16)});
-            addend = B.Val(Instruction::Add, {addend, bShifted});
-        }
-        IR::Operand* sum = B.Val(Instruction::Add, {product, addend});
-        if (mrg) {
-            IR::Operand* low = B.Val(Instruction::BitwiseAnd, {sum, B.Const(0xFFFF)});
-            IR::Operand* bShifted = B.Val(Instruction::ShiftLeft, {b, B.Const(16)});
-            sum = B.Val(Instruction::BitwiseOr, {low, bShifted});
-        }
-        return B.Val(Instruction::Copy, {sum});
-    }
-
-    // XMAD t0 = a.lo*b.lo + c; XMAD.MRG t1 = a.lo*b.hi; XMAD.PSL.CBCC r = a.hi*t1.hi + t0.
-    IR::Operation* Mul32x32(IR::Operand* a, IR::Operand* b, IR::Operand* c, bool isSigned = false) {
-        IR::Operand* t0 = Xmad(a, false, b, false, c, false, false, false, isSigned);
-        IR::Operand* t1 = Xmad(a, false, b, true, nullptr, false, true, false, isSigned);
-        IR::Operand* r = Xmad(a, true, t1, true, t0, true, false, true, isSigned);
-        // The matched operation is the last Add, the one the final copy reads.
-        return r->Definition->AsOperation()->GetSource(0)->Definition->AsOperation();
-    }
-
-    // XMAD t0 = a.lo*k + c; XMAD.PSL r = a.hi*k + t0.
-    IR::Operation* Mul32x16(IR::Operand* a, int32_t k, IR::Operand* c) {
-        IR::Operand* t0 = Xmad(a, false, B.Const(k), false, c, false, false, false);
-        IR::Operand* r = Xmad(a, true, B.Const(k), false, t0, true, false, false);
-        return r->Definition->AsOperation()->GetSource(0)->Definition->AsOperation();
-    }
-};
 
 IR::Operation* Producer(const IR::Operand* value) { return value->Definition->AsOperation(); }
 
@@ -128,85 +77,121 @@ TEST(XmadOptimizerTest, AddendBecomesAddAfterMultiply) {
     EXPECT_EQ(mul->ListNext(), add);
 }
 
-TEST(XmadOptimizerTest, ConstantFactorProduct) {
+// What the emitter leaves for a 32x16 product of %1 and the factor k:
+// XMAD t0 = a.lo*k + 0; XMAD.PSL r = a.hi*k + t0.
+std::string Mul32x16(std::string_view k) {
+    std::string code = R"(
+        B0:
+          %0 = BitwiseAnd %1, 65535
+          %2 = BitwiseAnd K, 65535
+          %3 = Multiply %0, %2
+          %4 = Add %3, 0
+          %5 = Copy %4
+          %6 = ShiftRightU32 %1, 16
+          %7 = BitwiseAnd K, 65535
+          %8 = Multiply %6, %7
+          %9 = ShiftLeft %8, 16
+          %10 = Add %9, %5
+          %11 = Copy %10
+    )";
+    for (std::size_t at = code.find('K'); at != std::string::npos; at = code.find('K', at))
+        code.replace(at, 1, k);
+    return code;
+}
+
+// Only a constant factor that fits 16 unsigned bits makes the 32x16 form a
+// product.
+TEST(XmadOptimizerTest, ShortProductBecomesMultiplyOnlyFor16BitConstantFactor) {
     struct Case {
-        int32_t K;
-        bool Matches;
+        const char* K;
+        const char* Product;  // what %10 becomes; null when nothing changes
     };
-    for (const Case& c : {Case{1000, true}, Case{0xFFFF, true}, Case{0x10000, false}, Case{-1, false}}) {
+    const Case cases[] = {
+        {"1000", "%10 = Multiply %1, 1000"},
+        {"65535", "%10 = Multiply %1, 65535"},
+        {"65536", nullptr},
+        {"-1", nullptr},
+    };
+    for (const Case& c : cases) {
         Testing::IrTestBuilder b;
-        XmadEmitter e{b};
-        IR::Operand* x = b.Local();
-        IR::Operation* last = e.Mul32x16(x, c.K, nullptr);
-        IR::Operand* result = last->Dest();
+        b.ParseBlocks(Mul32x16(c.K));
+        const std::string before = b.Text();
 
         XmadOptimizer::RunPass(b.Current);
 
-        IR::Operation* producer = Producer(result);
-        if (c.Matches) {
-            ASSERT_EQ(producer->Inst, Instruction::Multiply) << c.K;
-            EXPECT_EQ(producer->GetSource(0), x);
-            EXPECT_EQ(producer->GetSource(1)->Value, c.K);
+        if (c.Product != nullptr) {
+            ZV_EXPECT_IR_LINES(b.Text(), "%9 = ShiftLeft %8, 16", c.Product, "%11 = Copy %10");
         } else {
-            EXPECT_EQ(producer, last) << c.K;
-            EXPECT_EQ(last->Inst, Instruction::Add);
+            EXPECT_EQ(b.Text(), before) << c.K;
         }
     }
 }
 
 TEST(XmadOptimizerTest, OtherShapesAreLeftAlone) {
-    // Signed halves.
-    {
+    const std::string shapes[] = {
+        // The 32x32 sequence on signed halves.
+        Testing::IrText(R"(
+            B0:
+              %0 = BitfieldExtractS32 %1, 0, 16
+              %2 = BitfieldExtractS32 %3, 0, 16
+              %4 = Multiply %0, %2
+              %5 = Add %4, 0
+              %6 = Copy %5
+              %7 = BitfieldExtractS32 %1, 0, 16
+              %8 = ShiftRightS32 %3, 16
+              %9 = Multiply %7, %8
+              %10 = Add %9, 0
+              %11 = BitwiseAnd %10, 65535
+              %12 = ShiftLeft %3, 16
+              %13 = BitwiseOr %11, %12
+              %14 = Copy %13
+              %15 = ShiftRightS32 %1, 16
+              %16 = ShiftRightS32 %14, 16
+              %17 = Multiply %15, %16
+              %18 = ShiftLeft %17, 16
+              %19 = ShiftLeft %14, 16
+              %20 = Add %6, %19
+              %21 = Add %18, %20
+              %22 = Copy %21
+        )"),
+        // A register factor in the 32x16 form.
+        Mul32x16("%50"),
+        // Add(v, low*low + something not shifted by 16).
+        Testing::IrText(R"(
+            B0:
+              %0 = BitwiseAnd %1, 65535
+              %2 = BitwiseAnd %3, 65535
+              %4 = Multiply %0, %2
+              %5 = Add %4, 0
+              %6 = Copy %5
+              %7 = Add %6, %8
+              %9 = Add %10, %7
+        )"),
+    };
+    for (const std::string& shape : shapes) {
         Testing::IrTestBuilder b;
-        XmadEmitter e{b};
-        IR::Operation* last = e.Mul32x32(b.Local(), b.Local(), nullptr, true);
+        b.ParseBlocks(shape);
+        const std::string before = b.Text();
+
         XmadOptimizer::RunPass(b.Current);
-        EXPECT_EQ(last->Inst, Instruction::Add);
-        EXPECT_NE(last->List(), nullptr);
-    }
-    // A register factor in the 32x16 form.
-    {
-        Testing::IrTestBuilder b;
-        XmadEmitter e{b};
-        IR::Operand* x = b.Local();
-        IR::Operand* y = b.Local();
-        IR::Operand* t0 = e.Xmad(x, false, y, false, nullptr, false, false, false);
-        IR::Operand* r = e.Xmad(x, true, y, false, t0, true, false, false);
-        IR::Operation* last = Producer(Producer(r)->GetSource(0));
-        XmadOptimizer::RunPass(b.Current);
-        EXPECT_EQ(last->Inst, Instruction::Add);
-        EXPECT_NE(last->List(), nullptr);
-    }
-    // Add(v, low*low + something not shifted by 16).
-    {
-        Testing::IrTestBuilder b;
-        XmadEmitter e{b};
-        IR::Operand* t0 = e.Xmad(b.Local(), false, b.Local(), false, nullptr, false, false, false);
-        IR::Operand* mid = b.Val(Instruction::Add, {t0, b.Local()});
-        IR::Operation* last = b.Op(Instruction::Add, {b.Local(), mid});
-        XmadOptimizer::RunPass(b.Current);
-        EXPECT_EQ(last->Inst, Instruction::Add);
-        EXPECT_NE(last->List(), nullptr);
+
+        EXPECT_EQ(b.Text(), before);
     }
 }
 
+// t1 (%14) is also read by an addition after the sequence: the product
+// replaces the last Add, and t1 and its reader stay as they were.
 TEST(XmadOptimizerTest, IntermediatesReadElsewhereKeepTheirReaders) {
     Testing::IrTestBuilder b;
-    XmadEmitter e{b};
-    IR::Operand* x = b.Local();
-    IR::Operand* y = b.Local();
-    IR::Operand* t0 = e.Xmad(x, false, y, false, nullptr, false, false, false);
-    IR::Operand* t1 = e.Xmad(x, false, y, true, nullptr, false, true, false);
-    IR::Operand* r = e.Xmad(x, true, t1, true, t0, true, false, true);
-    IR::Operation* t1Reader = b.Op(Instruction::Add, {t1, b.Const(5)});
-    IR::Operand* result = Producer(r)->GetSource(0);
+    std::string code = Mul32x32PlusC;
+    code.replace(code.find("%23"), 3, "0");
+    b.ParseBlocks(code + "      %23 = Add %14, 5\n");
 
     XmadOptimizer::RunPass(b.Current);
 
-    EXPECT_EQ(Producer(result)->Inst, Instruction::Multiply);
-    EXPECT_EQ(t1Reader->GetSource(0), t1);
-    EXPECT_TRUE(t1->Uses.Contains(t1Reader));
-    EXPECT_NE(Producer(t1)->List(), nullptr);
+    ZV_EXPECT_IR_LINES(b.Text(), "%13 = BitwiseOr %11, %12", "%14 = Copy %13", "%21 = Multiply %1, %3",
+                       "%22 = Copy %21", "%23 = Add %14, 5");
+    EXPECT_TRUE(b.Var(14)->Uses.Contains(Producer(b.Var(23))));
 }
 
 } // namespace

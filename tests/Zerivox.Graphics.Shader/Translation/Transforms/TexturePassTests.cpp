@@ -41,144 +41,240 @@ struct TexturePassFixture {
     HelperFunctionManager Hfm;
     FeatureFlags Features = FeatureFlags::None;
 
-    IR::TextureOperation* Add(Instruction inst, SamplerType type, TextureFlags flags, int32_t index,
-                              std::vector<IR::Operand*> dests, std::vector<IR::Operand*> sources) {
+    // "set=S binding=B" of a texture the shader uses, reserved as the
+    // emitters reserve it (handle 10 of the bound constant buffer).
+    std::string Binding(Instruction inst, SamplerType type, TextureFlags flags) {
         const SetBindingPair binding =
             Resources.GetTextureOrImageBinding(inst, type, TextureFormat::Unknown, flags, -1, 10, 1, false);
-        IR::TextureOperation* op = B.Arena.NewTextureOperation(inst, type, TextureFormat::Unknown, flags,
-                                                               binding.SetIndex, binding.Binding, index, dests, sources);
-        B.Current->Operations.AddLast(op);
-        return op;
+        return "set=" + std::to_string(binding.SetIndex) + " binding=" + std::to_string(binding.Binding);
     }
-    std::string Run() {
+    // The text after the pass of the text before.
+    std::string Run(std::string_view before) {
+        B.ParseBlocks(before);
         TransformContext context{Hfm, B.Blocks, Definitions, Resources, Gpu, Features, TargetGraphicsApi::Vulkan,
                                  TargetLanguage::Spirv, Stage};
         TransformPasses::RunPass<TexturePass>(context);
-        return IR::IrPrinter::PrintBlocks(B.Blocks);
+        return B.Text();
     }
 };
 
-int Count(const std::string& text, const std::string& part) {
-    int n = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) n++;
-    return n;
+// The text with every '@' replaced by the texture's "set=S binding=B".
+std::string WithTexture(std::string_view text, const std::string& texture) {
+    std::string out = Testing::IrText(text);
+    for (std::size_t at = out.find('@'); at != std::string::npos; at = out.find('@', at))
+        out.replace(at, 1, texture);
+    return out;
 }
 
+// An integer-coordinate fetch of a 2D texture reads the render-scaled
+// texel: each coordinate goes through the scaling function (with the
+// texture's scale index, and in fragment shaders the coordinate's
+// component), in the stages that scale (geometry does not), never for 3D
+// textures.
 TEST(TexturePass, TexelFetchScaleByStage) {
     struct Row {
         ShaderStage Stage;
         SamplerType Type;
-        int Calls;
-        int CallSources;
+        const char* After;  // null: unchanged
     };
     const Row rows[] = {
-        {ShaderStage::Fragment, SamplerType::Texture2D, 2, 4},
-        {ShaderStage::Compute, SamplerType::Texture2D, 2, 3},
-        {ShaderStage::Geometry, SamplerType::Texture2D, 0, 0},
-        {ShaderStage::Compute, SamplerType::Texture3D, 0, 0},
+        {ShaderStage::Fragment, SamplerType::Texture2D, R"(
+            B0:
+              %0 = Call 1, %1, 0, 0
+              %2 = Call 1, %3, 0, 1
+              %4 = TextureSample{Texture2D @ flags=0x28}#1 %0, %2, 0
+        )"},
+        {ShaderStage::Compute, SamplerType::Texture2D, R"(
+            B0:
+              %0 = Call 1, %1, 0
+              %2 = Call 1, %3, 0
+              %4 = TextureSample{Texture2D @ flags=0x28}#1 %0, %2, 0
+        )"},
+        {ShaderStage::Geometry, SamplerType::Texture2D, nullptr},
+        {ShaderStage::Compute, SamplerType::Texture3D, nullptr},
     };
     for (const Row& row : rows) {
         TexturePassFixture f(row.Stage);
-        IR::TextureOperation* op =
-            f.Add(Instruction::TextureSample, row.Type, TextureFlags::IntCoords | TextureFlags::LodLevel, 1,
-                  {f.B.Local()}, {f.B.Local(), f.B.Local(), f.B.Const(0)});
-        const std::string text = f.Run();
-        EXPECT_EQ(Count(text, "= Call "), row.Calls) << text;
-        if (row.Calls > 0) {
-            const IR::Operation* call = op->GetSource(0)->Definition->AsOperation();
-            ASSERT_NE(call, nullptr);
-            EXPECT_EQ(call->SourcesCount(), row.CallSources);
-        }
+        const std::string texture =
+            f.Binding(Instruction::TextureSample, row.Type, TextureFlags::IntCoords | TextureFlags::LodLevel);
+        const std::string before = WithTexture(row.Type == SamplerType::Texture2D
+                                                   ? "B0:\n  %0 = TextureSample{Texture2D @ flags=0x28}#1 %1, %2, 0"
+                                                   : "B0:\n  %0 = TextureSample{Texture3D @ flags=0x28}#1 %1, %2, 0",
+                                               texture);
+        const std::string after = f.Run(before);
+        EXPECT_EQ(after, row.After == nullptr ? before : WithTexture(row.After, texture))
+            << static_cast<int>(row.Stage);
     }
 }
 
+// The size query's width (index 0) is scaled back, its depth (index 2) is
+// not.
 TEST(TexturePass, SizeQueryUnscaledForWidthNotDepth) {
-    for (int index : {0, 2}) {
-        TexturePassFixture f(ShaderStage::Compute);
-        IR::Operand* size = f.B.Local();
-        f.Add(Instruction::TextureQuerySize, SamplerType::Texture2D, TextureFlags::None, index, {size}, {f.B.Const(0)});
-        IR::Operation* user = f.B.Op(Instruction::Add, {size, f.B.Const(1)});
-        const std::string text = f.Run();
-        EXPECT_EQ(Count(text, "= Call "), index == 0 ? 1 : 0) << text;
-        EXPECT_EQ(user->GetSource(0) == size, index != 0);
-    }
+    TexturePassFixture width(ShaderStage::Compute);
+    std::string texture =
+        width.Binding(Instruction::TextureQuerySize, SamplerType::Texture2D, TextureFlags::None);
+    EXPECT_EQ(width.Run(WithTexture(R"(
+        B0:
+          %0 = TextureQuerySize{Texture2D @} 0
+          %1 = Add %0, 1
+    )", texture)), WithTexture(R"(
+        B0:
+          %0 = TextureQuerySize{Texture2D @} 0
+          %1 = Call 1, %0, 0
+          %2 = Add %1, 1
+    )", texture));
+
+    TexturePassFixture depth(ShaderStage::Compute);
+    texture = depth.Binding(Instruction::TextureQuerySize, SamplerType::Texture2D, TextureFlags::None);
+    const std::string before = WithTexture(R"(
+        B0:
+          %0 = TextureQuerySize{Texture2D @}#2 0
+          %1 = Add %0, 1
+    )", texture);
+    EXPECT_EQ(depth.Run(before), before);
 }
 
+// With a host whose gather rounds texel positions coarsely (bias 8), the
+// gather coordinates move by half a sub-texel step, x + 1 / (size * 512);
+// with an exact host (bias 0) they stay.
 TEST(TexturePass, GatherBiasAddsHalfSubTexelStep) {
     for (int bias : {0, 8}) {
         TexturePassFixture f(ShaderStage::Fragment);
         f.Gpu.GatherBias = bias;
-        IR::Operand* x = f.B.Local();
-        IR::TextureOperation* op = f.Add(Instruction::TextureSample, SamplerType::Texture2D, TextureFlags::Gather, 1,
-                                         {f.B.Local()}, {x, f.B.Local(), f.B.Const(0)});
-        const std::string text = f.Run();
+        const std::string texture =
+            f.Binding(Instruction::TextureSample, SamplerType::Texture2D, TextureFlags::Gather);
+        const std::string before =
+            WithTexture("B0:\n  %0 = TextureSample{Texture2D @ flags=0x2}#1 %1, %2, 0", texture);
+        const std::string after = f.Run(before);
         if (bias == 0) {
-            EXPECT_EQ(op->GetSource(0), x);
+            EXPECT_EQ(after, before);
             continue;
         }
-        // x + 1 / (size * 512)
-        EXPECT_NE(op->GetSource(0), x);
-        EXPECT_EQ(Count(text, "TextureQuerySize"), 2) << text;
-        EXPECT_NE(text.find("Multiply.FP32 %1, 512.0\n"), std::string::npos) << text;
+        EXPECT_EQ(after, WithTexture(R"(
+            B0:
+              %0 = TextureQuerySize{Texture2D @ flags=0x2} 0
+              %1 = ConvertS32ToFP32 %0
+              %2 = Multiply.FP32 %1, 512.0
+              %3 = Divide.FP32 1.0, %2
+              %4 = Add.FP32 %5, %3
+              %6 = TextureQuerySize{Texture2D @ flags=0x2}#1 0
+              %7 = ConvertS32ToFP32 %6
+              %8 = Multiply.FP32 %7, 512.0
+              %9 = Divide.FP32 1.0, %8
+              %10 = Add.FP32 %11, %9
+              %12 = TextureSample{Texture2D @ flags=0x2}#1 %4, %10, 0
+        )", texture));
     }
 }
 
+// A gather of a separate-sampler array: the texture and sampler indices
+// come first and are no coordinates; the size queries name the texture
+// index.
 TEST(TexturePass, GatherBiasSkipsBothIndexSourcesOfASeparateSamplerArray) {
     TexturePassFixture f(ShaderStage::Fragment);
     f.Gpu.GatherBias = 4;
     const SetBindingPair binding = f.Resources.GetTextureOrImageBinding(
         Instruction::TextureSample, SamplerType::Texture2D, TextureFormat::Unknown, TextureFlags::Gather, 0,
         0x40000000, 32, true);
-    IR::Operand* texIndex = f.B.Local();
-    IR::Operand* smpIndex = f.B.Local();
-    IR::Operand* x = f.B.Local();
-    IR::Operand* dests[1] = {f.B.Local()};
-    IR::Operand* sources[5] = {texIndex, smpIndex, x, f.B.Local(), f.B.Const(0)};
-    IR::TextureOperation* op = f.B.Arena.NewTextureOperation(Instruction::TextureSample, SamplerType::Texture2D,
-                                                             TextureFormat::Unknown, TextureFlags::Gather,
-                                                             binding.SetIndex, binding.Binding, 1, dests, sources);
-    op->SamplerSet = 0;
-    op->SamplerBinding = 40;
-    f.B.Current->Operations.AddLast(op);
-    f.Run();
-    EXPECT_EQ(op->GetSource(0), texIndex);
-    EXPECT_EQ(op->GetSource(1), smpIndex);
-    EXPECT_NE(op->GetSource(2), x);
+    const std::string texture =
+        "set=" + std::to_string(binding.SetIndex) + " binding=" + std::to_string(binding.Binding);
+    // %1 texture index, %2 sampler index, %3 and %4 the coordinates.
+    EXPECT_EQ(f.Run(WithTexture("B0:\n  %0 = TextureSample{Texture2D @ flags=0x2 sampler=0,40}#1 %1, %2, %3, %4, 0",
+                                texture)),
+              WithTexture(R"(
+                  B0:
+                    %0 = TextureQuerySize{Texture2D @ flags=0x2} %1, 0
+                    %2 = ConvertS32ToFP32 %0
+                    %3 = Multiply.FP32 %2, 32.0
+                    %4 = Divide.FP32 1.0, %3
+                    %5 = Add.FP32 %6, %4
+                    %7 = TextureQuerySize{Texture2D @ flags=0x2}#1 %1, 0
+                    %8 = ConvertS32ToFP32 %7
+                    %9 = Multiply.FP32 %8, 32.0
+                    %10 = Divide.FP32 1.0, %9
+                    %11 = Add.FP32 %12, %10
+                    %13 = TextureSample{Texture2D @ flags=0x2 sampler=0,40}#1 %1, %14, %5, %11, 0
+              )", texture));
 }
 
+// A constant offset is the host's own; an offset in a register is added to
+// the coordinates, divided by the texture's size at the sampled level.
 TEST(TexturePass, ConstantOffsetKeptRegisterOffsetEmulated) {
-    for (bool constantOffset : {true, false}) {
+    for (const char* offset : {"1", "%3"}) {
         TexturePassFixture f(ShaderStage::Compute);
-        IR::Operand* offset = constantOffset ? f.B.Const(1) : f.B.Local();
-        IR::TextureOperation* op =
-            f.Add(Instruction::TextureSample, SamplerType::Texture2D, TextureFlags::Offset, 1, {f.B.Local()},
-                  {f.B.Local(), f.B.Local(), offset, f.B.Const(2)});
-        const std::string text = f.Run();
-        if (constantOffset) {
-            EXPECT_NE(op->List(), nullptr);
+        const std::string texture =
+            f.Binding(Instruction::TextureSample, SamplerType::Texture2D, TextureFlags::Offset);
+        const std::string before = WithTexture(
+            std::string("B0:\n  %0 = TextureSample{Texture2D @ flags=0x40}#1 %1, %2, ") + offset + ", 2", texture);
+        const std::string after = f.Run(before);
+        if (*offset == '1') {
+            EXPECT_EQ(after, before);
             continue;
         }
-        EXPECT_EQ(op->List(), nullptr) << text; // replaced
-        EXPECT_EQ(Count(text, "TextureSample{Texture2D set=0 binding=1 flags=0x40}"), 0) << text;
-        EXPECT_EQ(Count(text, "TextureSample{"), 1) << text;
-        EXPECT_EQ(Count(text, "Divide.FP32"), 2) << text;
+        // The register holds the x offset (%5 here); 2 is the y offset.
+        EXPECT_EQ(after, WithTexture(R"(
+            B0:
+              %0 = ConvertFP32ToS32 0
+              %1 = TextureQuerySize{Texture2D @ flags=0x40} %0
+              %2 = ConvertFP32ToS32 0
+              %3 = TextureQuerySize{Texture2D @ flags=0x40}#1 %2
+              %4 = ConvertS32ToFP32 %5
+              %6 = ConvertS32ToFP32 %1
+              %7 = Divide.FP32 %4, %6
+              %8 = Add.FP32 %9, %7
+              %10 = ConvertS32ToFP32 2
+              %11 = ConvertS32ToFP32 %3
+              %12 = Divide.FP32 %10, %11
+              %13 = Add.FP32 %14, %12
+              %15 = TextureSample{Texture2D @}#1 %8, %13
+        )", texture));
     }
 }
 
+// A gather with four offsets is split into one gather of component w (#8)
+// per destination, each at its own offset; with the bias emulated, the
+// coordinates are biased once, before the offsets are added.
 TEST(TexturePass, FourOffsetGatherSplitsOnceAndIsBiasedOnce) {
     TexturePassFixture f(ShaderStage::Fragment);
     f.Gpu.GatherBias = 2;
-    std::vector<IR::Operand*> sources = {f.B.Local(), f.B.Local()};
-    for (int i = 0; i < 8; i++) sources.push_back(f.B.Local());
-    sources.push_back(f.B.Const(0));
-    f.Add(Instruction::TextureSample, SamplerType::Texture2D, TextureFlags::Gather | TextureFlags::Offsets, 5,
-          {f.B.Local(), f.B.Local()}, sources);
-    const std::string text = f.Run();
-    // Two gathers (x and z), each of component w; one bias per coordinate
-    // (2 size queries) plus 2 base sizes for the offsets.
-    EXPECT_EQ(Count(text, "TextureSample{"), 2) << text;
-    EXPECT_EQ(Count(text, "#8 "), 2) << text;
-    EXPECT_EQ(Count(text, "TextureQuerySize"), 4) << text;
+    const std::string texture = f.Binding(Instruction::TextureSample, SamplerType::Texture2D,
+                                          TextureFlags::Gather | TextureFlags::Offsets);
+    EXPECT_EQ(f.Run(WithTexture(
+                  "B0:\n  %0, %1 = TextureSample{Texture2D @ flags=0x82}#5 %2, %3, %4, %5, %6, %7, %8, %9, %10, %11, 0",
+                  texture)),
+              WithTexture(R"(
+                  B0:
+                    %0 = TextureQuerySize{Texture2D @ flags=0x82} 0
+                    %1 = ConvertS32ToFP32 %0
+                    %2 = Multiply.FP32 %1, 8.0
+                    %3 = Divide.FP32 1.0, %2
+                    %4 = Add.FP32 %5, %3
+                    %6 = TextureQuerySize{Texture2D @ flags=0x82}#1 0
+                    %7 = ConvertS32ToFP32 %6
+                    %8 = Multiply.FP32 %7, 8.0
+                    %9 = Divide.FP32 1.0, %8
+                    %10 = Add.FP32 %11, %9
+                    %12 = TextureQuerySize{Texture2D @ flags=0x82} 0
+                    %13 = TextureQuerySize{Texture2D @ flags=0x82}#1 0
+                    %14 = ConvertS32ToFP32 %15
+                    %16 = ConvertS32ToFP32 %12
+                    %17 = Divide.FP32 %14, %16
+                    %18 = Add.FP32 %4, %17
+                    %19 = ConvertS32ToFP32 %20
+                    %21 = ConvertS32ToFP32 %13
+                    %22 = Divide.FP32 %19, %21
+                    %23 = Add.FP32 %10, %22
+                    %24 = ConvertS32ToFP32 %25
+                    %26 = ConvertS32ToFP32 %12
+                    %27 = Divide.FP32 %24, %26
+                    %28 = Add.FP32 %4, %27
+                    %29 = ConvertS32ToFP32 %30
+                    %31 = ConvertS32ToFP32 %13
+                    %32 = Divide.FP32 %29, %31
+                    %33 = Add.FP32 %10, %32
+                    %34 = TextureSample{Texture2D @ flags=0x2}#8 %28, %33, 0
+                    %35 = TextureSample{Texture2D @ flags=0x2}#8 %18, %23, 0
+              )", texture));
 }
 
 // The guest asks an image's size with the texture query: a query on a handle
@@ -200,22 +296,22 @@ TEST(TexturePass, SizeQueryOnAnImageHandleQueriesTheImage) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.Name);
         TexturePassFixture f(ShaderStage::Compute);
-        IR::TextureOperation* query = f.Add(Instruction::TextureQuerySize, SamplerType::Texture2D, TextureFlags::None,
-                                            0, {f.B.Local()}, {f.B.Const(0)});
-        const int32_t textureBinding = query->Binding;
+        const std::string texture =
+            f.Binding(Instruction::TextureQuerySize, SamplerType::Texture2D, TextureFlags::None);
+        std::string before = "B0:\n  %0 = TextureQuerySize{Texture2D " + texture + "} 0\n";
         if (row.Sampled) {
-            f.Add(Instruction::TextureSample, SamplerType::Texture2D, TextureFlags::None, 1, {f.B.Local()},
-                  {f.B.FConst(0.5f), f.B.FConst(0.5f)});
+            before += "  %1 = TextureSample{Texture2D " +
+                      f.Binding(Instruction::TextureSample, SamplerType::Texture2D, TextureFlags::None) +
+                      "}#1 %3, %4\n";
         }
-        int32_t imageBinding = -1;
+        std::string image;
         if (row.Image) {
-            imageBinding = f.Add(Instruction::ImageLoad, SamplerType::Texture2D | SamplerType::Array,
-                                 TextureFlags::None, 1, {f.B.Local()}, {f.B.Const(1), f.B.Const(2), f.B.Const(0)})
-                               ->Binding;
+            image = f.Binding(Instruction::ImageLoad, SamplerType::Texture2D | SamplerType::Array, TextureFlags::None);
+            before += "  %2 = ImageLoad{Texture2DArray " + image + "}#1 1, 2, 0\n";
         }
-        f.Run();
-        EXPECT_EQ(query->Binding, row.Moves ? imageBinding : textureBinding);
-        EXPECT_EQ(query->Type, row.Moves ? SamplerType::Texture2D | SamplerType::Array : SamplerType::Texture2D);
+        const std::string query = row.Moves ? "%0 = TextureQuerySize{Texture2DArray " + image + "} 0"
+                                            : "%0 = TextureQuerySize{Texture2D " + texture + "} 0";
+        ZV_EXPECT_IR_LINES(f.Run(before), query);
         EXPECT_EQ(f.Resources.Properties().Textures().Count(), row.Moves ? 0u : 1u);
         EXPECT_EQ(f.Resources.GetTextureDescriptors().size(), row.Moves ? 0u : 1u);
     }

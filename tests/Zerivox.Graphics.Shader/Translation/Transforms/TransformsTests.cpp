@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/Function.h"
@@ -23,8 +24,6 @@ namespace {
 
 namespace IR = IntermediateRepresentation;
 using IR::Instruction;
-using IR::OperandType;
-using IR::StorageKind;
 
 class VectorSelectGpu : public Testing::FakeGpuAccessor {
   public:
@@ -76,21 +75,36 @@ struct RecordingPass {
 };
 
 TEST_F(TransformsTest, DriverVisitsOperationsAndWhatIsInsertedAfter) {
-    IR::Operand* phiDest = B.Local();
-    IR::PhiNode* phi = B.Arena.NewPhi(phiDest);
-    phi->AddSource(B.Current, B.Const(1));
-    B.Current->Operations.AddLast(phi);
-    IR::Operation* first = B.Op(Instruction::Add, {phiDest, B.Const(1)});
-    IR::Operation* second = B.Op(Instruction::Add, {phiDest, B.Const(2)});
-    B.NewBlock();
-    IR::Operation* third = B.Op(Instruction::Add, {phiDest, B.Const(3)});
+    B.ParseBlocks(R"(
+        B0:
+          %0 = Phi [B0: 1]
+          %1 = Add %0, 1
+          %2 = Add %0, 2
+        B1:
+          %3 = Add %0, 3
+    )");
+    IR::INode* first = Producer(B.Var(1));
+    IR::INode* second = Producer(B.Var(2));
+    IR::INode* third = Producer(B.Var(3));
 
     RecordingPass::Visited.clear();
     TransformContext context = Context(ShaderStage::Compute);
     TransformPasses::RunPass<RecordingPass>(context);
 
+    // The phi is not visited; the barrier inserted after the first operation
+    // is, the one inserted before the second is not.
     std::vector<IR::INode*> expected{first, RecordingPass::InsertedAfter, second, third};
     EXPECT_EQ(RecordingPass::Visited, expected);
+    ZV_EXPECT_IR(B.Text(), R"(
+        B0:
+          %0 = Phi [B0: 1]
+          %1 = Add %0, 1
+          Barrier
+          Barrier
+          %2 = Add %0, 2
+        B1:
+          %3 = Add %0, 3
+    )");
     EXPECT_EQ(RecordingPass::InsertedBefore->ListNext(), second);
 }
 
@@ -112,95 +126,118 @@ struct RemovingPass {
 };
 
 TEST_F(TransformsTest, DriverGoesOnAfterANodeRemovedWithoutReplacement) {
-    IR::Operation* first = B.Op(Instruction::Barrier, {});
-    IR::Operation* second = B.Op(Instruction::Add, {B.Const(1), B.Const(2)});
-    IR::Operation* third = B.Op(Instruction::Barrier, {});
-    IR::Operation* fourth = B.Op(Instruction::Add, {B.Const(3), B.Const(4)});
+    B.ParseBlocks(R"(
+        B0:
+          Barrier
+          %0 = Add 1, 2
+          Barrier
+          %1 = Add 3, 4
+    )");
+    std::vector<IR::INode*> before = Testing::IrTestBuilder::Nodes(B.Current);
 
     RemovingPass::Visited.clear();
     TransformContext context = Context(ShaderStage::Compute);
     TransformPasses::RunPass<RemovingPass>(context);
 
-    std::vector<IR::INode*> expected{first, second, third, fourth};
-    EXPECT_EQ(RemovingPass::Visited, expected);
-    EXPECT_EQ(Testing::IrTestBuilder::Nodes(B.Current), (std::vector<IR::INode*>{second, fourth}));
+    // Every node is visited once, the removed first node of the block too.
+    EXPECT_EQ(RemovingPass::Visited, before);
+    ZV_EXPECT_IR(B.Text(), R"(
+        B0:
+          %0 = Add 1, 2
+          %1 = Add 3, 4
+    )");
     IR::IrVerifier::Verify(B.Blocks);
 }
 
+// Words 0x190-0x192 (400-402) of constant buffer 0 hold the base vertex,
+// base instance and draw index: a vertex shader reading one of them records
+// the draw-parameters feature. Word 0x18F (399) lies outside.
 TEST_F(TransformsTest, DrawParametersAreRecordedInVertexShadersOnly) {
     for (ShaderStage stage : {ShaderStage::Vertex, ShaderStage::Fragment}) {
-        for (int word : {0x18F, 0x191}) {
+        for (const char* word : {"399", "401"}) {
             Testing::IrTestBuilder b;
-            b.Op(Instruction::Add, {b.Cbuf(0, word), b.Const(1)});
+            b.ParseBlocks(std::string("B0:\n  %0 = Add cb0[") + word + "], 1\n");
             Features = FeatureFlags::None;
             TransformContext context{
                 Hfm,  b.Blocks, Definitions, Resources, Gpu, Features, TargetGraphicsApi::Vulkan, TargetLanguage::Spirv,
                 stage};
             TransformPasses::RunPass<DrawParametersReplace>(context);
-            bool expected = stage == ShaderStage::Vertex && word == 0x191;
+            bool expected = stage == ShaderStage::Vertex && std::string(word) == "401";
             EXPECT_EQ(HasFlag(Features, FeatureFlags::DrawParameters), expected) << word;
         }
     }
 }
 
+// 1 / (x + constant) in a fragment shader on a host of reduced precision
+// gets its sum marked precise; a sum of two values, a quotient with another
+// numerator, another stage or another host is left alone.
 TEST_F(TransformsTest, ReciprocalOfSumWithConstantKeepsSumPrecise) {
-    constexpr Instruction FAdd = Instruction::FP32 | Instruction::Add;
-    constexpr Instruction FDiv = Instruction::FP32 | Instruction::Divide;
-    IR::Operation* sumConst = B.Op(FAdd, {B.Local(), B.FConst(2.0f)});
-    B.Op(FDiv, {B.FConst(1.0f), sumConst->Dest()});
-    IR::Operation* sumVar = B.Op(FAdd, {B.Local(), B.Local()});
-    B.Op(FDiv, {B.FConst(1.0f), sumVar->Dest()});
-    IR::Operation* sumTwo = B.Op(FAdd, {B.Local(), B.FConst(2.0f)});
-    B.Op(FDiv, {B.FConst(2.0f), sumTwo->Dest()});
+    const std::string before = Testing::IrText(R"(
+        B0:
+          %0 = Add.FP32 %1, 2.0
+          %2 = Divide.FP32 1.0, %0
+          %3 = Add.FP32 %4, %5
+          %6 = Divide.FP32 1.0, %3
+          %7 = Add.FP32 %8, 2.0
+          %9 = Divide.FP32 2.0, %7
+    )");
+    B.ParseBlocks(before);
 
     Gpu.ReducedPrecision = false;
     TransformContext context = Context(ShaderStage::Fragment);
     TransformPasses::RunPass<ForcePreciseEnable>(context);
-    EXPECT_FALSE(sumConst->ForcePrecise);
+    EXPECT_EQ(B.Text(), before);
 
     Gpu.ReducedPrecision = true;
     TransformContext vertex = Context(ShaderStage::Vertex);
     TransformPasses::RunPass<ForcePreciseEnable>(vertex);
-    EXPECT_FALSE(sumConst->ForcePrecise);
+    EXPECT_EQ(B.Text(), before);
 
     TransformPasses::RunPass<ForcePreciseEnable>(context);
-    EXPECT_TRUE(sumConst->ForcePrecise);
-    EXPECT_FALSE(sumVar->ForcePrecise);
-    EXPECT_FALSE(sumTwo->ForcePrecise);
+    ZV_EXPECT_IR(B.Text(), R"(
+        B0:
+          %0 = Add.FP32 precise %1, 2.0
+          %2 = Divide.FP32 1.0, %0
+          %3 = Add.FP32 %4, %5
+          %6 = Divide.FP32 1.0, %3
+          %7 = Add.FP32 %8, 2.0
+          %9 = Divide.FP32 2.0, %7
+    )");
 }
 
+// A component of a constant-buffer vector picked by a run-time index, on a
+// host that cannot index vectors: every component is loaded and the index
+// selects among them. The support buffer's field 4 is a scalar.
 TEST_F(TransformsTest, DynamicComponentReadBecomesSelects) {
-    int32_t binding = Resources.GetConstantBufferBinding(1);
-    IR::Operand* index = B.Local();
-    IR::Operation* load =
-        B.Op(Instruction::Load, StorageKind::ConstantBuffer, {B.Const(binding), B.Const(0), B.Const(2), index});
-    IR::Operation* scalarRead = B.Op(Instruction::Load, StorageKind::ConstantBuffer, {B.Const(0), B.Const(4), index});
+    const std::string binding = std::to_string(Resources.GetConstantBufferBinding(1));
+    const std::string before = Testing::IrText("B0:\n  %0 = Load.ConstantBuffer " + binding +
+                                               ", 0, 2, %1\n  %2 = Load.ConstantBuffer 0, 4, %1\n");
+    B.ParseBlocks(before);
 
     TransformContext context = Context(ShaderStage::Compute);
     TransformPasses::RunPass<VectorComponentSelect>(context);
-    EXPECT_EQ(load->Inst, Instruction::Load); // the host did not ask
+    EXPECT_EQ(B.Text(), before);  // the host did not ask
 
     Gpu.NeedsVectorComponentSelect = true;
     TransformPasses::RunPass<VectorComponentSelect>(context);
     IR::IrVerifier::Verify(B.Blocks);
 
-    ASSERT_EQ(load->Inst, Instruction::Copy);
-    // r = select(i == 3, v3, select(i == 2, v2, select(i == 1, v1, v0)))
-    IR::Operand* r = load->GetSource(0);
-    for (int component = 3; component >= 1; component--) {
-        IR::Operation* select = Producer(r);
-        ASSERT_EQ(select->Inst, Instruction::ConditionalSelect);
-        IR::Operation* compare = Producer(select->GetSource(0));
-        EXPECT_EQ(compare->Inst, Instruction::CompareEqual);
-        EXPECT_EQ(compare->GetSource(0), index);
-        EXPECT_EQ(compare->GetSource(1)->Value, component);
-        EXPECT_EQ(Producer(select->GetSource(1))->GetSource(3)->Value, component);
-        r = select->GetSource(2);
-    }
-    EXPECT_EQ(Producer(r)->Inst, Instruction::Load);
-    EXPECT_EQ(Producer(r)->GetSource(3)->Value, 0);
-    // The support buffer's field 4 is a scalar: nothing to select.
-    EXPECT_EQ(scalarRead->Inst, Instruction::Load);
+    // r = select(i == 3, v3, select(i == 2, v2, select(i == 1, v1, v0))),
+    // i being %3 after as before the scalar read.
+    const std::string load = "Load.ConstantBuffer " + binding + ", 0, 2, ";
+    ZV_EXPECT_IR(B.Text(), "B0:\n"
+                           "  %0 = " + load + "0\n"
+                           "  %1 = " + load + "1\n"
+                           "  %2 = CompareEqual %3, 1\n"
+                           "  %4 = ConditionalSelect %2, %1, %0\n"
+                           "  %5 = " + load + "2\n"
+                           "  %6 = CompareEqual %3, 2\n"
+                           "  %7 = ConditionalSelect %6, %5, %4\n"
+                           "  %8 = " + load + "3\n"
+                           "  %9 = CompareEqual %3, 3\n"
+                           "  %10 = ConditionalSelect %9, %8, %7\n"
+                           "  %11 = Copy.ConstantBuffer %10\n"
+                           "  %12 = Load.ConstantBuffer 0, 4, %3\n");
 }
 
 TEST_F(TransformsTest, SmallSharedStoresBecomeCasCalls) {
@@ -234,62 +271,66 @@ TEST_F(TransformsTest, SmallSharedStoresBecomeCasCalls) {
     EXPECT_EQ(nodes[0]->AsOperation()->GetSource(1), B.Var(0));
 }
 
+// Outside SPIR-V a signed atomic maximum or minimum on shared memory is a
+// compare-and-swap loop in a function; unsigned ones and those on storage
+// buffers stay.
 TEST_F(TransformsTest, SignedSharedAtomicsBecomeCasCallsOutsideSpirv) {
-    IR::Operation* max = B.Op(Instruction::AtomicMaxS32, StorageKind::SharedMemory, {B.Const(0), B.Local(), B.Local()});
-    IR::Operation* minU =
-        B.Op(Instruction::AtomicMinU32, StorageKind::SharedMemory, {B.Const(0), B.Local(), B.Local()});
-    IR::Operation* onBuffer =
-        B.Op(Instruction::AtomicMinS32, StorageKind::StorageBuffer, {B.Const(1), B.Const(0), B.Local(), B.Local()});
-    IR::Operand* maxResult = max->Dest();
+    const std::string before = Testing::IrText(R"(
+        B0:
+          %0 = AtomicMaxS32.SharedMemory 0, %1, %2
+          %3 = AtomicMinU32.SharedMemory 0, %4, %5
+          %6 = AtomicMinS32.StorageBuffer 1, 0, %7, %8
+    )");
+    B.ParseBlocks(before);
     Features = FeatureFlags::SharedMemory;
 
     TransformContext spirv = Context(ShaderStage::Compute, TargetLanguage::Spirv);
     TransformPasses::RunPass<SharedAtomicSignedCas>(spirv);
-    EXPECT_NE(max->List(), nullptr);
+    EXPECT_EQ(B.Text(), before);
 
     TransformContext glsl = Context(ShaderStage::Compute, TargetLanguage::Glsl);
     TransformPasses::RunPass<SharedAtomicSignedCas>(glsl);
     IR::IrVerifier::Verify(B.Blocks);
-    IR::Operation* call = Producer(maxResult);
-    ASSERT_EQ(call->Inst, Instruction::Call);
-    EXPECT_EQ(Callee(call)->Name, "SharedAtomicMax_0");
-    EXPECT_EQ(max->List(), nullptr);
-    EXPECT_NE(minU->List(), nullptr);
-    EXPECT_NE(onBuffer->List(), nullptr);
+    ZV_EXPECT_IR(B.Text(), R"(
+        B0:
+          %0 = Call 1, %1, %2
+          %3 = AtomicMinU32.SharedMemory 0, %4, %5
+          %6 = AtomicMinS32.StorageBuffer 1, 0, %7, %8
+    )");
+    EXPECT_EQ(Functions.at(1)->Name, "SharedAtomicMax_0");
 }
 
+// In a shader that uses shuffles, a shuffle writing a value and an in-range
+// flag becomes a call of one shared function that writes the flag as its out
+// argument; the one-result form stays.
 TEST_F(TransformsTest, ShufflesBecomeCallsWithTheInRangeOut) {
-    auto shuffle = [&](IR::Operand* value, IR::Operand*& inRange) {
-        IR::Operand* result = B.Local();
-        inRange = B.Local();
-        B.Current->Operations.AddLast(
-            B.Arena.NewOperation(Instruction::ShuffleXor, 0, {result, inRange}, {value, B.Const(1), B.Const(0x1F)}));
-        return result;
-    };
-    IR::Operand* inRange1;
-    IR::Operand* inRange2;
-    IR::Operand* result1 = shuffle(B.Local(), inRange1);
-    IR::Operand* result2 = shuffle(B.Local(), inRange2);
-    IR::Operation* oneResult = B.Op(Instruction::Shuffle, {B.Local(), B.Local()});
+    const std::string before = Testing::IrText(R"(
+        B0:
+          %0, %1 = ShuffleXor %2, 1, 31
+          %3, %4 = ShuffleXor %5, 1, 31
+          %6 = Shuffle %7, %8
+    )");
+    B.ParseBlocks(before);
 
     Features = FeatureFlags::None;
     TransformContext context = Context(ShaderStage::Compute);
     TransformPasses::RunPass<ShufflePass>(context);
-    EXPECT_EQ(Producer(result1)->Inst, Instruction::ShuffleXor);
+    EXPECT_EQ(B.Text(), before);
 
     Features = FeatureFlags::Shuffle;
     TransformPasses::RunPass<ShufflePass>(context);
     IR::IrVerifier::Verify(B.Blocks);
 
-    IR::Operation* call1 = Producer(result1);
-    IR::Operation* call2 = Producer(result2);
-    ASSERT_EQ(call1->Inst, Instruction::Call);
-    ASSERT_EQ(call1->SourcesCount(), 5);
-    EXPECT_EQ(call1->GetSource(4), inRange1);
-    EXPECT_EQ(call2->GetSource(4), inRange2);
-    EXPECT_EQ(call1->GetSource(0)->Value, call2->GetSource(0)->Value);
-    EXPECT_EQ(Callee(call1)->Name, "ShuffleXor");
-    EXPECT_EQ(oneResult->Inst, Instruction::Shuffle);
+    ZV_EXPECT_IR(B.Text(), R"(
+        B0:
+          %0 = Call 1, %1, 1, 31, %2
+          %3 = Call 1, %4, 1, 31, %5
+          %6 = Shuffle %7, %8
+    )");
+    // The out argument is the shuffle's own in-range destination.
+    EXPECT_EQ(Producer(B.Var(0))->GetSource(4), B.Var(1));
+    EXPECT_EQ(Producer(B.Var(3))->GetSource(4), B.Var(4));
+    EXPECT_EQ(Functions.at(1)->Name, "ShuffleXor");
 }
 
 } // namespace

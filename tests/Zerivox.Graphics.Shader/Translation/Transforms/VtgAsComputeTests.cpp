@@ -2,13 +2,11 @@
 // before and after VertexToCompute and GeometryToCompute.
 #include <gtest/gtest.h>
 
-#include <bit>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "Zerivox.Common/Exceptions.h"
-#include "Zerivox.Graphics.Shader/IntermediateRepresentation/IoVariable.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/IrPrinter.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/IrVerifier.h"
 #include "Zerivox.Graphics.Shader/Translation/FakeGpuAccessor.h"
@@ -26,10 +24,7 @@ namespace {
 
 namespace IR = IntermediateRepresentation;
 using IR::Instruction;
-using IR::IoVariable;
 using IR::StorageKind;
-
-int32_t V(IoVariable variable) { return static_cast<int32_t>(variable); }
 
 // One vertex or geometry shader as the pipeline hands it to the two passes:
 // its definitions, reservations laid out from its outputs (and, for a
@@ -71,11 +66,6 @@ struct StageFixture {
         return Print();
     }
 
-    IR::Operand* In(std::initializer_list<IR::Operand*> sources) {
-        return B.Op(Instruction::Load, StorageKind::Input, sources)->Dest();
-    }
-    void Out(std::initializer_list<IR::Operand*> sources) { B.Void(Instruction::Store, StorageKind::Output, sources); }
-
     Testing::FakeGpuAccessor Gpu;
     ShaderDefinitions Definitions;
     ResourceManager Resources;
@@ -92,17 +82,7 @@ struct StageFixture {
 // PointSize 4, then the user attributes.
 TEST(VertexToCompute, BuiltInInputs) {
     StageFixture f(ShaderStage::Vertex, IoUsage(FeatureFlags::None, 0, 0x3));
-    const IoVariable inputs[] = {IoVariable::BaseVertex, IoVariable::BaseInstance,  IoVariable::VertexIndex,
-                                 IoVariable::VertexId,   IoVariable::InstanceIndex, IoVariable::InstanceId};
-    int32_t word = 0;
-    for (IoVariable input : inputs) {
-        IR::Operand* value = f.In({f.B.Const(V(input))});
-        f.Out({f.B.Const(V(IoVariable::UserDefined)), f.B.Const(word / 4), f.B.Const(word % 4), value});
-        word++;
-    }
-    IR::Operand* global = f.In({f.B.Const(V(IoVariable::GlobalId)), f.B.Const(0)});
-    f.Out({f.B.Const(V(IoVariable::UserDefined)), f.B.Const(1), f.B.Const(2), global});
-    EXPECT_EQ(f.Print(), R"(B0:
+    f.B.ParseBlocks(R"(B0:
   %0 = Load.Input 4
   Store.Output 37, 0, 0, %0
   %1 = Load.Input 3
@@ -149,22 +129,8 @@ TEST(VertexToCompute, AttributeFetches) {
     state.AttributeTypes[2] = AttributeType::Sint | AttributeType::Packed | AttributeType::PackedRgb10A2Signed;
     state.AttributeTypes[3] = AttributeType::Float | AttributeType::Packed | AttributeType::PackedRgb10A2Signed;
     StageFixture f(ShaderStage::Vertex, IoUsage(FeatureFlags::None, 0, 0x1), {}, state);
-    auto attribute = [&](int32_t location, int32_t component) {
-        return f.In({f.B.Const(V(IoVariable::UserDefined)), f.B.Const(location), f.B.Const(component)});
-    };
-    IR::Operand* x = attribute(0, 0);
-    IR::Operand* w = attribute(0, 3);
-    // A scaled attribute: the attribute emitter converts the integer it reads.
-    IR::Operand* scaled = attribute(1, 3);
-    IR::Operand* converted = f.B.Val(Instruction::ConvertS32ToFP32, {scaled});
-    IR::Operand* packedInt = attribute(2, 0);
-    IR::Operand* packedNorm = attribute(3, 3);
-    int32_t component = 0;
-    for (IR::Operand* value : {x, w, converted, packedInt}) {
-        f.Out({f.B.Const(V(IoVariable::UserDefined)), f.B.Const(0), f.B.Const(component++), value});
-    }
-    f.Out({f.B.Const(V(IoVariable::Position)), f.B.Const(0), packedNorm});
-    EXPECT_EQ(f.Print(), R"(B0:
+    // Attribute 1 is scaled: the attribute emitter converts the integer it reads.
+    f.B.ParseBlocks(R"(B0:
   %0 = Load.Input 37, 0, 0
   %1 = Load.Input 37, 0, 3
   %2 = Load.Input 37, 1, 3
@@ -254,19 +220,8 @@ TEST(VertexToCompute, OutputsGoToLocalVertexData) {
     // Clip distance 1, the layer and the viewport index written; user
     // attribute 2 read back after it is written.
     StageFixture f(ShaderStage::Vertex, IoUsage(FeatureFlags::RtLayer | FeatureFlags::ViewportIndex, 0x2, 0x4));
-    IR::Operand* value = f.B.Local();
-    f.Out({f.B.Const(V(IoVariable::Position)), f.B.Const(1), value});
-    f.Out({f.B.Const(V(IoVariable::PointSize)), value});
-    f.Out({f.B.Const(V(IoVariable::ClipDistance)), f.B.Const(0), value}); // never written: dropped
-    f.Out({f.B.Const(V(IoVariable::ClipDistance)), f.B.Const(1), value});
-    f.Out({f.B.Const(V(IoVariable::Layer)), value});
-    f.Out({f.B.Const(V(IoVariable::ViewportIndex)), value});
-    f.Out({f.B.Const(V(IoVariable::UserDefined)), f.B.Const(2), f.B.Const(3), value});
-    IR::Operand* read = f.B.Op(Instruction::Load, StorageKind::Output,
-                               {f.B.Const(V(IoVariable::UserDefined)), f.B.Const(2), f.B.Const(3)})
-                            ->Dest();
-    f.Out({f.B.Const(V(IoVariable::Position)), f.B.Const(2), read});
-    EXPECT_EQ(f.Print(), R"(B0:
+    // Clip distance 0 is never written: its store is dropped.
+    f.B.ParseBlocks(R"(B0:
   Store.Output 23, 1, %0
   Store.Output 22, %0
   Store.Output 5, 0, %0
@@ -293,7 +248,7 @@ TEST(VertexToCompute, OutputsGoToLocalVertexData) {
 
 TEST(VertexToCompute, AShaderThatWritesNoOutputIsLeftAlone) {
     StageFixture f(ShaderStage::Vertex, IoUsage());
-    f.B.Val(Instruction::Add, {f.B.Const(1), f.B.Const(2)});
+    f.B.ParseBlocks("B0:\n  %0 = Add 1, 2\n");
     const std::string before = f.Print();
     EXPECT_EQ(f.Run(), before);
     EXPECT_EQ(f.Resources.Reservations().OutputSizePerInvocation, 5); // Position and PointSize
@@ -305,44 +260,20 @@ TEST(VertexToCompute, AShaderThatWritesNoOutputIsLeftAlone) {
 TEST(VertexToCompute, AccessesWithoutComputeFormFail) {
     struct Row {
         const char* Name;
-        StorageKind Kind;
-        std::vector<int32_t> Sources; // first: the variable
-        bool Register;                // the last index source is a register
+        const char* Access;
         const char* Logged;
     };
     const Row rows[] = {
-        {"front facing", StorageKind::Input, {V(IoVariable::FrontFacing)}, false, "Invalid input \"FrontFacing\"."},
-        {"draw index", StorageKind::Input, {V(IoVariable::DrawIndex)}, false, "Invalid input \"DrawIndex\"."},
-        {"attribute by register",
-         StorageKind::Input,
-         {V(IoVariable::UserDefined), 0},
-         true,
-         "Invalid input \"UserDefined\"."},
-        {"viewport mask",
-         StorageKind::Output,
-         {V(IoVariable::ViewportMask), 0},
-         false,
-         "Invalid output \"ViewportMask\"."},
-        {"unwritten user attribute",
-         StorageKind::Output,
-         {V(IoVariable::UserDefined), 5, 0},
-         false,
-         "Invalid output \"UserDefined\"."},
+        {"front facing", "%0 = Load.Input 14", "Invalid input \"FrontFacing\"."},
+        {"draw index", "%0 = Load.Input 7", "Invalid input \"DrawIndex\"."},
+        {"attribute by register", "%0 = Load.Input 37, 0, %1", "Invalid input \"UserDefined\"."},
+        {"viewport mask", "Store.Output 41, 0, %0", "Invalid output \"ViewportMask\"."},
+        {"unwritten user attribute", "Store.Output 37, 5, 0, %0", "Invalid output \"UserDefined\"."},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.Name);
         StageFixture f(ShaderStage::Vertex, IoUsage(FeatureFlags::ViewportMask, 0, 0x1));
-        std::vector<IR::Operand*> sources;
-        for (int32_t value : row.Sources)
-            sources.push_back(f.B.Const(value));
-        if (row.Register)
-            sources.push_back(f.B.Local());
-        IR::Operation* op = f.B.Arena.NewOperation(Instruction::Load, row.Kind, f.B.Local(), sources);
-        if (row.Kind == StorageKind::Output) {
-            sources.push_back(f.B.Local());
-            op = f.B.Arena.NewOperation(Instruction::Store, row.Kind, nullptr, sources);
-        }
-        f.B.Current->Operations.AddLast(op);
+        f.B.ParseBlocks(std::string("B0:\n  ") + row.Access + "\n");
         EXPECT_THROW(f.Run(), Common::NotImplementedException);
         EXPECT_EQ(f.Gpu.Messages, std::vector<std::string>{row.Logged});
     }
@@ -352,7 +283,7 @@ TEST(VertexToCompute, OnlyVertexShadersAndOnlyAsCompute) {
     for (bool asCompute : {false, true}) {
         for (ShaderStage stage : {ShaderStage::Vertex, ShaderStage::Geometry}) {
             StageFixture f(stage, IoUsage());
-            f.In({f.B.Const(V(IoVariable::VertexIndex))});
+            f.B.ParseBlocks("B0:\n  %0 = Load.Input 39\n");
             const std::string before = f.Print();
             // A geometry shader has no vertex index; GeometryToCompute rejects it.
             if (asCompute && stage == ShaderStage::Geometry) {
@@ -381,17 +312,7 @@ StageFixture GeometryFixture(IoUsage outputs) {
 TEST(GeometryToCompute, InputsAndBuiltIns) {
     // Output words: Position 0-3, PointSize 4, PrimitiveId 5, user attribute 0 6-9.
     StageFixture f = GeometryFixture(IoUsage(FeatureFlags::None, 0, 0x1, true));
-    IR::Operand* vertex = f.B.Local();
-    IR::Operand* position = f.In({f.B.Const(V(IoVariable::Position)), f.B.Const(1), f.B.Const(2)});
-    IR::Operand* user = f.In({f.B.Const(V(IoVariable::UserDefined)), f.B.Const(1), vertex, f.B.Const(3)});
-    IR::Operand* invocation = f.In({f.B.Const(V(IoVariable::InvocationId))});
-    IR::Operand* primitive = f.In({f.B.Const(V(IoVariable::PrimitiveId))});
-    int32_t component = 0;
-    for (IR::Operand* value : {position, user, invocation}) {
-        f.Out({f.B.Const(V(IoVariable::UserDefined)), f.B.Const(0), f.B.Const(component++), value});
-    }
-    f.Out({f.B.Const(V(IoVariable::PrimitiveId)), primitive});
-    EXPECT_EQ(f.Print(), R"(B0:
+    f.B.ParseBlocks(R"(B0:
   %0 = Load.Input 23, 1, 2
   %1 = Load.Input 37, 1, %2, 3
   %3 = Load.Input 18
@@ -433,9 +354,7 @@ TEST(GeometryToCompute, InputsAndBuiltIns) {
 TEST(GeometryToCompute, EmitVertexAndEndPrimitive) {
     // Output words: Position 0-3, PointSize 4.
     StageFixture f = GeometryFixture(IoUsage());
-    f.B.Void(Instruction::EmitVertex, StorageKind::None, {});
-    f.B.Void(Instruction::EndPrimitive, StorageKind::None, {});
-    EXPECT_EQ(f.Print(), R"(B0:
+    f.B.ParseBlocks(R"(B0:
   EmitVertex
   EndPrimitive
 )");
@@ -536,16 +455,17 @@ TEST(GeometryToCompute, EmittedStripsAndRestarts) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.Program);
         StageFixture f = GeometryFixture(IoUsage());
+        // Position x of each emitted vertex is its emission number.
+        std::string program = "B0:\n";
         uint32_t emitted = 0;
         for (const char* c = row.Program; *c != 0; c++) {
             if (*c == 'E') {
-                f.Out({f.B.Const(V(IoVariable::Position)), f.B.Const(0), f.B.Const(static_cast<int32_t>(emitted++))});
-                f.B.Void(Instruction::EmitVertex, StorageKind::None, {});
+                program += "  Store.Output 23, 0, " + std::to_string(emitted++) + "\n  EmitVertex\n";
             } else {
-                f.B.Void(Instruction::EndPrimitive, StorageKind::None, {});
+                program += "  EndPrimitive\n";
             }
         }
-        f.B.Void(Instruction::Return, StorageKind::None, {});
+        f.B.ParseBlocks(program + "  Return\n");
         f.Run();
 
         std::map<int32_t, std::vector<uint32_t>> local = {

@@ -79,15 +79,22 @@ class OutputWriter {
     static bool IsTemporaryName(std::string_view name, pid_t& pid);
 
   private:
-    std::string MakeTemporaryName();
+    void MakeTemporaryName(std::string& name);
     void RemoveStaleTemporaries(int dirFd);
-    void WriteFile(int dirFd, const std::string& name, std::string_view bytes, const std::string& shownPath);
+    void WriteFile(int dirFd, const std::string& name, std::string_view bytes, std::string_view key,
+                   std::string_view suffix);
 
     std::string _path;
     int _dirFd = -1;
     dev_t _device = 0;
     ino_t _inode = 0;
     pid_t _pid;
+    std::string _tempPrefix; // ".fenkvanter-<pid>-"
+    // Scratch storage of one result's file names, kept so that a session
+    // does not allocate them afresh for every job; WriteResult sets them
+    // before each use.
+    std::vector<std::string> _names;
+    std::string _temp;
     std::set<std::pair<dev_t, ino_t>> _cleaned;
     uint64_t _random[32] = {};
     std::size_t _randomLeft = 0;

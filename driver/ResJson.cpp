@@ -56,6 +56,70 @@ uint32_t DecodeUtf8(std::string_view s, std::size_t& i) {
     return cp;
 }
 
+// Printable ASCII that stands for itself in the file.
+constexpr bool IsPlain(char c) {
+    return c >= 0x20 && c <= 0x7E && c != '"' && c != '&' && c != '\'' && c != '+' && c != '<' && c != '>' &&
+           c != '\\' && c != '`';
+}
+
+// Appends utf8 as a JSON string literal; QuoteJsonString's rules.
+void AppendJsonString(std::string& out, std::string_view utf8) {
+    out += '"';
+    for (std::size_t i = 0; i < utf8.size();) {
+        // Names, keys and format names are plain text: copy such runs whole.
+        std::size_t plain = i;
+        while (plain < utf8.size() && IsPlain(utf8[plain]))
+            ++plain;
+        if (plain > i) {
+            out.append(utf8.data() + i, plain - i);
+            i = plain;
+            continue;
+        }
+        uint32_t cp = DecodeUtf8(utf8, i);
+        switch (cp) {
+        case '\\':
+            out += "\\\\";
+            continue;
+        case '\n':
+            out += "\\n";
+            continue;
+        case '\r':
+            out += "\\r";
+            continue;
+        case '\t':
+            out += "\\t";
+            continue;
+        case '\b':
+            out += "\\b";
+            continue;
+        case '\f':
+            out += "\\f";
+            continue;
+        case '"':
+        case '&':
+        case '\'':
+        case '+':
+        case '<':
+        case '>':
+        case '`':
+            AppendUnit(out, cp);
+            continue;
+        default:
+            break;
+        }
+        if (cp >= 0x20 && cp <= 0x7E) {
+            out += static_cast<char>(cp);
+        } else if (cp <= 0xFFFF) {
+            AppendUnit(out, cp);
+        } else {
+            uint32_t v = cp - 0x10000;
+            AppendUnit(out, 0xD800 | (v >> 10));
+            AppendUnit(out, 0xDC00 | (v & 0x3FF));
+        }
+    }
+    out += '"';
+}
+
 void AppendInt(std::string& out, int64_t value) {
     char buf[24];
     auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
@@ -72,15 +136,27 @@ class Writer {
     void BeginArray() { Open('['); }
     void EndArray() { Close(']'); }
 
+    // The text is built in place: one job's file is a few hundred bytes,
+    // and quoting each name and value into a string of its own would cost
+    // an allocation apiece.
     void Name(std::string_view name) {
         Separate();
-        Text += QuoteJsonString(name);
+        AppendJsonString(Text, name);
         Text += ": ";
         _afterName = true;
     }
-    void String(const std::optional<std::string>& value) {
+    void String(std::string_view value) {
         Value();
-        Text += value ? QuoteJsonString(*value) : "null";
+        AppendJsonString(Text, value);
+    }
+    void String(const std::string& value) { String(std::string_view(value)); }
+    void String(const std::optional<std::string>& value) {
+        if (value) {
+            String(*value);
+        } else {
+            Value();
+            Text += "null";
+        }
     }
     void Number(int64_t value) {
         Value();
@@ -185,56 +261,13 @@ void WriteSlots(Writer& w, std::string_view name, const std::set<int32_t>& slots
 std::string QuoteJsonString(std::string_view utf8) {
     std::string out;
     out.reserve(utf8.size() + 2);
-    out += '"';
-    for (std::size_t i = 0; i < utf8.size();) {
-        uint32_t cp = DecodeUtf8(utf8, i);
-        switch (cp) {
-        case '\\':
-            out += "\\\\";
-            continue;
-        case '\n':
-            out += "\\n";
-            continue;
-        case '\r':
-            out += "\\r";
-            continue;
-        case '\t':
-            out += "\\t";
-            continue;
-        case '\b':
-            out += "\\b";
-            continue;
-        case '\f':
-            out += "\\f";
-            continue;
-        case '"':
-        case '&':
-        case '\'':
-        case '+':
-        case '<':
-        case '>':
-        case '`':
-            AppendUnit(out, cp);
-            continue;
-        default:
-            break;
-        }
-        if (cp >= 0x20 && cp <= 0x7E) {
-            out += static_cast<char>(cp);
-        } else if (cp <= 0xFFFF) {
-            AppendUnit(out, cp);
-        } else {
-            uint32_t v = cp - 0x10000;
-            AppendUnit(out, 0xD800 | (v >> 10));
-            AppendUnit(out, 0xDC00 | (v & 0x3FF));
-        }
-    }
-    out += '"';
+    AppendJsonString(out, utf8);
     return out;
 }
 
 std::string WriteResJson(const ResJsonContent& c) {
     Writer w;
+    w.Text.reserve(1024);
     w.BeginObject();
     w.Name("key");
     w.String(c.Key);

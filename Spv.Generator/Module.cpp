@@ -10,6 +10,9 @@ namespace Spv::Generator {
 Module::Module(uint32_t version, GeneratorPool<Instruction>* instructionPool,
                GeneratorPool<LiteralInteger>* literalPool)
     : _version(version) {
+    // Room for the usual number of capabilities, so declaring them does not
+    // reallocate the list again and again.
+    _capabilities.reserve(16);
     if (instructionPool == nullptr) {
         _ownInstructionPool = std::make_unique<GeneratorPool<Instruction>>(DefaultPoolCapacity, DefaultPoolChunkSize);
         instructionPool = _ownInstructionPool.get();

@@ -85,11 +85,19 @@ CodeGenContext::CodeGenContext(const StructuredIr::StructuredProgramInfo& info, 
     : Module(SpirvVersion13, instructionPool, literalPool), Info(info), IoDefinitions(info.IoDefinitions),
       AttributeUsage(parameters.AttributeUsage), Definitions(parameters.Definitions), Properties(parameters.Properties),
       HostCapabilities(parameters.HostCapabilities), GpuAccessor(parameters.GpuAccessor),
-      GraphicsApi(parameters.GraphicsApi) {}
+      GraphicsApi(parameters.GraphicsApi) {
+    // A module declares a dozen capabilities or so; growing from empty
+    // reallocated the list four times per translation.
+    _capabilities.reserve(16);
+}
 
 Instruction* CodeGenContext::BlockState::GetLabel(CodeGenContext& context, int32_t index) {
     if (index < 0)
         throw Common::ArgumentOutOfRangeException("Label index must not be negative.");
+    // Most blocks are entered once or twice: room for a few labels at once
+    // instead of growing from one.
+    if (Labels.capacity() == 0)
+        Labels.reserve(4);
     while (Labels.size() <= static_cast<std::size_t>(index))
         Labels.push_back(context.Label());
     return Labels[static_cast<std::size_t>(index)];

@@ -10,9 +10,16 @@ namespace Spv::Generator {
 Module::Module(uint32_t version, GeneratorPool<Instruction>* instructionPool,
                GeneratorPool<LiteralInteger>* literalPool)
     : _version(version) {
-    // Room for the usual number of capabilities, so declaring them does not
-    // reallocate the list again and again.
+    // Room for what a typical module declares and defines, so filling the
+    // lists does not reallocate each of them again and again on the way
+    // (a few kilobytes; larger modules grow by doubling from here).
     _capabilities.reserve(16);
+    _debug.reserve(32);
+    _annotations.reserve(64);
+    _typeDeclarationsList.reserve(64);
+    _constantsList.reserve(64);
+    _globals.reserve(32);
+    _functionsDefinitions.reserve(512);
     if (instructionPool == nullptr) {
         _ownInstructionPool = std::make_unique<GeneratorPool<Instruction>>(DefaultPoolCapacity, DefaultPoolChunkSize);
         instructionPool = _ownInstructionPool.get();

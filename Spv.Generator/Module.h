@@ -134,6 +134,10 @@ public:
 
     // ---- constants ------------------------------------------------------
     Instruction* Constant(Instruction* resultType, LiteralInteger* value);
+    // Constant(resultType, <one-word literal of the kind with these bits>):
+    // Int32, UInt32 or Float32 (anything else is Float32). A constant asked
+    // for again is found without making its literal first.
+    Instruction* ConstantWord(Instruction* resultType, LiteralInteger::IntegerType kind, uint32_t bits);
     Instruction* ConstantComposite(Instruction* resultType, InstructionSpan constituents);
     Instruction* ConstantTrue(Instruction* resultType);
     Instruction* ConstantFalse(Instruction* resultType);

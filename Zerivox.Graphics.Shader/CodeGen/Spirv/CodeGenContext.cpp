@@ -373,17 +373,17 @@ Instruction* CodeGenContext::TypeVectorOf(Instruction* componentType, int32_t co
 
 Instruction* CodeGenContext::ConstantS32(int32_t value) {
     Instruction* type = TypeS32();
-    return Constant(type, LiteralInteger::FromInt32(value));
+    return ConstantWord(type, LiteralInteger::IntegerType::Int32, static_cast<uint32_t>(value));
 }
 
 Instruction* CodeGenContext::ConstantU32(uint32_t value) {
     Instruction* type = TypeU32();
-    return Constant(type, LiteralInteger::FromUInt32(value));
+    return ConstantWord(type, LiteralInteger::IntegerType::UInt32, value);
 }
 
 Instruction* CodeGenContext::ConstantFP32(float value) {
     Instruction* type = TypeFP32();
-    return Constant(type, LiteralInteger::FromFloat32(value));
+    return ConstantWord(type, LiteralInteger::IntegerType::Float32, std::bit_cast<uint32_t>(value));
 }
 
 Instruction* CodeGenContext::ConstantFP64(double value) {

@@ -49,11 +49,6 @@ uint32_t Module::TakeId() {
 
 LiteralString* Module::NewString(std::string_view value) { return &_strings.emplace_back(value); }
 
-Instruction* Module::AddToFunctionDefinitions(Instruction* instruction) {
-    _functionsDefinitions.push_back(instruction);
-    return instruction;
-}
-
 void Module::AddCapability(Capability capability) { _capabilities.push_back(capability); }
 
 void Module::AddExtension(std::string_view name) { _extensions.emplace_back(name); }

@@ -361,7 +361,11 @@ protected:
     uint32_t TakeId();
 
 private:
-    Instruction* AddToFunctionDefinitions(Instruction* instruction);
+    // Inline: every instruction of a function body passes through here.
+    Instruction* AddToFunctionDefinitions(Instruction* instruction) {
+        _functionsDefinitions.push_back(instruction);
+        return instruction;
+    }
     Instruction* Unary(Op opcode, Instruction* resultType, Instruction* operand);
     Instruction* Binary(Op opcode, Instruction* resultType, Instruction* operand1, Instruction* operand2);
     Instruction* Ternary(Op opcode, Instruction* resultType, Instruction* operand1, Instruction* operand2,

@@ -46,6 +46,9 @@ public:
     // else is written: lets an instruction store all its words after one
     // capacity check. The pointer is valid until the next write.
     uint8_t* Append(std::size_t count) { return Reserve(count); }
+    // Gives back the last count bytes of what Append handed out and nothing
+    // has been written after: room an instruction asked for and did not use.
+    void Retract(std::size_t count) noexcept { _size -= count < _size ? count : _size; }
 
     // Stores value little-endian at p; returns the position after it.
     static uint8_t* StoreUInt32(uint8_t* p, uint32_t value) noexcept {

@@ -124,12 +124,47 @@ uint16_t Instruction::GetTotalWordCount() const { return CheckedWordCount(CountW
 
 void Instruction::Write(BinaryWriter& writer) const {
     const std::span<IOperand* const> operands = Operands.AsSpan();
+    // Module encoding is dominated by this loop, so the operands are walked
+    // once: the instruction takes room for the most words it can need (ids
+    // and numbers are at most two words each), stores its words straight
+    // into it and gives back what it did not use. Strings (names and entry
+    // points, a few per module) take the exact road below instead.
+    const std::size_t bound = (3 + 2 * std::size_t{operands.size()}) * 4;
+    uint8_t* const start = writer.Append(bound);
+    uint8_t* p = start + 4;
+    if (ResultType != nullptr) p = BinaryWriter::StoreUInt32(p, ResultType->BoundId());
+    if (Id != InvalidId) p = BinaryWriter::StoreUInt32(p, Id);
+    for (const IOperand* operand : operands) {
+        const OperandType type = operand->GetOperandType();
+        if (type == OperandType::Instruction) {
+            p = BinaryWriter::StoreUInt32(p, static_cast<const Instruction*>(operand)->BoundId());
+        } else if (type == OperandType::Number) {
+            const auto* literal = static_cast<const LiteralInteger*>(operand);
+            const uint64_t data = literal->Data();
+            p = BinaryWriter::StoreUInt32(p, static_cast<uint32_t>(data));
+            if (literal->GetWordCount() == 2) p = BinaryWriter::StoreUInt32(p, static_cast<uint32_t>(data >> 32));
+        } else {
+            writer.Retract(bound);
+            WriteCounted(writer);
+            return;
+        }
+    }
+    const auto written = static_cast<std::size_t>(p - start);
+    writer.Retract(bound - written);
+    // The encoding has 16 bits for the count; truncating would silently
+    // corrupt every instruction that follows. The writer is left as it was.
+    if (written / 4 > 0xFFFF) {
+        writer.Retract(written);
+        throw Zerivox::Common::OverflowException("SPIR-V instruction exceeds 65535 words.");
+    }
+    BinaryWriter::StoreUInt32(start, (static_cast<uint32_t>(Opcode) & 0xFFFFu) | (static_cast<uint32_t>(written / 4) << 16));
+}
+
+void Instruction::WriteCounted(BinaryWriter& writer) const {
+    const std::span<IOperand* const> operands = Operands.AsSpan();
     const uint16_t wordCount = CheckedWordCount(CountWords(*this, operands));
-    // Module encoding is dominated by this loop: the whole instruction gets
-    // its room at once and ids and literals are stored straight into it,
-    // instead of a capacity check and a call per word. The room is exactly
-    // what GetTotalWordCount counted, from the same operands, so every store
-    // below stays inside it.
+    // The room is exactly what GetTotalWordCount counted, from the same
+    // operands, so every store below stays inside it.
     const std::size_t size = std::size_t{wordCount} * 4;
     uint8_t* p = writer.Append(size);
     uint8_t* const end = p + size;
@@ -149,8 +184,8 @@ void Instruction::Write(BinaryWriter& writer) const {
             break;
         }
         default: {
-            // Strings (rare: names and entry points): the characters, then
-            // zero bytes up to the next word (at least one).
+            // Strings: the characters, then zero bytes up to the next word
+            // (at least one).
             const std::string& text = static_cast<const LiteralString*>(operand)->Value();
             const std::size_t padded = std::size_t{operand->GetWordCount()} * 4;
             for (char c : text) {

@@ -84,6 +84,8 @@ private:
         return Id;
     }
     [[noreturn]] void ThrowUnbound() const;
+    // Write for an instruction with a string operand: counts its words first.
+    void WriteCounted(BinaryWriter& writer) const;
 };
 
 } // namespace Spv::Generator

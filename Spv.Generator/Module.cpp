@@ -10,6 +10,16 @@ namespace Spv::Generator {
 Module::Module(uint32_t version, GeneratorPool<Instruction>* instructionPool,
                GeneratorPool<LiteralInteger>* literalPool)
     : _version(version) {
+    // Room for what a typical module declares and defines, so filling the
+    // lists does not reallocate each of them again and again on the way
+    // (a few kilobytes; larger modules grow by doubling from here).
+    _capabilities.reserve(16);
+    _debug.reserve(32);
+    _annotations.reserve(64);
+    _typeDeclarationsList.reserve(64);
+    _constantsList.reserve(64);
+    _globals.reserve(32);
+    _functionsDefinitions.reserve(512);
     if (instructionPool == nullptr) {
         _ownInstructionPool = std::make_unique<GeneratorPool<Instruction>>(DefaultPoolCapacity, DefaultPoolChunkSize);
         instructionPool = _ownInstructionPool.get();
@@ -38,11 +48,6 @@ uint32_t Module::TakeId() {
 }
 
 LiteralString* Module::NewString(std::string_view value) { return &_strings.emplace_back(value); }
-
-Instruction* Module::AddToFunctionDefinitions(Instruction* instruction) {
-    _functionsDefinitions.push_back(instruction);
-    return instruction;
-}
 
 void Module::AddCapability(Capability capability) { _capabilities.push_back(capability); }
 

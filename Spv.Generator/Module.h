@@ -134,6 +134,10 @@ public:
 
     // ---- constants ------------------------------------------------------
     Instruction* Constant(Instruction* resultType, LiteralInteger* value);
+    // Constant(resultType, <one-word literal of the kind with these bits>):
+    // Int32, UInt32 or Float32 (anything else is Float32). A constant asked
+    // for again is found without making its literal first.
+    Instruction* ConstantWord(Instruction* resultType, LiteralInteger::IntegerType kind, uint32_t bits);
     Instruction* ConstantComposite(Instruction* resultType, InstructionSpan constituents);
     Instruction* ConstantTrue(Instruction* resultType);
     Instruction* ConstantFalse(Instruction* resultType);
@@ -357,7 +361,11 @@ protected:
     uint32_t TakeId();
 
 private:
-    Instruction* AddToFunctionDefinitions(Instruction* instruction);
+    // Inline: every instruction of a function body passes through here.
+    Instruction* AddToFunctionDefinitions(Instruction* instruction) {
+        _functionsDefinitions.push_back(instruction);
+        return instruction;
+    }
     Instruction* Unary(Op opcode, Instruction* resultType, Instruction* operand);
     Instruction* Binary(Op opcode, Instruction* resultType, Instruction* operand1, Instruction* operand2);
     Instruction* Ternary(Op opcode, Instruction* resultType, Instruction* operand1, Instruction* operand2,

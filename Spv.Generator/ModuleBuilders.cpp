@@ -3,6 +3,7 @@
 // operands in the order SPIR-V defines them and places the instruction in
 // its section.
 #include <array>
+#include <bit>
 
 #include <spirv/unified1/GLSL.std.450.h>
 
@@ -232,6 +233,21 @@ Instruction* Module::Constant(Instruction* resultType, LiteralInteger* value) {
     AddConstant(instruction);
     if (cacheable) _scalarConstants.Set(key, instruction);
     return instruction;
+}
+
+Instruction* Module::ConstantWord(Instruction* resultType, LiteralInteger::IntegerType kind, uint32_t bits) {
+    // The key Constant gives the same literal: its low word and its kind.
+    if (resultType != nullptr && resultType->Id < (1u << 28)) {
+        const uint64_t key = (uint64_t{resultType->Id} << 36) | (uint64_t{static_cast<uint32_t>(kind) & 7u} << 32) | bits;
+        if (Instruction* known = _scalarConstants.Find(key)) return known;
+    }
+    LiteralInteger* value;
+    switch (kind) {
+    case LiteralInteger::IntegerType::Int32: value = LiteralInteger::FromInt32(static_cast<int32_t>(bits)); break;
+    case LiteralInteger::IntegerType::UInt32: value = LiteralInteger::FromUInt32(bits); break;
+    default: value = LiteralInteger::FromFloat32(std::bit_cast<float>(bits)); break;
+    }
+    return Constant(resultType, value);
 }
 
 Instruction* Module::ConstantComposite(Instruction* resultType, InstructionSpan constituents) {

@@ -1,18 +1,62 @@
 #include "Zerivox.Graphics.Shader/Decoders/DecodedProgram.h"
 
-#include <deque>
+#include <cstddef>
+#include <memory>
+#include <new>
+#include <utility>
+#include <vector>
 
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/Operand.h"
 
 namespace Zerivox::Graphics::Shader::Decoders {
 
-// Deques keep element addresses stable while they grow, so the plain pointers
-// handed out stay valid for the life of the program.
+namespace {
+
+// Objects of one kind with stable addresses, in chunks that double in size
+// (8 objects up to 512). A deque did the same with a map and a first node
+// allocated for each of the four kinds on every translation, most of them
+// never used, and a node per one or two blocks. Objects are destroyed in
+// creation order.
+template <typename T> class StableStore {
+  public:
+    StableStore() = default;
+    StableStore(const StableStore&) = delete;
+    StableStore& operator=(const StableStore&) = delete;
+    ~StableStore() {
+        for (std::size_t c = 0; c < _chunks.size(); c++) {
+            std::size_t used = c + 1 == _chunks.size() ? _usedInLast : ChunkLength(c);
+            for (std::size_t i = 0; i < used; i++)
+                std::launder(reinterpret_cast<T*>(&_chunks[c][i]))->~T();
+        }
+    }
+
+    template <typename... Args> T* Emplace(Args&&... args) {
+        if (_chunks.empty() || _usedInLast == ChunkLength(_chunks.size() - 1)) {
+            _chunks.push_back(std::make_unique_for_overwrite<Slot[]>(ChunkLength(_chunks.size())));
+            _usedInLast = 0;
+        }
+        T* object = ::new (static_cast<void*>(&_chunks.back()[_usedInLast])) T(std::forward<Args>(args)...);
+        _usedInLast++;
+        return object;
+    }
+
+  private:
+    struct alignas(T) Slot {
+        unsigned char Bytes[sizeof(T)];
+    };
+    static std::size_t ChunkLength(std::size_t index) { return std::size_t{8} << (index < 6 ? index : 6); }
+
+    std::vector<std::unique_ptr<Slot[]>> _chunks;
+    std::size_t _usedInLast = 0;
+};
+
+} // namespace
+
 struct DecodedProgram::Storage {
-    std::deque<Block> Blocks;
-    std::deque<DecodedFunction> Functions;
-    std::deque<PushOpInfo> PushOps;
-    std::deque<IntermediateRepresentation::Operand> Locals;
+    StableStore<Block> Blocks;
+    StableStore<DecodedFunction> Functions;
+    StableStore<PushOpInfo> PushOps;
+    StableStore<IntermediateRepresentation::Operand> Locals;
 };
 
 DecodedProgram::DecodedProgram(IGpuAccessor& gpuAccessor)
@@ -32,14 +76,14 @@ Translation::IoUsage DecodedProgram::GetIoUsage() const {
                                 PrimitiveIdWritten);
 }
 
-Block* DecodedProgram::CreateBlock(uint64_t address) { return &_storage->Blocks.emplace_back(address); }
+Block* DecodedProgram::CreateBlock(uint64_t address) { return _storage->Blocks.Emplace(address); }
 
-DecodedFunction* DecodedProgram::CreateFunction(uint64_t address) { return &_storage->Functions.emplace_back(address); }
+DecodedFunction* DecodedProgram::CreateFunction(uint64_t address) { return _storage->Functions.Emplace(address); }
 
-PushOpInfo* DecodedProgram::CreatePushOpInfo(const InstOp& op) { return &_storage->PushOps.emplace_back(op); }
+PushOpInfo* DecodedProgram::CreatePushOpInfo(const InstOp& op) { return _storage->PushOps.Emplace(op); }
 
 IntermediateRepresentation::Operand* DecodedProgram::CreateLocal() {
-    return &_storage->Locals.emplace_back(IntermediateRepresentation::OperandType::LocalVariable);
+    return _storage->Locals.Emplace(IntermediateRepresentation::OperandType::LocalVariable);
 }
 
 } // namespace Zerivox::Graphics::Shader::Decoders

@@ -225,6 +225,11 @@ void FillBlock(Decoder::Context& context, Translation::ShaderDefinitions& defini
     DecodedProgram& program = context.Program;
     uint64_t address = block->Address;
 
+    // Room for a typical block's instructions at once rather than growing the
+    // list from one; never more than the code left to read.
+    if (block->Ops.capacity() == 0 && address + 7u < limit)
+        block->Ops.reserve(static_cast<std::size_t>(std::min<uint64_t>((limit - address) / 8, 16)));
+
     // address never exceeds the code size plus one word, so the sum cannot wrap.
     while (address + 7u < limit) {
         if ((address & 31u) == 0) {

@@ -141,6 +141,52 @@ TEST_F(OperandTest, InstructionEncodingAndWordCount) {
               (std::vector<uint32_t>{0x00050000u | uint32_t(Op::OpConstant), 3, 9, 0, 0x3FF00000u}));
 }
 
+// Write takes room for the most words an instruction can need and gives
+// back the rest: what follows must start right after the last word, the
+// count must be the words written, and an instruction too long for the
+// count must leave the writer as it found it.
+TEST_F(OperandTest, WriteGivesBackUnusedRoom) {
+    Instruction type;
+    type.Set(Op::OpTypeInt, 2);
+    BinaryWriter writer(0);
+    writer.WriteUInt32(0xAAAAAAAAu);
+
+    // Ids and one-word literals: the bound is nearly twice what is used.
+    Instruction shuffle;
+    shuffle.Set(Op::OpVectorShuffle, 7, &type);
+    shuffle.AddOperand(&type);
+    shuffle.AddOperand(&type);
+    for (int32_t i = 0; i < 6; i++) shuffle.AddOperand(LiteralInteger::FromInt32(i));
+    shuffle.Write(writer);
+    // A string takes the counted road in the same writer.
+    LiteralString text("main");
+    Instruction name;
+    name.Set(Op::OpName);
+    name.AddOperand(&type);
+    name.AddOperand(&text);
+    name.Write(writer);
+    writer.WriteUInt32(0xBBBBBBBBu);
+
+    const std::vector<uint32_t> expected = {
+        0xAAAAAAAAu,
+        (11u << 16) | uint32_t(Op::OpVectorShuffle), 2, 7, 2, 2, 0, 1, 2, 3, 4, 5,
+        (4u << 16) | uint32_t(Op::OpName), 2, 0x6E69616Du /* "main" */, 0,
+        0xBBBBBBBBu,
+    };
+    EXPECT_EQ(SpvTest::Words(writer.Bytes()), expected);
+    EXPECT_EQ(shuffle.GetTotalWordCount(), 11u);
+
+    Instruction huge;
+    huge.Set(Op::OpCompositeConstruct, 9, &type);
+    for (int i = 0; i < 0xFFFF; i++) huge.AddOperand(&type);
+    const std::size_t before = writer.Size();
+    EXPECT_THROW(huge.Write(writer), Zerivox::Common::OverflowException);
+    EXPECT_EQ(writer.Size(), before);
+    writer.WriteUInt32(0xCCCCCCCCu);
+    EXPECT_EQ(SpvTest::Words(writer.Bytes()).back(), 0xCCCCCCCCu);
+    EXPECT_EQ(SpvTest::Words(writer.Bytes()).size(), expected.size() + 1);
+}
+
 TEST_F(OperandTest, UnboundIdsFailWithTheCallToMake) {
     struct Case {
         Op opcode;

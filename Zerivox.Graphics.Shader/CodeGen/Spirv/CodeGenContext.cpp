@@ -85,11 +85,19 @@ CodeGenContext::CodeGenContext(const StructuredIr::StructuredProgramInfo& info, 
     : Module(SpirvVersion13, instructionPool, literalPool), Info(info), IoDefinitions(info.IoDefinitions),
       AttributeUsage(parameters.AttributeUsage), Definitions(parameters.Definitions), Properties(parameters.Properties),
       HostCapabilities(parameters.HostCapabilities), GpuAccessor(parameters.GpuAccessor),
-      GraphicsApi(parameters.GraphicsApi) {}
+      GraphicsApi(parameters.GraphicsApi) {
+    // A module declares a dozen capabilities or so; growing from empty
+    // reallocated the list four times per translation.
+    _capabilities.reserve(16);
+}
 
 Instruction* CodeGenContext::BlockState::GetLabel(CodeGenContext& context, int32_t index) {
     if (index < 0)
         throw Common::ArgumentOutOfRangeException("Label index must not be negative.");
+    // Most blocks are entered once or twice: room for a few labels at once
+    // instead of growing from one.
+    if (Labels.capacity() == 0)
+        Labels.reserve(4);
     while (Labels.size() <= static_cast<std::size_t>(index))
         Labels.push_back(context.Label());
     return Labels[static_cast<std::size_t>(index)];
@@ -365,17 +373,17 @@ Instruction* CodeGenContext::TypeVectorOf(Instruction* componentType, int32_t co
 
 Instruction* CodeGenContext::ConstantS32(int32_t value) {
     Instruction* type = TypeS32();
-    return Constant(type, LiteralInteger::FromInt32(value));
+    return ConstantWord(type, LiteralInteger::IntegerType::Int32, static_cast<uint32_t>(value));
 }
 
 Instruction* CodeGenContext::ConstantU32(uint32_t value) {
     Instruction* type = TypeU32();
-    return Constant(type, LiteralInteger::FromUInt32(value));
+    return ConstantWord(type, LiteralInteger::IntegerType::UInt32, value);
 }
 
 Instruction* CodeGenContext::ConstantFP32(float value) {
     Instruction* type = TypeFP32();
-    return Constant(type, LiteralInteger::FromFloat32(value));
+    return ConstantWord(type, LiteralInteger::IntegerType::Float32, std::bit_cast<uint32_t>(value));
 }
 
 Instruction* CodeGenContext::ConstantFP64(double value) {

@@ -102,14 +102,23 @@ class LocalVariableMap {
         _count = 0;
     }
 
+    // Room for count entries in all, so declaring a function's locals does
+    // not rehash the table at every doubling on the way.
+    void reserve(std::size_t count) {
+        std::size_t wanted = 16;
+        while (wanted / 2 < count) wanted *= 2;
+        if (wanted > _slots.size()) Rehash(wanted);
+    }
+
   private:
     std::size_t Home(const StructuredIr::AstOperand* key) const {
         uint64_t h = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(key)) * 0x9E3779B97F4A7C15ull;
         return static_cast<std::size_t>(h >> 32) & (_slots.size() - 1);
     }
-    void Grow() {
+    void Grow() { Rehash(_slots.empty() ? 16 : _slots.size() * 2); }
+    void Rehash(std::size_t slots) {
         std::vector<value_type> old = std::move(_slots);
-        _slots.assign(old.empty() ? 16 : old.size() * 2, value_type(nullptr, nullptr));
+        _slots.assign(slots, value_type(nullptr, nullptr));
         _count = 0;
         for (const value_type& entry : old) {
             if (entry.first != nullptr) emplace(entry.first, entry.second);

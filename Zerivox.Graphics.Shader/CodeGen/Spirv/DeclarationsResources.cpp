@@ -431,6 +431,7 @@ void Declarations::DeclareParameters(CodeGenContext& context, std::span<const Ag
 }
 
 void Declarations::DeclareLocals(CodeGenContext& context, const StructuredIr::StructuredFunction& function) {
+    context.Locals.reserve(function.Locals.Count());
     for (StructuredIr::AstOperand* local : function.Locals) {
         SpvInst* type = context.GetType(local->VarType);
         SpvInst* pointerType = context.TypePointer(spv::StorageClass::Function, type);

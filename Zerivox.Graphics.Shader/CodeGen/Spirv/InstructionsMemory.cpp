@@ -1,5 +1,8 @@
 // Loads, stores and atomics on inputs, outputs, buffers and memories: an
 // access chain into the declared variable, then the access itself.
+#include <array>
+#include <cstddef>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -51,6 +54,37 @@ const AstOperand* ConstantSource(const AstOperation& operation, int32_t index) {
     }
     return operand;
 }
+
+// The indexes of one access chain. Their number is known before the first is
+// added; an access has a few (every load and store of the guest's memories
+// asks for one list), so they stay on the stack unless there are many.
+class IndexList {
+public:
+    explicit IndexList(std::size_t capacity) {
+        if (capacity > InlineCapacity) {
+            _spill.resize(capacity);
+            _data = _spill.data();
+        }
+        _capacity = capacity;
+    }
+    IndexList(const IndexList&) = delete;
+    IndexList& operator=(const IndexList&) = delete;
+
+    void Push(SpvInst* index) {
+        if (_count == _capacity)
+            throw Common::IndexOutOfRangeException("An access chain has more indexes than it counted.");
+        _data[_count++] = index;
+    }
+    std::span<SpvInst* const> Span() const { return {_data, _count}; }
+
+private:
+    static constexpr std::size_t InlineCapacity = 8;
+    std::array<SpvInst*, InlineCapacity> _inline{};
+    std::vector<SpvInst*> _spill;
+    SpvInst** _data = _inline.data();
+    std::size_t _capacity = 0;
+    std::size_t _count = 0;
+};
 
 bool IsConstantOperand(const StructuredIr::IAstNode* node) {
     const AstOperand* operand = StructuredIr::As<AstOperand>(node);
@@ -184,24 +218,23 @@ SpvInst* Instructions::GetStoragePointer(CodeGenContext& context, const AstOpera
         if (count < 0)
             throw Common::IndexOutOfRangeException("The access has fewer sources than it needs.");
         int32_t member = IoMap::GetPerVertexStructFieldIndex(perVertexVariable);
-        std::vector<SpvInst*> indexes;
-        indexes.reserve(static_cast<std::size_t>(count) + 1);
+        IndexList indexes(static_cast<std::size_t>(count) + 1);
         int32_t next = firstIndex;
         if (IoMap::IsPerVertexArrayBuiltIn(kind, context.Definitions.Stage)) {
             if (count < 1)
                 throw Common::IndexOutOfRangeException("A per-vertex access needs a vertex index.");
-            indexes.push_back(context.Get(AggregateType::S32, operation.GetSource(next++)));
-            indexes.push_back(context.ConstantS32(member));
+            indexes.Push(context.Get(AggregateType::S32, operation.GetSource(next++)));
+            indexes.Push(context.ConstantS32(member));
             for (int32_t i = 1; i < count; i++)
-                indexes.push_back(context.Get(AggregateType::S32, operation.GetSource(next++)));
+                indexes.Push(context.Get(AggregateType::S32, operation.GetSource(next++)));
         } else {
-            indexes.push_back(context.ConstantS32(member));
+            indexes.Push(context.ConstantS32(member));
             for (int32_t i = 0; i < count; i++)
-                indexes.push_back(context.Get(AggregateType::S32, operation.GetSource(next++)));
+                indexes.Push(context.Get(AggregateType::S32, operation.GetSource(next++)));
         }
         SpvInst* pointeeType = context.GetType(elementType);
         SpvInst* pointerType = context.TypePointer(storageClass, pointeeType);
-        return context.AccessChain(pointerType, baseObject, indexes);
+        return context.AccessChain(pointerType, baseObject, indexes.Span());
     }
 
     if (operation.Inst == IrInst::AtomicCompareAndSwap)
@@ -211,14 +244,13 @@ SpvInst* Instructions::GetStoragePointer(CodeGenContext& context, const AstOpera
     if (count == 0)
         return baseObject;
 
-    std::vector<SpvInst*> indexes;
-    indexes.reserve(static_cast<std::size_t>(count));
+    IndexList indexes(static_cast<std::size_t>(count));
     for (int32_t i = 0; i < count; i++) {
-        indexes.push_back(context.Get(AggregateType::S32, operation.GetSource(firstIndex + i)));
+        indexes.Push(context.Get(AggregateType::S32, operation.GetSource(firstIndex + i)));
     }
     SpvInst* pointeeType = context.GetType(elementType);
     SpvInst* pointerType = context.TypePointer(storageClass, pointeeType);
-    return context.AccessChain(pointerType, baseObject, indexes);
+    return context.AccessChain(pointerType, baseObject, indexes.Span());
 }
 
 namespace {

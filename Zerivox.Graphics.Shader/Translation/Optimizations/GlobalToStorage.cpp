@@ -1,5 +1,7 @@
 #include "Zerivox.Graphics.Shader/Translation/Optimizations/GlobalToStorage.h"
 
+#include <array>
+#include <cstddef>
 #include <string>
 
 #include "Zerivox.Graphics.Shader/IGpuAccessor.h"
@@ -385,16 +387,21 @@ INode* GlobalToStorage::GenerateInlineStorageOp(ResourceManager& resourceManager
 
     Operand* bindingOperand = OperandHelper::MakeConstant(arena, binding);
     Operand* fieldIndex = OperandHelper::MakeConstant(arena, 0);
-    std::vector<Operand*> sources{bindingOperand, fieldIndex, wordOffset};
+    // At most five sources: binding, field, word, then the compared and new
+    // values of a swap or the stored value. Built on the stack: this runs for
+    // every global memory access of the shader.
+    std::array<Operand*, 5> sources{bindingOperand, fieldIndex, wordOffset};
+    std::size_t used = 3;
     int count = operation->SourcesCount();
     if (operation->Inst == Instruction::AtomicCompareAndSwap) {
-        sources.push_back(operation->GetSource(count - 2));
-        sources.push_back(operation->GetSource(count - 1));
+        sources[used++] = operation->GetSource(count - 2);
+        sources[used++] = operation->GetSource(count - 1);
     } else if (isStore) {
-        sources.push_back(operation->GetSource(count - 1));
+        sources[used++] = operation->GetSource(count - 1);
     }
 
-    Operation* storageOp = arena.NewOperation(operation->Inst, StorageKind::StorageBuffer, operation->Dest(), sources);
+    Operation* storageOp = arena.NewOperation(operation->Inst, StorageKind::StorageBuffer, operation->Dest(),
+                                              Operation::Operands(sources.data(), used));
     list->AddBefore(operation, storageOp);
     Utils::DeleteNode(operation);
     return storageOp;

@@ -42,4 +42,15 @@ IntermediateRepresentation::Operand* DecodedProgram::CreateLocal() {
     return &_storage->Locals.emplace_back(IntermediateRepresentation::OperandType::LocalVariable);
 }
 
+void DecodedProgram::ReleaseCode() {
+    MainFunction = nullptr;
+    Functions = {};
+    FunctionsById = {};
+    // Fresh containers give the memory back; clear() would keep a vector's
+    // capacity.
+    std::deque<Block>().swap(_storage->Blocks);
+    std::deque<DecodedFunction>().swap(_storage->Functions);
+    std::deque<PushOpInfo>().swap(_storage->PushOps);
+}
+
 } // namespace Zerivox::Graphics::Shader::Decoders

@@ -148,14 +148,25 @@ std::vector<uint8_t> Module::Generate() {
     std::stable_sort(declarations.begin(), declarations.end(),
                      [](const Instruction* a, const Instruction* b) { return a->Id < b->Id; });
 
-    // Room for a typical module up front (instructions average a little over
-    // four words); the writer grows when a module needs more. A generous
-    // guess would be paid for at the module's largest moment, when the
-    // whole module is still built as well.
-    const std::size_t instructions = _extInstImports.size() + _entryPoints.size() + _executionModes.size() +
-                                     _debug.size() + _annotations.size() + declarations.size() +
-                                     _functionsDeclarations.size() + _functionsDefinitions.size();
-    BinaryWriter writer(20 * instructions + 8 * _capabilities.size() + 1024);
+    // The buffer gets the module's exact size, counted first: it is
+    // zero-filled when sized, and it is sized at the module's largest moment,
+    // while the whole module is still built as objects too. A guess above
+    // the size touched megabytes for nothing in a large shader; one below
+    // would copy the buffer as it grew.
+    std::size_t words = 5 + 2 * _capabilities.size() + 3; // header, capabilities, memory model
+    for (const std::string& extension : _extensions) words += 1 + LiteralString(extension).GetWordCount();
+    auto count = [&words](const auto& instructions) {
+        for (const Instruction* instruction : instructions) words += instruction->GetTotalWordCount();
+    };
+    count(_extInstImports);
+    count(_entryPoints);
+    count(_executionModes);
+    count(_debug);
+    count(_annotations);
+    count(declarations);
+    count(_functionsDeclarations);
+    count(_functionsDefinitions);
+    BinaryWriter writer(4 * words);
 
     writer.WriteUInt32(SpirvEnums::MagicNumber);
     writer.WriteUInt32(_version);

@@ -141,6 +141,12 @@ Instruction* Module::ExtInst(Instruction* resultType, Instruction* set, LiteralI
     return AddToFunctionDefinitions(extInst);
 }
 
+namespace {
+// Above this many instructions (a buffer guess of about 1.3 MB) module writing
+// counts the module's size before it sizes its buffer.
+constexpr std::size_t ExactSizeInstructions = 65536;
+} // namespace
+
 std::vector<uint8_t> Module::Generate() {
     // Types, global variables and constants interleave by id: an operand
     // always got its id before the instruction that refers to it, so id
@@ -154,13 +160,34 @@ std::vector<uint8_t> Module::Generate() {
                      [](const Instruction* a, const Instruction* b) { return a->Id < b->Id; });
 
     // Room for a typical module up front (instructions average a little over
-    // four words); the writer grows when a module needs more. A generous
-    // guess would be paid for at the module's largest moment, when the
-    // whole module is still built as well.
+    // four words); the writer grows when a module needs more. The buffer is
+    // zero-filled when sized, at the module's largest moment, while the whole
+    // module is still built as objects too: for a large module the guess
+    // would touch megabytes for nothing (a loop-heavy shader takes under 12
+    // bytes an instruction), so one that large gets its exact size, counted
+    // first. The count costs about a third of the writing, which a small
+    // module does not repay.
     const std::size_t instructions = _extInstImports.size() + _entryPoints.size() + _executionModes.size() +
                                      _debug.size() + _annotations.size() + declarations.size() +
                                      _functionsDeclarations.size() + _functionsDefinitions.size();
-    BinaryWriter writer(20 * instructions + 8 * _capabilities.size() + 1024);
+    std::size_t bytes = 20 * instructions + 8 * _capabilities.size() + 1024;
+    if (instructions > ExactSizeInstructions) {
+        std::size_t words = 5 + 2 * _capabilities.size() + 3; // header, capabilities, memory model
+        for (const std::string& extension : _extensions) words += 1 + LiteralString(extension).GetWordCount();
+        auto count = [&words](const auto& list) {
+            for (const Instruction* instruction : list) words += instruction->GetTotalWordCount();
+        };
+        count(_extInstImports);
+        count(_entryPoints);
+        count(_executionModes);
+        count(_debug);
+        count(_annotations);
+        count(declarations);
+        count(_functionsDeclarations);
+        count(_functionsDefinitions);
+        bytes = 4 * words;
+    }
+    BinaryWriter writer(bytes);
 
     writer.WriteUInt32(SpirvEnums::MagicNumber);
     writer.WriteUInt32(_version);

@@ -22,12 +22,13 @@ template <typename T> class StableStore {
     StableStore() = default;
     StableStore(const StableStore&) = delete;
     StableStore& operator=(const StableStore&) = delete;
-    ~StableStore() {
-        for (std::size_t c = 0; c < _chunks.size(); c++) {
-            std::size_t used = c + 1 == _chunks.size() ? _usedInLast : ChunkLength(c);
-            for (std::size_t i = 0; i < used; i++)
-                std::launder(reinterpret_cast<T*>(&_chunks[c][i]))->~T();
-        }
+    ~StableStore() { Destroy(); }
+
+    // Destroys every object and gives all chunks back.
+    void Clear() {
+        Destroy();
+        std::vector<std::unique_ptr<Slot[]>>().swap(_chunks);
+        _usedInLast = 0;
     }
 
     template <typename... Args> T* Emplace(Args&&... args) {
@@ -44,6 +45,13 @@ template <typename T> class StableStore {
     struct alignas(T) Slot {
         unsigned char Bytes[sizeof(T)];
     };
+    void Destroy() {
+        for (std::size_t c = 0; c < _chunks.size(); c++) {
+            std::size_t used = c + 1 == _chunks.size() ? _usedInLast : ChunkLength(c);
+            for (std::size_t i = 0; i < used; i++)
+                std::launder(reinterpret_cast<T*>(&_chunks[c][i]))->~T();
+        }
+    }
     static std::size_t ChunkLength(std::size_t index) { return std::size_t{8} << (index < 6 ? index : 6); }
 
     std::vector<std::unique_ptr<Slot[]>> _chunks;
@@ -84,6 +92,15 @@ PushOpInfo* DecodedProgram::CreatePushOpInfo(const InstOp& op) { return _storage
 
 IntermediateRepresentation::Operand* DecodedProgram::CreateLocal() {
     return _storage->Locals.Emplace(IntermediateRepresentation::OperandType::LocalVariable);
+}
+
+void DecodedProgram::ReleaseCode() {
+    MainFunction = nullptr;
+    Functions = {};
+    FunctionsById = {};
+    _storage->Blocks.Clear();
+    _storage->Functions.Clear();
+    _storage->PushOps.Clear();
 }
 
 } // namespace Zerivox::Graphics::Shader::Decoders

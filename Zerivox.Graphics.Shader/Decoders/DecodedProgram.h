@@ -86,6 +86,15 @@ class DecodedProgram {
     // A fresh IR local variable for one push/pop pair.
     IntermediateRepresentation::Operand* CreateLocal();
 
+    // Frees the functions, blocks and push records once the IR has been
+    // emitted from them: nothing reads them afterwards, and in a large shader
+    // they are megabytes that would stay alive beside the IR and the
+    // structured program up to the translation's peak. Leaves no function
+    // (MainFunction null, the lists empty); what the decoder learnt (attribute
+    // and feature use, Cb1Size) and the pairing locals, which the IR names,
+    // stay.
+    void ReleaseCode();
+
   private:
     struct Storage;
     std::unique_ptr<Storage> _storage;

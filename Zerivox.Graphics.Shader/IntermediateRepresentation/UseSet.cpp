@@ -43,47 +43,49 @@ void UseSet::Grow(INode* node, uint32_t capacity) {
 
 std::size_t UseSet::IndexProbe(const INode* key) const {
     const uint32_t mask = _block->IndexMask;
-    const IndexSlot* index = _block->Index;
+    const uint32_t* index = _block->Index;
+    const Entry* entries = _block->Entries();
     std::size_t slot = Home(key, mask);
-    while (index[slot].Key != nullptr && index[slot].Key != key) slot = (slot + 1) & mask;
+    while (index[slot] != EmptySlot && entries[index[slot]].Node != key) slot = (slot + 1) & mask;
     return slot;
 }
 
 void UseSet::BuildIndex(INode* node) {
     const std::size_t slots = std::size_t{_block->Capacity} * 2;
     if (_block->Index == nullptr || _block->IndexMask + 1 != slots) {
-        _block->Index = node->Arena().Bytes().AllocateArray<IndexSlot>(slots);
+        _block->Index = node->Arena().Bytes().AllocateArray<uint32_t>(slots);
         _block->IndexMask = static_cast<uint32_t>(slots - 1);
     }
-    std::fill(_block->Index, _block->Index + slots, IndexSlot{nullptr, 0});
+    std::fill(_block->Index, _block->Index + slots, EmptySlot);
     const Entry* entries = _block->Entries();
     for (uint32_t k = 0; k < _block->Size; k++) {
-        if (entries[k].Node != nullptr) _block->Index[IndexProbe(entries[k].Node)] = IndexSlot{entries[k].Node, k};
+        if (entries[k].Node != nullptr) _block->Index[IndexProbe(entries[k].Node)] = k;
     }
 }
 
 void UseSet::IndexErase(const INode* key) {
-    IndexSlot* index = _block->Index;
+    uint32_t* index = _block->Index;
+    const Entry* entries = _block->Entries();
     const uint32_t mask = _block->IndexMask;
     std::size_t hole = IndexProbe(key);
-    if (index[hole].Key != key) return;
+    if (index[hole] == EmptySlot) return;
     // Pull later entries of the probe run back into the hole unless their
     // home slot lies cyclically in (hole, next].
-    for (std::size_t next = (hole + 1) & mask; index[next].Key != nullptr; next = (next + 1) & mask) {
-        const std::size_t home = Home(index[next].Key, mask);
+    for (std::size_t next = (hole + 1) & mask; index[next] != EmptySlot; next = (next + 1) & mask) {
+        const std::size_t home = Home(entries[index[next]].Node, mask);
         const bool stays = hole <= next ? (hole < home && home <= next) : (hole < home || home <= next);
         if (stays) continue;
         index[hole] = index[next];
         hole = next;
     }
-    index[hole] = IndexSlot{nullptr, 0};
+    index[hole] = EmptySlot;
 }
 
 int UseSet::Find(const INode* node) const {
     if (node == nullptr || _block == nullptr) return -1;
     if (_block->Index != nullptr) {
-        const IndexSlot& slot = _block->Index[IndexProbe(node)];
-        return slot.Key == node ? static_cast<int>(slot.Pos) : -1;
+        const uint32_t pos = _block->Index[IndexProbe(node)];
+        return pos == EmptySlot ? -1 : static_cast<int>(pos);
     }
     const Entry* entries = _block->Entries();
     for (uint32_t i = 0; i < _block->Size; i++) {
@@ -108,7 +110,7 @@ bool UseSet::Add(INode* node) {
         if (_block->Live == 0 && _block->Size != 0) {
             _block->Size = 0;
             if (_block->Index != nullptr) {
-                std::fill(_block->Index, _block->Index + _block->IndexMask + 1, IndexSlot{nullptr, 0});
+                std::fill(_block->Index, _block->Index + _block->IndexMask + 1, EmptySlot);
             }
         }
         if (_block->Size == _block->Capacity) Grow(node, _block->Capacity * 2);
@@ -117,7 +119,7 @@ bool UseSet::Add(INode* node) {
     _block->Entries()[pos] = Entry{node, 1};
     _block->Live++;
     if (_block->Index != nullptr) {
-        _block->Index[IndexProbe(node)] = IndexSlot{node, pos};
+        _block->Index[IndexProbe(node)] = pos;
     } else if (_block->Size > IndexThreshold) {
         BuildIndex(node);
     }
@@ -129,9 +131,10 @@ bool UseSet::Remove(INode* node) {
     if (i < 0) return false;
     Entry& e = _block->Entries()[static_cast<std::size_t>(i)];
     if (--e.Refs != 0) return false;
+    // The index finds a node through its entry: out of the index first.
+    if (_block->Index != nullptr) IndexErase(node);
     e.Node = nullptr;
     _block->Live--;
-    if (_block->Index != nullptr) IndexErase(node);
     return true;
 }
 
@@ -168,8 +171,8 @@ void UseSet::Compact() {
     }
     _block->Size = w;
     if (_block->Index != nullptr) {
-        std::fill(_block->Index, _block->Index + _block->IndexMask + 1, IndexSlot{nullptr, 0});
-        for (uint32_t k = 0; k < w; k++) _block->Index[IndexProbe(entries[k].Node)] = IndexSlot{entries[k].Node, k};
+        std::fill(_block->Index, _block->Index + _block->IndexMask + 1, EmptySlot);
+        for (uint32_t k = 0; k < w; k++) _block->Index[IndexProbe(entries[k].Node)] = k;
     }
 }
 

@@ -89,17 +89,17 @@ private:
     };
     // Node -> position in the entry list, open addressing with linear
     // probing; twice the entry list's capacity, so never more than half full.
-    struct IndexSlot {
-        const INode* Key;
-        uint32_t Pos;
-    };
+    // A slot holds only the position (the entry there has the node): a
+    // quarter of the room of a node and position, and an operand read by
+    // thousands of nodes keeps an index of each size it grew through.
+    static constexpr uint32_t EmptySlot = UINT32_MAX;
     // Header of the entries, which follow it in the same block.
     struct Block {
         uint32_t Size;      // entries used, blanks included (insertion order)
         uint32_t Capacity;  // entries the block holds
         uint32_t Live;      // entries not blanked
         uint32_t IndexMask; // slots - 1 while there is an index
-        IndexSlot* Index;   // built once the set grows past a scan
+        uint32_t* Index;    // built once the set grows past a scan
         Entry* Entries() { return reinterpret_cast<Entry*>(this + 1); }
         const Entry* Entries() const { return reinterpret_cast<const Entry*>(this + 1); }
     };

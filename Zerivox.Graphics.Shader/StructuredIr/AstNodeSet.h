@@ -85,7 +85,7 @@ public:
         _block->Items()[pos] = node;
         _block->Live++;
         if (_block->Index != nullptr) {
-            _block->Index[Probe(node)] = Slot{node, pos};
+            _block->Index[Probe(node)] = pos;
         } else if (_block->Size > ScanLimit) {
             BuildIndex();
         }
@@ -95,9 +95,10 @@ public:
     bool Remove(T* node) {
         std::size_t pos = Find(node);
         if (pos == NotFound) return false;
+        // The index finds a node through its entry: out of the index first.
+        if (_block->Index != nullptr) Erase(node);
         _block->Items()[pos] = nullptr;
         _block->Live--;
-        if (_block->Index != nullptr) Erase(node);
         if (_block->Size > 16 && std::size_t{_block->Live} * 2 < _block->Size) Compact();
         return true;
     }
@@ -132,10 +133,10 @@ private:
     // Node -> position in the entry list. Linear probing, twice the entry
     // list's capacity so at most half full, with backward-shift removal.
     // Only looked up, never iterated: hashing pointers cannot reach the output.
-    struct Slot {
-        T* Key;
-        uint32_t Pos;
-    };
+    // A slot holds only the position (the entry there has the node): a
+    // quarter of the room of a node and position, and a set that grows keeps
+    // an index of each size it passed through.
+    static constexpr uint32_t EmptySlot = UINT32_MAX;
     // Header of the entries, which follow it in the same block.
     struct Block {
         AstArena* Arena;     // null: the block and index are heap memory of the set
@@ -143,7 +144,7 @@ private:
         uint32_t Capacity;   // entries the block holds
         uint32_t Live;       // entries that are not holes
         uint32_t IndexMask;  // slots - 1 while there is an index
-        Slot* Index;
+        uint32_t* Index;
         T** Items() { return reinterpret_cast<T**>(this + 1); }
         T* const* Items() const { return reinterpret_cast<T* const*>(this + 1); }
     };
@@ -194,48 +195,50 @@ private:
     // The key's slot, or the empty slot where it would go.
     std::size_t Probe(const T* key) const {
         const uint32_t mask = _block->IndexMask;
-        const Slot* index = _block->Index;
+        const uint32_t* index = _block->Index;
+        T* const* items = _block->Items();
         std::size_t slot = Home(key);
-        while (index[slot].Key != nullptr && index[slot].Key != key) slot = (slot + 1) & mask;
+        while (index[slot] != EmptySlot && items[index[slot]] != key) slot = (slot + 1) & mask;
         return slot;
     }
 
     void BuildIndex() {
         const std::size_t slots = std::size_t{_block->Capacity} * 2;
-        void* memory = Allocate(_block->Arena, slots * sizeof(Slot));
+        void* memory = Allocate(_block->Arena, slots * sizeof(uint32_t));
         if (_block->Arena == nullptr) ::operator delete(_block->Index);
-        _block->Index = static_cast<Slot*>(memory);
+        _block->Index = static_cast<uint32_t*>(memory);
         _block->IndexMask = static_cast<uint32_t>(slots - 1);
-        for (std::size_t i = 0; i < slots; i++) _block->Index[i] = Slot{nullptr, 0};
+        for (std::size_t i = 0; i < slots; i++) _block->Index[i] = EmptySlot;
         T* const* items = _block->Items();
         for (uint32_t i = 0; i < _block->Size; i++) {
-            if (items[i] != nullptr) _block->Index[Probe(items[i])] = Slot{items[i], i};
+            if (items[i] != nullptr) _block->Index[Probe(items[i])] = i;
         }
     }
 
     void Erase(const T* key) {
-        Slot* index = _block->Index;
+        uint32_t* index = _block->Index;
+        T* const* items = _block->Items();
         const uint32_t mask = _block->IndexMask;
         std::size_t hole = Probe(key);
-        if (index[hole].Key != key) return;
+        if (index[hole] == EmptySlot) return;
         // Pull later entries of the probe run back into the hole unless
         // their home slot lies cyclically in (hole, next].
-        for (std::size_t next = (hole + 1) & mask; index[next].Key != nullptr; next = (next + 1) & mask) {
-            const std::size_t home = Home(index[next].Key);
+        for (std::size_t next = (hole + 1) & mask; index[next] != EmptySlot; next = (next + 1) & mask) {
+            const std::size_t home = Home(items[index[next]]);
             const bool stays = hole <= next ? (hole < home && home <= next) : (hole < home || home <= next);
             if (stays) continue;
             index[hole] = index[next];
             hole = next;
         }
-        index[hole] = Slot{nullptr, 0};
+        index[hole] = EmptySlot;
     }
 
     // Position of a live node (null is never a member).
     std::size_t Find(const T* node) const {
         if (node == nullptr || _block == nullptr) return NotFound;
         if (_block->Index != nullptr) {
-            const Slot& slot = _block->Index[Probe(node)];
-            return slot.Key == node ? slot.Pos : NotFound;
+            const uint32_t pos = _block->Index[Probe(node)];
+            return pos == EmptySlot ? NotFound : pos;
         }
         T* const* items = _block->Items();
         for (uint32_t i = 0; i < _block->Size; i++) {
@@ -250,7 +253,7 @@ private:
         for (uint32_t i = 0; i < _block->Size; i++) {
             T* node = items[i];
             if (node == nullptr) continue;
-            if (_block->Index != nullptr) _block->Index[Probe(node)].Pos = out;
+            if (_block->Index != nullptr) _block->Index[Probe(node)] = out;
             items[out++] = node;
         }
         _block->Size = out;

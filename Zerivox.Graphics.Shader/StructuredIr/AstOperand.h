@@ -27,14 +27,16 @@ public:
     // Copies the IR operand's type and value.
     explicit AstOperand(const IntermediateRepresentation::Operand& operand);
 
-    AstNodeSet<IAstNode> Defs;
-    AstNodeSet<IAstNode> Uses;
-
+    // The scalars first: they fill the room after the node's kind, which
+    // keeps every operand eight bytes smaller.
     IntermediateRepresentation::OperandType Type = IntermediateRepresentation::OperandType::Argument;
     // Type under which a local variable is declared.
     Translation::AggregateType VarType = Translation::AggregateType::S32;
     // Constant bits or argument index; 0 for structurer temporaries.
     int32_t Value = 0;
+
+    AstNodeSet<IAstNode> Defs;
+    AstNodeSet<IAstNode> Uses;
 };
 
 } // namespace Zerivox::Graphics::Shader::StructuredIr

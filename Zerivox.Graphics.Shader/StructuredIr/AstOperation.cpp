@@ -16,7 +16,7 @@ using Translation::AggregateType;
 AstOperation::AstOperation(AstArena* arena, AstNodeKind kind, Instruction inst,
                            IntermediateRepresentation::StorageKind storageKind, bool forcePrecise,
                            std::span<IAstNode* const> sources, int32_t inArgumentsCount)
-    : AstNode(kind), Inst(inst), StorageKind(storageKind), ForcePrecise(forcePrecise), _count(sources.size()) {
+    : AstNode(kind), ForcePrecise(forcePrecise), Inst(inst), StorageKind(storageKind), _count(sources.size()) {
     if (_count != 0) {
         if (arena != nullptr) {
             _sources = static_cast<IAstNode**>(arena->Allocate(_count * sizeof(IAstNode*), alignof(IAstNode*)));

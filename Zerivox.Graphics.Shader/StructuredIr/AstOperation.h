@@ -38,14 +38,16 @@ public:
         : AstOperation(arena, inst, std::span<IAstNode* const>(sources.begin(), sources.size())) {}
     ~AstOperation() override;
 
+    // The result must be computed without floating-point contraction. (First:
+    // it fits in the room after the node's kind, which keeps every operation
+    // eight bytes smaller.)
+    bool ForcePrecise;
     // With its FP32/FP64 type flags.
     IntermediateRepresentation::Instruction Inst;
     IntermediateRepresentation::StorageKind StorageKind;
     // Copied from the IR operation; for texture and image operations the mask
     // of result components.
     int32_t Index = 0;
-    // The result must be computed without floating-point contraction.
-    bool ForcePrecise;
 
     int32_t SourcesCount() const { return static_cast<int32_t>(_count); }
     // Throws IndexOutOfRangeException for an index outside the sources.

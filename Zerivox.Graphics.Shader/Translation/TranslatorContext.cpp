@@ -200,6 +200,7 @@ ShaderProgram TranslatorContext::Translate(bool asCompute) {
     int32_t initializationOperations = 0;
     std::vector<Translator::FunctionCode> codes =
         Translator::EmitShader(*this, resourceManager, program, asCompute, true, initializationOperations);
+    program.ReleaseCode();
 
     return TranslatePasses(codes, resourceManager, program.UsedFeatures, program.ClipDistancesWritten, asCompute);
 }
@@ -222,6 +223,8 @@ ShaderProgram TranslatorContext::TranslatePasses(std::vector<std::vector<Operati
     for (std::size_t i = 0; i < count; i++) {
         cfgs.push_back(ControlFlowGraph::Create(*_arena, codes[i]));
     }
+    // The blocks hold every operation now; the flat lists are not read again.
+    codes = {};
     std::vector<ControlFlowGraph*> graphs;
     graphs.reserve(count);
     for (ControlFlowGraph& cfg : cfgs) graphs.push_back(&cfg);
@@ -258,11 +261,13 @@ ShaderProgram TranslatorContext::TranslatePasses(std::vector<std::vector<Operati
             TransformPasses::RunPassChecked<Transforms::GeometryToCompute>(context, "GeometryToCompute");
         }
 
-        functions[i] = _arena->NewFunction(cfg.Blocks, "fun" + std::to_string(i), false,
+        functions[i] = _arena->NewFunction(std::move(cfg.Blocks), "fun" + std::to_string(i), false,
                                            static_cast<int>(usages[i].InArguments.size()),
                                            static_cast<int>(usages[i].OutArguments.size()));
     }
 
+    // The functions own their block lists; the graphs' orders are not read again.
+    cfgs = {};
     const ShaderDefinitions& definitions = GetDefinitions(asCompute);
     return Generate(functions, _program->AttributeUsage, definitions, resourceManager, usedFeatures,
                     clipDistancesWritten);

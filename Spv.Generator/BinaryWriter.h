@@ -46,6 +46,8 @@ public:
     // else is written: lets an instruction store all its words after one
     // capacity check. The pointer is valid until the next write.
     uint8_t* Append(std::size_t count) { return Reserve(count); }
+    // Bytes that can be appended before the buffer has to grow.
+    std::size_t Room() const noexcept { return _bytes.size() - _size; }
     // Gives back the last count bytes of what Append handed out and nothing
     // has been written after: room an instruction asked for and did not use.
     void Retract(std::size_t count) noexcept { _size -= count < _size ? count : _size; }

@@ -128,8 +128,15 @@ void Instruction::Write(BinaryWriter& writer) const {
     // once: the instruction takes room for the most words it can need (ids
     // and numbers are at most two words each), stores its words straight
     // into it and gives back what it did not use. Strings (names and entry
-    // points, a few per module) take the exact road below instead.
+    // points, a few per module) take the exact road below instead, and so
+    // does an instruction near the end of a buffer sized to the module:
+    // asking for more than it needs there would double the buffer at the
+    // module's largest moment.
     const std::size_t bound = (3 + 2 * std::size_t{operands.size()}) * 4;
+    if (writer.Room() < bound) {
+        WriteCounted(writer);
+        return;
+    }
     uint8_t* const start = writer.Append(bound);
     uint8_t* p = start + 4;
     if (ResultType != nullptr) p = BinaryWriter::StoreUInt32(p, ResultType->BoundId());

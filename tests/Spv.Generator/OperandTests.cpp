@@ -141,6 +141,28 @@ TEST_F(OperandTest, InstructionEncodingAndWordCount) {
               (std::vector<uint32_t>{0x00050000u | uint32_t(Op::OpConstant), 3, 9, 0, 0x3FF00000u}));
 }
 
+// A buffer sized to the module is not doubled by its last instructions: an
+// instruction that fits exactly is written without asking for the room of
+// its longest encoding.
+TEST_F(OperandTest, WriteIntoExactRoomDoesNotGrowTheBuffer) {
+    Instruction type;
+    type.Set(Op::OpTypeInt, 2);
+    Instruction add;
+    add.Set(Op::OpIAdd, 5, &type);
+    add.AddOperand(&type);
+    add.AddOperand(&type);
+    ASSERT_EQ(add.GetTotalWordCount(), 5u);
+    // 64 bytes is the writer's least buffer: fill it up to one instruction.
+    BinaryWriter writer(64);
+    for (int i = 0; i < 11; i++) writer.WriteUInt32(0);
+    ASSERT_EQ(writer.Room(), 20u);
+    add.Write(writer);
+    EXPECT_EQ(writer.Room(), 0u);
+    const std::vector<uint32_t> words = SpvTest::Words(writer.Bytes());
+    const std::vector<uint32_t> tail(words.end() - 5, words.end());
+    EXPECT_EQ(tail, (std::vector<uint32_t>{(5u << 16) | uint32_t(Op::OpIAdd), 2, 5, 2, 2}));
+}
+
 // Write takes room for the most words an instruction can need and gives
 // back the rest: what follows must start right after the last word, the
 // count must be the words written, and an instruction too long for the

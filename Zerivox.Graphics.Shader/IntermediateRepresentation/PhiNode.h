@@ -31,6 +31,8 @@ public:
     // Records the phi as the definition of dest and returns it.
     IntermediateRepresentation::Operand* AssignDest(IntermediateRepresentation::Operand* dest);
     void AddSource(BasicBlock* block, IntermediateRepresentation::Operand* operand);
+    // Room for n sources, for a caller that knows how many will come.
+    void ReserveSources(std::size_t n) { _sources.reserve(n); }
 
     int DestsCount() const { return Dest != nullptr ? 1 : 0; }
     int SourcesCount() const { return static_cast<int>(_sources.size()); }

@@ -1,9 +1,10 @@
 #include "Zerivox.Graphics.Shader/Translation/ControlFlowGraph.h"
 
-#include <unordered_map>
+#include <cstdint>
 #include <utility>
 
 #include "Zerivox.Common/Exceptions.h"
+#include "Zerivox.Common/KeyedPointerTable.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/InstructionExtensions.h"
 
 namespace Zerivox::Graphics::Shader::Translation {
@@ -12,7 +13,6 @@ using namespace IntermediateRepresentation;
 using Common::InvalidOperationException;
 
 ControlFlowGraph::ControlFlowGraph(std::vector<BasicBlock*> blocks) : Blocks(std::move(blocks)) {
-    PostOrderMap.assign(Blocks.size(), 0);
     if (Blocks.empty()) return;
 
     for (std::size_t i = 0; i < Blocks.size(); i++) {
@@ -31,27 +31,39 @@ ControlFlowGraph::ControlFlowGraph(std::vector<BasicBlock*> blocks) : Blocks(std
     };
 
     // Explicit stack: guest functions can have thousands of blocks in a chain.
-    std::vector<bool> visited(Blocks.size(), false);
+    // The map marks the walk's progress too: NotSeen, then Seen, then the
+    // block's position once it is finished. The stack holds a path of the
+    // walk, each block at most once.
+    constexpr int NotSeen = -1;
+    constexpr int Seen = -2;
+    PostOrderMap.assign(Blocks.size(), NotSeen);
+    auto visited = [&](std::size_t index) { return PostOrderMap[index] != NotSeen; };
     std::vector<BasicBlock*> stack;
-    visited[0] = true;
+    stack.reserve(Blocks.size());
+    PostOrderBlocks.reserve(Blocks.size());
+    PostOrderMap[0] = Seen;
     stack.push_back(Blocks[0]);
     while (!stack.empty()) {
         BasicBlock* block = stack.back();
         stack.pop_back();
         BasicBlock* next = block->Next();
         BasicBlock* branch = block->Branch();
-        if (next != nullptr && !visited[indexOf(next)]) {
-            visited[indexOf(next)] = true;
+        if (next != nullptr && !visited(indexOf(next))) {
+            PostOrderMap[indexOf(next)] = Seen;
             stack.push_back(block);
             stack.push_back(next);
-        } else if (branch != nullptr && !visited[indexOf(branch)]) {
-            visited[indexOf(branch)] = true;
+        } else if (branch != nullptr && !visited(indexOf(branch))) {
+            PostOrderMap[indexOf(branch)] = Seen;
             stack.push_back(block);
             stack.push_back(branch);
         } else {
             PostOrderMap[indexOf(block)] = static_cast<int>(PostOrderBlocks.size());
             PostOrderBlocks.push_back(block);
         }
+    }
+    // Blocks the entry does not reach.
+    for (int& position : PostOrderMap) {
+        if (position == NotSeen) position = 0;
     }
 }
 
@@ -63,11 +75,11 @@ bool ControlFlowGraph::EndsWithUnconditionalInst(const INode* node) {
 }
 
 ControlFlowGraph ControlFlowGraph::Create(IrArena& arena, std::span<Operation* const> operations) {
-    struct LabelBlock {
-        BasicBlock* Block;
-        bool Placed;
-    };
-    std::unordered_map<const Operand*, LabelBlock> labels;  // lookup only, never iterated
+    // The block of each label by the label's address. A block is placed in
+    // the function once its label is marked; until then its Index is -1.
+    // Lookup only, never iterated.
+    Common::KeyedPointerTable<BasicBlock> labels;
+    auto labelKey = [](const Operand* label) { return static_cast<uint64_t>(reinterpret_cast<uintptr_t>(label)); };
     std::vector<BasicBlock*> blocks;
     BasicBlock* current = nullptr;
     bool needsNewBlock = true;
@@ -88,17 +100,13 @@ ControlFlowGraph ControlFlowGraph::Create(IrArena& arena, std::span<Operation* c
         if (op->Inst == Instruction::MarkLabel) {
             Operand* label = op->Dest();
             if (label == nullptr) throw InvalidOperationException("MarkLabel without a label.");
-            auto it = labels.find(label);
-            if (it != labels.end()) {
-                if (it->second.Placed) throw InvalidOperationException("A label is marked twice.");
-                it->second.Placed = true;
-                BasicBlock* block = it->second.Block;
+            if (BasicBlock* block = labels.Find(labelKey(label))) {
+                if (block->Index >= 0) throw InvalidOperationException("A label is marked twice.");
                 block->Index = static_cast<int>(blocks.size());
                 blocks.push_back(block);
                 linkFallThrough(block);
             } else {
-                BasicBlock* block = newBlock();
-                labels.emplace(label, LabelBlock{block, true});
+                labels.Set(labelKey(label), newBlock());
             }
         } else {
             if (needsNewBlock) newBlock();
@@ -109,21 +117,21 @@ ControlFlowGraph ControlFlowGraph::Create(IrArena& arena, std::span<Operation* c
         if (needsNewBlock) {
             Operand* label = op->Dest();
             if (label == nullptr) throw InvalidOperationException("Branch without a target label.");
-            auto it = labels.find(label);
-            BasicBlock* target;
-            if (it != labels.end()) {
-                target = it->second.Block;
-            } else {
+            BasicBlock* target = labels.Find(labelKey(label));
+            if (target == nullptr) {
                 target = arena.NewBlock();
-                labels.emplace(label, LabelBlock{target, false});
+                target->Index = -1;
+                labels.Set(labelKey(label), target);
             }
             current->set_Branch(target);
         }
     }
 
     // A target that is never marked would be a block outside the function.
-    for (const auto& [label, entry] : labels) {
-        if (!entry.Placed && !entry.Block->Predecessors.empty()) {
+    // Only branches make edges to such a block, and every block with a
+    // branch is in the function.
+    for (const BasicBlock* block : blocks) {
+        if (block->Branch() != nullptr && block->Branch()->Index < 0) {
             throw InvalidOperationException("A branch targets a label that is never marked.");
         }
     }

@@ -84,9 +84,30 @@ IteratedFrontier::IteratedFrontier(std::span<BasicBlock* const> blocks) {
         return block->Index;
     };
 
-    _level.assign(count, -1);
-    _successors.assign(count * 2, -1);
-    std::vector<int32_t> idom(count, -1);
+    // Per block: level, threshold, two successors, children start (one
+    // more), children, walked level, and the immediate dominator and a fill
+    // cursor while building.
+    _ints.assign(count * 9 + 1, -1);
+    int32_t* cursor = _ints.data();
+    auto take = [&](std::size_t n) {
+        std::span<int32_t> part(cursor, n);
+        cursor += n;
+        return part;
+    };
+    _level = take(count);
+    _threshold = take(count);
+    _successors = take(count * 2);
+    _childStart = take(count + 1);
+    _children = take(count);
+    _walkedLevel = take(count);
+    std::span<int32_t> idom = take(count);
+    std::span<int32_t> fill = take(count);
+    _queries.assign(count * 2, 0u);
+    _inResult = std::span<uint32_t>(_queries.data(), count);
+    _walkedQuery = std::span<uint32_t>(_queries.data() + count, count);
+    // A walk's stack holds each block at most once (every block has one
+    // dominator), so this is all the room it ever takes.
+    _stack.reserve(count);
     for (std::size_t i = 0; i < count; i++) {
         const BasicBlock* block = blocks[i];
         if (block->Index != static_cast<int32_t>(i)) {
@@ -130,26 +151,24 @@ IteratedFrontier::IteratedFrontier(std::span<BasicBlock* const> blocks) {
     // join the entry does not reach is in the frontier of every block with
     // an edge to it and of all their dominators; the entry (and any block
     // that dominates itself) is in no frontier of its own.
-    _threshold.assign(count, Never);
+    std::fill(_threshold.begin(), _threshold.end(), Never);
     for (std::size_t i = 0; i < count; i++) {
         if (blocks[i]->Predecessors.size() < 2) continue;
         _threshold[i] = _level[i] == 0 ? 1 : (idom[i] < 0 ? 2 : _level[i]);
     }
 
-    _childStart.assign(count + 1, 0);
+    std::fill(_childStart.begin(), _childStart.end(), 0);
     for (std::size_t i = 0; i < count; i++) {
         if (idom[i] >= 0) _childStart[static_cast<std::size_t>(idom[i]) + 1]++;
     }
     for (std::size_t i = 0; i < count; i++) _childStart[i + 1] += _childStart[i];
-    _children.assign(static_cast<std::size_t>(_childStart[count]), 0);
-    std::vector<int32_t> fill(_childStart.begin(), _childStart.end() - 1);
+    // Each block but the roots is one child.
+    _children = _children.first(static_cast<std::size_t>(_childStart[count]));
+    std::copy(_childStart.begin(), _childStart.end() - 1, fill.begin());
     for (std::size_t i = 0; i < count; i++) {
         if (idom[i] >= 0) _children[static_cast<std::size_t>(fill[static_cast<std::size_t>(idom[i])]++)] = static_cast<int32_t>(i);
     }
-
-    _inResult.assign(count, 0);
-    _walkedQuery.assign(count, 0);
-    _walkedLevel.assign(count, 0);
+    std::fill(_walkedLevel.begin(), _walkedLevel.end(), 0);
 }
 
 std::span<const int32_t> IteratedFrontier::Compute(std::span<const int32_t> defs) {

@@ -40,16 +40,20 @@ private:
     void Walk(int32_t root);
     void Reach(int32_t block);
 
-    std::vector<int32_t> _level;      // depth in the dominator tree, entry 1; 0 when unreachable
-    std::vector<int32_t> _threshold;  // least root level whose walk takes the block in; 0: never
-    std::vector<int32_t> _successors; // two per block, -1 for none
-    std::vector<int32_t> _childStart; // dominator-tree children of block i: _children[_childStart[i].._childStart[i+1])
-    std::vector<int32_t> _children;
+    // The per-block arrays below are views into two buffers allocated once
+    // per function instead of a container each.
+    std::vector<int32_t> _ints;
+    std::vector<uint32_t> _queries;
+    std::span<int32_t> _level;      // depth in the dominator tree, entry 1; 0 when unreachable
+    std::span<int32_t> _threshold;  // least root level whose walk takes the block in; 0: never
+    std::span<int32_t> _successors; // two per block, -1 for none
+    std::span<int32_t> _childStart; // dominator-tree children of block i: _children[_childStart[i].._childStart[i+1])
+    std::span<int32_t> _children;
     // Per query: the query number when a block is in the result, and the
     // highest root level a walk has passed the block with in this query.
-    std::vector<uint32_t> _inResult;
-    std::vector<uint32_t> _walkedQuery;
-    std::vector<int32_t> _walkedLevel;
+    std::span<uint32_t> _inResult;
+    std::span<uint32_t> _walkedQuery;
+    std::span<int32_t> _walkedLevel;
     uint32_t _query = 0;
     std::vector<std::pair<int32_t, int32_t>> _heap; // (root level, block), deepest first
     std::vector<int32_t> _stack;

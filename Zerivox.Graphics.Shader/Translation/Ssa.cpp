@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <string>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "Zerivox.Common/Exceptions.h"
+#include "Zerivox.Common/KeyedPointerTable.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/IrArena.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/OperandHelper.h"
 #include "Zerivox.Graphics.Shader/Translation/Dominance.h"
@@ -24,25 +24,16 @@ namespace {
 constexpr int PredicateKeyBase = 255;
 constexpr int FlagKeyBase = 262;
 
-// What renaming knows about one block: the register values live at its end
-// and the registers that need a phi at its start.
+// What renaming knows about one block: where its end-of-block definitions
+// sit in the renamer's shared list, and the registers that need a phi at
+// its start. The definitions of all blocks share one list (each block's
+// run sorted by key) instead of a container per block.
 struct DefMap {
-    // Sorted by key; blocks define few registers, so a flat vector beats a
-    // hash map per block.
-    std::vector<std::pair<int, Operand*>> Map;
+    uint32_t Start = 0;
+    uint32_t Count = 0;
     std::array<uint64_t, 5> PhiMasks{};
     PhiNode* LastPhi = nullptr;  // end of the leading phis
 
-    void TryAddOperand(int key, Operand* operand) {
-        auto it = std::lower_bound(Map.begin(), Map.end(), key,
-                                   [](const std::pair<int, Operand*>& e, int k) { return e.first < k; });
-        if (it == Map.end() || it->first != key) Map.insert(it, {key, operand});
-    }
-    Operand* TryGetOperand(int key) const {
-        auto it = std::lower_bound(Map.begin(), Map.end(), key,
-                                   [](const std::pair<int, Operand*>& e, int k) { return e.first < k; });
-        return it != Map.end() && it->first == key ? it->second : nullptr;
-    }
     bool AddPhi(int key) {
         uint64_t bit = 1ull << (key & 63);
         uint64_t& word = PhiMasks[static_cast<std::size_t>(key >> 6)];
@@ -74,6 +65,11 @@ private:
     std::array<Operand*, RegisterKeyCount> _map;
     std::array<int, RegisterKeyCount> _used{};
     int _usedCount = 0;
+};
+
+struct Definition {
+    int Key;
+    Operand* Value;
 };
 
 class Renamer {
@@ -125,25 +121,34 @@ private:
         }
 
         DefMap& defs = Defs(block);
+        defs.Start = static_cast<uint32_t>(_defs.size());
+        defs.Count = static_cast<uint32_t>(_local.UsedCount());
         for (int u = 0; u < _local.UsedCount(); u++) {
             int key = _local.GetUsedKey(u);
-            defs.TryAddOperand(key, _local.Get(key));
-            _definitions.emplace_back(key, block->Index);
+            _defs.push_back(Definition{key, _local.Get(key)});
+            _definitionsPerKey[static_cast<std::size_t>(key)]++;
         }
+        std::sort(_defs.begin() + defs.Start, _defs.end(),
+                  [](const Definition& a, const Definition& b) { return a.Key < b.Key; });
         _local.Clear();
     }
 
     // Every register needs a phi wherever the iterated dominance frontier of
     // the blocks defining it reaches: one frontier query per register.
     void MarkPhis() {
-        if (_definitions.empty()) return;
+        if (_defs.empty()) return;
         std::array<int32_t, RegisterKeyCount + 1> start{};
-        for (const auto& [key, block] : _definitions) start[static_cast<std::size_t>(key) + 1]++;
-        for (std::size_t k = 0; k < RegisterKeyCount; k++) start[k + 1] += start[k];
-        std::vector<int32_t> byKey(_definitions.size());
+        for (std::size_t k = 0; k < RegisterKeyCount; k++) start[k + 1] = start[k] + _definitionsPerKey[k];
+        // Blocks defining each register, in block order.
+        std::vector<int32_t> byKey(_defs.size());
         std::array<int32_t, RegisterKeyCount> fill{};
         std::copy(start.begin(), start.end() - 1, fill.begin());
-        for (const auto& [key, block] : _definitions) byKey[static_cast<std::size_t>(fill[static_cast<std::size_t>(key)]++)] = block;
+        for (std::size_t b = 0; b < _defMaps.size(); b++) {
+            const DefMap& defs = _defMaps[b];
+            for (uint32_t d = defs.Start; d < defs.Start + defs.Count; d++) {
+                byKey[static_cast<std::size_t>(fill[static_cast<std::size_t>(_defs[d].Key)]++)] = static_cast<int32_t>(b);
+            }
+        }
 
         Dominance::IteratedFrontier frontier(_blocks);
         for (std::size_t key = 0; key < RegisterKeyCount; key++) {
@@ -189,7 +194,7 @@ private:
     Operand* FindDefinition(BasicBlock* block, int key) {
         BasicBlock* stop = FindStop(block, key);
         if (stop == nullptr) return OperandHelper::MakeUndefined(_arena);
-        if (Operand* value = Defs(stop).TryGetOperand(key)) return value;
+        if (Operand* value = ValueAtEnd(stop, key)) return value;
         return InsertPhi(stop, key);
     }
 
@@ -205,13 +210,12 @@ private:
         BasicBlock* stop = nullptr;
         for (BasicBlock* d = block;;) {
             const DefMap& defs = Defs(d);
-            if (defs.TryGetOperand(key) != nullptr || defs.HasPhi(key)) {
+            if (defs.HasPhi(key) || LocalDefinition(defs, key) != nullptr) {
                 stop = d;
                 break;
             }
-            auto skip = _skip.find(SkipSlot(d, key));
-            if (skip != _skip.end()) {
-                stop = skip->second;
+            if (const void* skip = _skip.Find(SkipSlot(d, key))) {
+                stop = skip == &_skip ? nullptr : static_cast<BasicBlock*>(const_cast<void*>(skip));
                 break;
             }
             _path.push_back(d);
@@ -219,8 +223,27 @@ private:
             if (up == nullptr || up == d) break;
             d = up;
         }
-        for (BasicBlock* passed : _path) _skip.emplace(SkipSlot(passed, key), stop);
+        // The table holds no null: a chain without a stop is marked with the
+        // table's own address, which is no block.
+        const void* mark = stop != nullptr ? static_cast<const void*>(stop) : static_cast<const void*>(&_skip);
+        for (BasicBlock* passed : _path) _skip.Set(SkipSlot(passed, key), mark);
         return stop;
+    }
+
+    // The register's definition made inside the block, or null.
+    Operand* LocalDefinition(const DefMap& defs, int key) const {
+        auto first = _defs.begin() + defs.Start;
+        auto last = first + defs.Count;
+        auto it = std::lower_bound(first, last, key, [](const Definition& e, int k) { return e.Key < k; });
+        return it != last && it->Key == key ? it->Value : nullptr;
+    }
+
+    // The register's value at the end of the block as far as renaming knows
+    // it: the block's own definition, else its phi once made; null otherwise.
+    Operand* ValueAtEnd(const BasicBlock* block, int key) {
+        const DefMap& defs = Defs(block);
+        if (Operand* value = LocalDefinition(defs, key)) return value;
+        return defs.HasPhi(key) ? _phiValues.Find(SkipSlot(block, key)) : nullptr;
     }
 
     static uint64_t SkipSlot(const BasicBlock* block, int key) {
@@ -237,9 +260,14 @@ private:
             block->Operations.AddFirst(phi);
         }
         defs.LastPhi = phi;
+        // One source comes from each predecessor.
+        phi->ReserveSources(block->Predecessors.size());
         // Entered before the sources are looked up, so that a loop's back
-        // edge finds this phi instead of asking for another one.
-        defs.TryAddOperand(key, local);
+        // edge finds this phi instead of asking for another one. A block's
+        // own definition stays its value at the end, and a second phi for a
+        // register leaves the first one the block's value.
+        const uint64_t slot = SkipSlot(block, key);
+        if (_phiValues.Find(slot) == nullptr) _phiValues.Set(slot, local);
         return phi;
     }
 
@@ -272,7 +300,7 @@ private:
             if (stop == nullptr) {
                 Operand* undefined = OperandHelper::MakeUndefined(_arena);
                 top.Phi->AddSource(pred, undefined);
-            } else if (Operand* value = Defs(stop).TryGetOperand(key)) {
+            } else if (Operand* value = ValueAtEnd(stop, key)) {
                 top.Phi->AddSource(stop, value);
             } else {
                 PhiNode* child = CreatePhi(stop, key);
@@ -296,8 +324,14 @@ private:
     std::span<BasicBlock* const> _blocks;
     std::vector<DefMap> _defMaps;
     LocalDefMap _local;
-    std::vector<std::pair<int, int32_t>> _definitions;  // (key, block) in the order met
-    std::unordered_map<uint64_t, BasicBlock*> _skip;  // lookup only, never iterated
+    // End-of-block definitions of every block, see DefMap.
+    std::vector<Definition> _defs;
+    std::array<int32_t, RegisterKeyCount> _definitionsPerKey{};
+    // By SkipSlot: the phi value of a block that has one for the register.
+    Common::KeyedPointerTable<Operand> _phiValues;
+    // By SkipSlot: FindStop's answer for a block passed on the way (the
+    // table's address when the chain had none). Lookup only, never iterated.
+    Common::KeyedPointerTable<const void> _skip;
     std::vector<BasicBlock*> _path;
     std::vector<PhiFrame> _phiStack;
     // Registers read in some block before any write there.

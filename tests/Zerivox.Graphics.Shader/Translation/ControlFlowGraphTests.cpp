@@ -123,12 +123,22 @@ TEST(ControlFlowGraphTest, EmptyAndMalformedLists) {
     IrArena arena;
     EXPECT_TRUE(ControlFlowGraph::Create(arena, {}).Blocks.empty());
 
-    IrTestBuilder b;
-    const std::vector<Operation*> unmarked = b.ParseOperations("BranchIfTrue L0, P0\nReturn\n");
-    EXPECT_THROW(ControlFlowGraph::Create(arena, unmarked), Zerivox::Common::InvalidOperationException);
-
-    const std::vector<Operation*> twice = b.ParseOperations("MarkLabel L1\nReturn\nMarkLabel L1\nReturn\n");
-    EXPECT_THROW(ControlFlowGraph::Create(arena, twice), Zerivox::Common::InvalidOperationException);
+    // A label is known first from a mark or first from a branch to it; both
+    // roads must catch a second mark and a target never marked.
+    const char* const malformed[] = {
+        "BranchIfTrue L0, P0\nReturn\n",
+        "MarkLabel L1\nReturn\nMarkLabel L1\nReturn\n",
+        "BranchIfTrue L2, P0\nMarkLabel L2\nReturn\nMarkLabel L2\nReturn\n",
+        "MarkLabel L3\nReturn\nBranchIfTrue L3, P0\nMarkLabel L3\nReturn\n",
+        // The branch sits in a block nothing reaches, which is dropped later.
+        "Return\nBranchIfTrue L4, P0\nReturn\n",
+    };
+    for (const char* code : malformed) {
+        IrTestBuilder b;
+        const std::vector<Operation*> operations = b.ParseOperations(code);
+        EXPECT_THROW(ControlFlowGraph::Create(b.Arena, operations), Zerivox::Common::InvalidOperationException)
+            << code;
+    }
 }
 
 TEST(ControlFlowGraphTest, LongChainsNeedNoDeepRecursion) {

@@ -48,8 +48,9 @@ struct Optimizer {
     // Turns the quad shuffle-and-add idiom into Ddx or Ddy.
     static bool MatchDdxOrDdy(Operation* operation);
     // (input * w) * (1.0 / w), w the fragment coordinate's w, becomes the input.
-    static void EliminateMultiplyByFragmentCoordW(BasicBlock* block);
-    static void EliminateMultiplyByFragmentCoordW(Operation* operation);
+    // Both return whether they rewrote anything.
+    static bool EliminateMultiplyByFragmentCoordW(BasicBlock* block);
+    static bool EliminateMultiplyByFragmentCoordW(Operation* operation);
 
     static bool HasSideEffects(const INode* node);
     static bool DestIsLocalVar(const INode* node);

@@ -228,10 +228,13 @@ TEST_F(OptimizerTest, MultiplyByFragmentCoordWIsUndone) {
   %2 = Load.Input 9, 3
   )") + c.Inner + "\n  " + c.Divide + "\n  ";
         b.ParseBlocks(head + "%5 = Multiply.FP32 %3, %4\n");
+        const uint64_t fingerprint = IR::IrVerifier::Fingerprint(*b.Current);
 
-        Optimizer::EliminateMultiplyByFragmentCoordW(b.Current);
+        // The report decides whether the optimiser cleans up again.
+        const bool reported = Optimizer::EliminateMultiplyByFragmentCoordW(b.Current);
 
         EXPECT_EQ(b.Text(), head + c.Outer + "\n") << c.Inner << "; " << c.Divide;
+        EXPECT_EQ(reported, IR::IrVerifier::Fingerprint(*b.Current) != fingerprint) << c.Inner << "; " << c.Divide;
     }
 }
 

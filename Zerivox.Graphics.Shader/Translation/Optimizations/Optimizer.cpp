@@ -202,12 +202,12 @@ void Optimizer::RunOptimizationPasses(std::span<BasicBlock* const> blocks, Resou
                         if (destsLocal) {
                             if (operation->Inst == Instruction::Copy) {
                                 PropagateCopy(operation);
-                                RemoveNode(block, operation);
+                                RemoveNodeAndDeadDefinitions(block, operation, nextNode);
                                 modified = true;
                             } else if ((operation->Inst == Instruction::PackHalf2x16 && PropagatePack(operation)) ||
                                        (operation->Inst == Instruction::ShuffleXor && MatchDdxOrDdy(operation))) {
                                 if (DestHasNoUses(operation))
-                                    RemoveNode(block, operation);
+                                    RemoveNodeAndDeadDefinitions(block, operation, nextNode);
                                 modified = true;
                             }
                         }
@@ -217,7 +217,7 @@ void Optimizer::RunOptimizationPasses(std::span<BasicBlock* const> blocks, Resou
                 }
 
                 if (isUnused) {
-                    RemoveNode(block, node);
+                    RemoveNodeAndDeadDefinitions(block, node, nextNode);
                     modified = true;
                 }
 
@@ -225,7 +225,8 @@ void Optimizer::RunOptimizationPasses(std::span<BasicBlock* const> blocks, Resou
             }
 
             if (BranchElimination::RunPass(block)) {
-                RemoveNode(block, block->GetLastOp());
+                INode* none = nullptr;
+                RemoveNodeAndDeadDefinitions(block, block->GetLastOp(), none);
                 modified = true;
             }
         }
@@ -241,6 +242,15 @@ void Optimizer::RunOptimizationPasses(std::span<BasicBlock* const> blocks, Resou
 }
 
 void Optimizer::RemoveNode(BasicBlock* block, INode* node) {
+    INode* none = nullptr;
+    RemoveNode(block, node, false, none);
+}
+
+void Optimizer::RemoveNodeAndDeadDefinitions(BasicBlock* block, INode* node, INode*& cursor) {
+    RemoveNode(block, node, true, cursor);
+}
+
+void Optimizer::RemoveNode(BasicBlock* block, INode* node, bool unlinkDead, INode*& cursor) {
     block->Operations.Remove(node);
 
     // Breadth-first over definitions that die with it. Most removals free
@@ -273,8 +283,18 @@ void Optimizer::RemoveNode(BasicBlock* block, INode* node) {
             // reading its sources, or a live node would read removed values.
             // Each destination loses its last reader once, so a definition
             // is queued at most once.
-            if (definition != nullptr && IsDead(definition))
+            if (definition != nullptr && IsDead(definition)) {
+                // Left in its block, a dead definition ahead of the walk
+                // would cost the clean-up one more round to remove, for
+                // nothing: nothing reads it, so nothing else changes when
+                // it goes now. The walk's next node steps over it.
+                if (unlinkDead && definition->List() != nullptr) {
+                    if (definition == cursor)
+                        cursor = definition->ListNext();
+                    definition->List()->Remove(definition);
+                }
                 push(definition);
+            }
         };
         // Withdrawing a use leaves the reader's own source array untouched.
         if (current->IsPhi()) {

@@ -38,6 +38,10 @@ struct Optimizer {
     // them. A definition that still has a used destination is left intact,
     // so every node left in a block stays registered with its sources.
     static void RemoveNode(BasicBlock* block, INode* node);
+    // RemoveNode for the clean-up loop: the definitions that die with the
+    // node leave their blocks at once. cursor is the loop's next node; it is
+    // moved past any of them.
+    static void RemoveNodeAndDeadDefinitions(BasicBlock* block, INode* node, INode*& cursor);
 
     // Every reader of the copy's destination reads the copy's source instead.
     static void PropagateCopy(Operation* copy);
@@ -57,6 +61,9 @@ struct Optimizer {
     static bool DestHasNoUses(const INode* node);
     // No side effects, writes locals only, and no destination is read.
     static bool IsDead(const INode* node);
+
+  private:
+    static void RemoveNode(BasicBlock* block, INode* node, bool unlinkDead, INode*& cursor);
 };
 
 } // namespace Zerivox::Graphics::Shader::Translation::Optimizations

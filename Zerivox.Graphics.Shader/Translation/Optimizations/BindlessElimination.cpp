@@ -262,7 +262,8 @@ std::string TypeNameForMessage(const TextureOperation& op) {
 
 } // namespace
 
-void BindlessElimination::RunPass(BasicBlock& block, ResourceManager& resourceManager, IGpuAccessor& gpuAccessor) {
+bool BindlessElimination::RunPass(BasicBlock& block, ResourceManager& resourceManager, IGpuAccessor& gpuAccessor) {
+    bool changed = false;
     for (INode* node = block.Operations.First(); node != nullptr;) {
         INode* next = node->ListNext();
         TextureOperation* op = node->AsTextureOperation();
@@ -270,6 +271,9 @@ void BindlessElimination::RunPass(BasicBlock& block, ResourceManager& resourceMa
             node = next;
             continue;
         }
+        // Every way out rewrites or deletes the operation: bound to a
+        // texture, turned into an array access, or replaced by zeros.
+        changed = true;
         if (TryConvertBindless(block, resourceManager, gpuAccessor, *op) ||
             GenerateBindlessAccess(resourceManager, gpuAccessor, *op)) {
             node = next;
@@ -289,6 +293,7 @@ void BindlessElimination::RunPass(BasicBlock& block, ResourceManager& resourceMa
         Utils::DeleteNode(op);
         node = next;
     }
+    return changed;
 }
 
 } // namespace Zerivox::Graphics::Shader::Translation::Optimizations

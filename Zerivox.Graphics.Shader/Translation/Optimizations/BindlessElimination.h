@@ -13,9 +13,10 @@ class ResourceManager;
 namespace Zerivox::Graphics::Shader::Translation::Optimizations {
 
 // Resolves or removes every bindless texture operation left in a block.
-// Afterwards no operation of the block carries the Bindless flag.
+// Afterwards no operation of the block carries the Bindless flag. Returns
+// whether the block changed: the optimiser's clean-up is run again only then.
 struct BindlessElimination {
-    static void RunPass(IntermediateRepresentation::BasicBlock& block, ResourceManager& resourceManager,
+    static bool RunPass(IntermediateRepresentation::BasicBlock& block, ResourceManager& resourceManager,
                         IGpuAccessor& gpuAccessor);
 };
 

@@ -48,7 +48,8 @@ Operand* InsertBefore(INode* anchor, Instruction inst, Operand* a, Operand* b) {
 // The host fills the array from 64-bit handles: element i is the handle in
 // words 2i and 2i + 1 of the constant buffer, so the element of the word
 // the guest reads is its word index halved, from word 0 on.
-void BindlessToArray::RunPass(BasicBlock& block, ResourceManager& resourceManager, IGpuAccessor&) {
+bool BindlessToArray::RunPass(BasicBlock& block, ResourceManager& resourceManager, IGpuAccessor&) {
+    bool changed = false;
     for (INode* node = block.Operations.First(); node != nullptr;) {
         INode* next = node->ListNext();
         TextureOperation* op = node->AsTextureOperation();
@@ -86,6 +87,7 @@ void BindlessToArray::RunPass(BasicBlock& block, ResourceManager& resourceManage
             op->Inst, op->Type, op->Format, op->Flags & ~TextureFlags::Bindless, static_cast<int32_t>(packedSlot),
             static_cast<int32_t>(packedHandle), ArrayLength, false);
         op->TurnIntoArray(binding);
+        changed = true;
 
         // Element = ((vector << 1) + (component >> 1)), at most 31.
         IrArena& arena = op->Arena();
@@ -98,9 +100,11 @@ void BindlessToArray::RunPass(BasicBlock& block, ResourceManager& resourceManage
         Operand* i = InsertBefore(op, Instruction::MinimumU32, z, last);
         op->SetSource(0, i);
     }
+    return changed;
 }
 
-void BindlessToArray::RunPassOgl(BasicBlock& block, ResourceManager& resourceManager) {
+bool BindlessToArray::RunPassOgl(BasicBlock& block, ResourceManager& resourceManager) {
+    bool changed = false;
     for (INode* node = block.Operations.First(); node != nullptr;) {
         INode* next = node->ListNext();
         TextureOperation* op = node->AsTextureOperation();
@@ -123,10 +127,12 @@ void BindlessToArray::RunPassOgl(BasicBlock& block, ResourceManager& resourceMan
         const SetBindingPair binding = resourceManager.GetTextureOrImageBinding(
             op->Inst, op->Type, op->Format, op->Flags & ~TextureFlags::Bindless, 2, c / 4, 4, false);
         op->TurnIntoArray(binding);
+        changed = true;
         Operand* i = InsertBefore(op, Instruction::ShiftRightU32, add->GetSource(0),
                                   OH::MakeConstant(op->Arena(), 3));
         op->SetSource(0, i);
     }
+    return changed;
 }
 
 } // namespace Zerivox::Graphics::Shader::Translation::Optimizations

@@ -18,10 +18,11 @@ namespace Zerivox::Graphics::Shader::Translation::Optimizations {
 // handle ORs one in). Element i stands for the 64-bit handle in words 2i and
 // 2i + 1 of that constant buffer; the index is clamped to the array.
 // RunPassOgl is the variant for OpenGL hosts (handles in constant buffer 2).
+// Both return whether the block changed.
 struct BindlessToArray {
-    static void RunPass(IntermediateRepresentation::BasicBlock& block, ResourceManager& resourceManager,
+    static bool RunPass(IntermediateRepresentation::BasicBlock& block, ResourceManager& resourceManager,
                         IGpuAccessor& gpuAccessor);
-    static void RunPassOgl(IntermediateRepresentation::BasicBlock& block, ResourceManager& resourceManager);
+    static bool RunPassOgl(IntermediateRepresentation::BasicBlock& block, ResourceManager& resourceManager);
 };
 
 } // namespace Zerivox::Graphics::Shader::Translation::Optimizations

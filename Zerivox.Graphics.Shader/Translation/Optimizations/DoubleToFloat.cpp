@@ -10,13 +10,22 @@ namespace Zerivox::Graphics::Shader::Translation::Optimizations {
 
 using namespace IntermediateRepresentation;
 
-void DoubleToFloat::RunPass(HelperFunctionManager& hfm, BasicBlock* block) {
+bool DoubleToFloat::RunPass(HelperFunctionManager& hfm, BasicBlock* block) {
+    bool changed = false;
     INode* node = block->Operations.First();
     while (node != nullptr) {
-        if (node->AsOperation() != nullptr)
-            node = InsertSoftFloat64(hfm, node);
+        if (Operation* operation = node->AsOperation(); operation != nullptr) {
+            // A pack or unpack is replaced by a call; anything else changes
+            // in place or not at all.
+            const Instruction before = operation->Inst;
+            INode* rewritten = InsertSoftFloat64(hfm, node);
+            if (rewritten != node || operation->Inst != before)
+                changed = true;
+            node = rewritten;
+        }
         node = node->ListNext();
     }
+    return changed;
 }
 
 INode* DoubleToFloat::InsertSoftFloat64(HelperFunctionManager& hfm, INode* node) {

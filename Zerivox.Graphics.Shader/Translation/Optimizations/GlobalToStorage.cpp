@@ -111,10 +111,11 @@ bool GlobalToStorage::GtsContext::TryGetMemoryTargetCb(LsMemoryType type, Operan
 
 // ---- The pass ----
 
-void GlobalToStorage::RunPass(HelperFunctionManager& hfm, std::span<BasicBlock* const> blocks,
+bool GlobalToStorage::RunPass(HelperFunctionManager& hfm, std::span<BasicBlock* const> blocks,
                               ResourceManager& resourceManager, IGpuAccessor& gpuAccessor,
                               TargetLanguage targetLanguage) {
     GtsContext gtsContext(hfm);
+    bool changed = false;
 
     for (BasicBlock* block : blocks) {
         INode* node = block->Operations.First();
@@ -126,6 +127,8 @@ void GlobalToStorage::RunPass(HelperFunctionManager& hfm, std::span<BasicBlock* 
             }
 
             if (IsGlobalMemory(operation->StorageKind)) {
+                // Replaced by a storage access, a call or a constant, or deleted.
+                changed = true;
                 INode* replaced = ReplaceGlobalMemoryWithStorage(gtsContext, resourceManager, gpuAccessor,
                                                                  targetLanguage, block, operation);
                 if (replaced != nullptr) {
@@ -169,6 +172,7 @@ void GlobalToStorage::RunPass(HelperFunctionManager& hfm, std::span<BasicBlock* 
             node = node->ListNext();
         }
     }
+    return changed;
 }
 
 INode* GlobalToStorage::ReplaceGlobalMemoryWithStorage(GtsContext& gtsContext, ResourceManager& resourceManager,

@@ -107,7 +107,9 @@ struct GlobalToStorage {
         return ((static_cast<uint32_t>(offset) & 0xFFFFu) << 16) | (static_cast<uint32_t>(slot) & 0xFFFFu);
     }
 
-    static void RunPass(HelperFunctionManager& hfm, std::span<BasicBlock* const> blocks,
+    // Returns whether the IR changed: every global memory access is rewritten,
+    // so it changes exactly when the function has one.
+    static bool RunPass(HelperFunctionManager& hfm, std::span<BasicBlock* const> blocks,
                         ResourceManager& resourceManager, IGpuAccessor& gpuAccessor, TargetLanguage targetLanguage);
 
     // The node after which the walk continues, or null when no storage

@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "Zerivox.Common/Exceptions.h"
@@ -62,18 +63,45 @@ void CheckAfter(const char* pass, std::span<BasicBlock* const> blocks) {
     if constexpr (VerifyIrAfterPasses) IrVerifier::VerifyAfter(pass, blocks);
 }
 
-// A per-block step of the pipeline, checked in builds that verify IR. The
-// whole function is verified only when the step changed its block: a step
-// that left its block alone cannot have broken anything, and verifying after
-// every step on every block would cost the square of the function's size.
-template <typename Step> void RunBlockStep(const char* pass, std::span<BasicBlock* const> blocks, BasicBlock& block,
+// Throws when a step reported leaving the IR alone but changed it: the second
+// clean-up is skipped on that report, so it must not miss a change.
+void CheckReport(const char* pass, bool reported, bool changed) {
+    if (changed && !reported) {
+        throw Common::InvalidOperationException(std::string("IR invalid after ") + pass +
+                                                ": it changed the IR but reported no change.");
+    }
+}
+
+// A step of the pipeline over the whole function that reports whether it
+// changed the IR; in builds that verify IR the report is checked.
+template <typename Step> bool RunFunctionStep(const char* pass, std::span<BasicBlock* const> blocks, Step&& step) {
+    if constexpr (VerifyIrAfterPasses) {
+        const uint64_t before = IrVerifier::Fingerprint(blocks);
+        const bool reported = step();
+        CheckReport(pass, reported, IrVerifier::Fingerprint(blocks) != before);
+        IrVerifier::VerifyAfter(pass, blocks);
+        return reported;
+    } else {
+        return step();
+    }
+}
+
+// A per-block step of the pipeline that reports whether it changed its block,
+// checked in builds that verify IR. The whole function is verified only when
+// the step changed its block: a step that left its block alone cannot have
+// broken anything, and verifying after every step on every block would cost
+// the square of the function's size.
+template <typename Step> bool RunBlockStep(const char* pass, std::span<BasicBlock* const> blocks, BasicBlock& block,
                                            Step&& step) {
     if constexpr (VerifyIrAfterPasses) {
         const uint64_t before = IrVerifier::Fingerprint(block);
-        step();
-        if (IrVerifier::Fingerprint(block) != before) IrVerifier::VerifyAfter(pass, blocks);
+        const bool reported = step();
+        const bool changed = IrVerifier::Fingerprint(block) != before;
+        CheckReport(pass, reported, changed);
+        if (changed) IrVerifier::VerifyAfter(pass, blocks);
+        return reported;
     } else {
-        step();
+        return step();
     }
 }
 
@@ -88,36 +116,47 @@ void Optimizer::RunPass(Transforms::TransformContext& context) {
     RunOptimizationPasses(context.Blocks, context.ResourceManager);
     CheckAfter("Optimizer::RunOptimizationPasses", context.Blocks);
 
-    GlobalToStorage::RunPass(context.Hfm, context.Blocks, context.ResourceManager, context.GpuAccessor,
-                             context.TargetLanguage);
-    CheckAfter("GlobalToStorage", context.Blocks);
+    // The clean-up above stopped at a fixed point. It reads the IR and, to
+    // fold constant-buffer loads, the resource manager's constant-buffer
+    // bindings; those are added only by GetConstantBufferBinding, which none
+    // of the passes below calls. So when none of them changed the IR, a second
+    // clean-up would find nothing, and it is skipped.
+    bool changed = RunFunctionStep("GlobalToStorage", context.Blocks, [&] {
+        return GlobalToStorage::RunPass(context.Hfm, context.Blocks, context.ResourceManager, context.GpuAccessor,
+                                        context.TargetLanguage);
+    });
 
     bool hostSupportsShaderFloat64 = context.GpuAccessor.QueryHostSupportsShaderFloat64();
 
     for (BasicBlock* block : context.Blocks) {
         if (context.GraphicsApi != TargetGraphicsApi::OpenGL) {
-            RunBlockStep("BindlessToArray", context.Blocks, *block,
-                         [&] { BindlessToArray::RunPass(*block, context.ResourceManager, context.GpuAccessor); });
+            changed |= RunBlockStep("BindlessToArray", context.Blocks, *block, [&] {
+                return BindlessToArray::RunPass(*block, context.ResourceManager, context.GpuAccessor);
+            });
         } else {
-            RunBlockStep("BindlessToArray", context.Blocks, *block,
-                         [&] { BindlessToArray::RunPassOgl(*block, context.ResourceManager); });
+            changed |= RunBlockStep("BindlessToArray", context.Blocks, *block,
+                                    [&] { return BindlessToArray::RunPassOgl(*block, context.ResourceManager); });
         }
 
-        RunBlockStep("BindlessElimination", context.Blocks, *block,
-                     [&] { BindlessElimination::RunPass(*block, context.ResourceManager, context.GpuAccessor); });
+        changed |= RunBlockStep("BindlessElimination", context.Blocks, *block, [&] {
+            return BindlessElimination::RunPass(*block, context.ResourceManager, context.GpuAccessor);
+        });
 
         if (context.Stage == ShaderStage::Fragment) {
-            RunBlockStep("EliminateMultiplyByFragmentCoordW", context.Blocks, *block,
-                         [&] { EliminateMultiplyByFragmentCoordW(block); });
+            changed |= RunBlockStep("EliminateMultiplyByFragmentCoordW", context.Blocks, *block,
+                                    [&] { return EliminateMultiplyByFragmentCoordW(block); });
         }
 
         if (!hostSupportsShaderFloat64) {
-            RunBlockStep("DoubleToFloat", context.Blocks, *block, [&] { DoubleToFloat::RunPass(context.Hfm, block); });
+            changed |= RunBlockStep("DoubleToFloat", context.Blocks, *block,
+                                    [&] { return DoubleToFloat::RunPass(context.Hfm, block); });
         }
     }
 
-    RunOptimizationPasses(context.Blocks, context.ResourceManager);
-    CheckAfter("Optimizer::RunOptimizationPasses", context.Blocks);
+    if (changed) {
+        RunOptimizationPasses(context.Blocks, context.ResourceManager);
+        CheckAfter("Optimizer::RunOptimizationPasses", context.Blocks);
+    }
 }
 
 void Optimizer::RunOptimizationPasses(std::span<BasicBlock* const> blocks, ResourceManager& resourceManager) {
@@ -163,12 +202,12 @@ void Optimizer::RunOptimizationPasses(std::span<BasicBlock* const> blocks, Resou
                         if (destsLocal) {
                             if (operation->Inst == Instruction::Copy) {
                                 PropagateCopy(operation);
-                                RemoveNode(block, operation);
+                                RemoveNodeAndDeadDefinitions(block, operation, nextNode);
                                 modified = true;
                             } else if ((operation->Inst == Instruction::PackHalf2x16 && PropagatePack(operation)) ||
                                        (operation->Inst == Instruction::ShuffleXor && MatchDdxOrDdy(operation))) {
                                 if (DestHasNoUses(operation))
-                                    RemoveNode(block, operation);
+                                    RemoveNodeAndDeadDefinitions(block, operation, nextNode);
                                 modified = true;
                             }
                         }
@@ -178,7 +217,7 @@ void Optimizer::RunOptimizationPasses(std::span<BasicBlock* const> blocks, Resou
                 }
 
                 if (isUnused) {
-                    RemoveNode(block, node);
+                    RemoveNodeAndDeadDefinitions(block, node, nextNode);
                     modified = true;
                 }
 
@@ -186,7 +225,8 @@ void Optimizer::RunOptimizationPasses(std::span<BasicBlock* const> blocks, Resou
             }
 
             if (BranchElimination::RunPass(block)) {
-                RemoveNode(block, block->GetLastOp());
+                INode* none = nullptr;
+                RemoveNodeAndDeadDefinitions(block, block->GetLastOp(), none);
                 modified = true;
             }
         }
@@ -202,6 +242,15 @@ void Optimizer::RunOptimizationPasses(std::span<BasicBlock* const> blocks, Resou
 }
 
 void Optimizer::RemoveNode(BasicBlock* block, INode* node) {
+    INode* none = nullptr;
+    RemoveNode(block, node, false, none);
+}
+
+void Optimizer::RemoveNodeAndDeadDefinitions(BasicBlock* block, INode* node, INode*& cursor) {
+    RemoveNode(block, node, true, cursor);
+}
+
+void Optimizer::RemoveNode(BasicBlock* block, INode* node, bool unlinkDead, INode*& cursor) {
     block->Operations.Remove(node);
 
     // Breadth-first over definitions that die with it. Most removals free
@@ -234,8 +283,18 @@ void Optimizer::RemoveNode(BasicBlock* block, INode* node) {
             // reading its sources, or a live node would read removed values.
             // Each destination loses its last reader once, so a definition
             // is queued at most once.
-            if (definition != nullptr && IsDead(definition))
+            if (definition != nullptr && IsDead(definition)) {
+                // Left in its block, a dead definition ahead of the walk
+                // would cost the clean-up one more round to remove, for
+                // nothing: nothing reads it, so nothing else changes when
+                // it goes now. The walk's next node steps over it.
+                if (unlinkDead && definition->List() != nullptr) {
+                    if (definition == cursor)
+                        cursor = definition->ListNext();
+                    definition->List()->Remove(definition);
+                }
                 push(definition);
+            }
         };
         // Withdrawing a use leaves the reader's own source array untouched.
         if (current->IsPhi()) {
@@ -337,14 +396,16 @@ bool Optimizer::MatchDdxOrDdy(Operation* operation) {
     return changed;
 }
 
-void Optimizer::EliminateMultiplyByFragmentCoordW(BasicBlock* block) {
+bool Optimizer::EliminateMultiplyByFragmentCoordW(BasicBlock* block) {
+    bool changed = false;
     for (INode* node : block->Operations) {
-        if (Operation* op = node->AsOperation(); op != nullptr)
-            EliminateMultiplyByFragmentCoordW(op);
+        if (Operation* op = node->AsOperation(); op != nullptr && EliminateMultiplyByFragmentCoordW(op))
+            changed = true;
     }
+    return changed;
 }
 
-void Optimizer::EliminateMultiplyByFragmentCoordW(Operation* operation) {
+bool Optimizer::EliminateMultiplyByFragmentCoordW(Operation* operation) {
     constexpr Instruction FMul = Instruction::FP32 | Instruction::Multiply;
     constexpr Instruction FDiv = Instruction::FP32 | Instruction::Divide;
 
@@ -356,26 +417,27 @@ void Optimizer::EliminateMultiplyByFragmentCoordW(Operation* operation) {
     };
 
     if (operation->Inst != FMul || operation->SourcesCount() != 2)
-        return;
+        return false;
 
     Operation* mulOp = definedBy(operation->GetSource(0));
     Operation* divOp = definedBy(operation->GetSource(1));
     if (mulOp == nullptr || mulOp->Inst != FMul || mulOp->SourcesCount() != 2)
-        return;
+        return false;
     if (divOp == nullptr || divOp->Inst != FDiv || divOp->SourcesCount() != 2)
-        return;
+        return false;
 
     Operand* input = mulOp->GetSource(0);
     if (input == nullptr || !Utils::IsInputLoad(input->Definition) || !isFragCoordW(mulOp->GetSource(1)))
-        return;
+        return false;
 
     const Operand* one = divOp->GetSource(0);
     if (one == nullptr || one->Type != OperandType::Constant || std::bit_cast<float>(one->Value) != 1.0f)
-        return;
+        return false;
     if (!isFragCoordW(divOp->GetSource(1)))
-        return;
+        return false;
 
     operation->TurnInto(Instruction::Copy, input);
+    return true;
 }
 
 bool Optimizer::HasSideEffects(const INode* node) {

@@ -38,6 +38,10 @@ struct Optimizer {
     // them. A definition that still has a used destination is left intact,
     // so every node left in a block stays registered with its sources.
     static void RemoveNode(BasicBlock* block, INode* node);
+    // RemoveNode for the clean-up loop: the definitions that die with the
+    // node leave their blocks at once. cursor is the loop's next node; it is
+    // moved past any of them.
+    static void RemoveNodeAndDeadDefinitions(BasicBlock* block, INode* node, INode*& cursor);
 
     // Every reader of the copy's destination reads the copy's source instead.
     static void PropagateCopy(Operation* copy);
@@ -48,14 +52,18 @@ struct Optimizer {
     // Turns the quad shuffle-and-add idiom into Ddx or Ddy.
     static bool MatchDdxOrDdy(Operation* operation);
     // (input * w) * (1.0 / w), w the fragment coordinate's w, becomes the input.
-    static void EliminateMultiplyByFragmentCoordW(BasicBlock* block);
-    static void EliminateMultiplyByFragmentCoordW(Operation* operation);
+    // Both return whether they rewrote anything.
+    static bool EliminateMultiplyByFragmentCoordW(BasicBlock* block);
+    static bool EliminateMultiplyByFragmentCoordW(Operation* operation);
 
     static bool HasSideEffects(const INode* node);
     static bool DestIsLocalVar(const INode* node);
     static bool DestHasNoUses(const INode* node);
     // No side effects, writes locals only, and no destination is read.
     static bool IsDead(const INode* node);
+
+  private:
+    static void RemoveNode(BasicBlock* block, INode* node, bool unlinkDead, INode*& cursor);
 };
 
 } // namespace Zerivox::Graphics::Shader::Translation::Optimizations

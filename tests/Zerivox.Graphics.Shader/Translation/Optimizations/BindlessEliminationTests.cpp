@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/IrPrinter.h"
+#include "Zerivox.Graphics.Shader/IntermediateRepresentation/IrVerifier.h"
 #include "Zerivox.Graphics.Shader/Translation/FakeGpuAccessor.h"
 #include "Zerivox.Graphics.Shader/Translation/Optimizations/BindlessElimination.h"
 #include "Zerivox.Graphics.Shader/Translation/Optimizations/BindlessToArray.h"
@@ -26,14 +27,20 @@ struct BindlessFixture {
     IrTestBuilder B;
 
     // The text after eliminating the bindless handles of the text before.
+    // Each pass must report exactly whether it changed the block: the
+    // optimiser skips its second clean-up on that report.
     std::string Run(std::string_view before) {
         B.ParseBlocks(before);
-        BindlessElimination::RunPass(*B.Current, Manager, Accessor);
+        const uint64_t fingerprint = IR::IrVerifier::Fingerprint(*B.Current);
+        const bool reported = BindlessElimination::RunPass(*B.Current, Manager, Accessor);
+        EXPECT_EQ(reported, IR::IrVerifier::Fingerprint(*B.Current) != fingerprint);
         return B.Text();
     }
     std::string RunToArray(std::string_view before) {
         B.ParseBlocks(before);
-        Translation::Optimizations::BindlessToArray::RunPass(*B.Current, Manager, Accessor);
+        const uint64_t fingerprint = IR::IrVerifier::Fingerprint(*B.Current);
+        const bool reported = Translation::Optimizations::BindlessToArray::RunPass(*B.Current, Manager, Accessor);
+        EXPECT_EQ(reported, IR::IrVerifier::Fingerprint(*B.Current) != fingerprint);
         return B.Text();
     }
 };

@@ -207,6 +207,31 @@ TEST_F(OptimizerTest, QuadShuffleAndAddBecomesDerivative) {
     }
 }
 
+// The unread loop phi is removed first; the add after it, read only by the
+// phi, dies with it and leaves the block at once. The walk must step over it
+// to the nodes behind, which are still cleaned up.
+TEST_F(OptimizerTest, DefinitionDyingWithItsReaderLeavesTheBlockUnderTheWalk) {
+    ZV_EXPECT_IR(Optimize(R"(
+        B0: next B1
+          %0 = Load.Input 37, 0
+        B1: preds B0 B1 next B2 branch B1
+          %1 = Phi [B0: %0], [B1: %2]
+          %2 = Add %0, 1
+          %3 = Add 1, 2
+          BranchIfTrue L0, %3
+        B2: preds B1
+          Store.Output 37, 0, 0, %0
+    )"), R"(
+        B0: next B1
+          %0 = Load.Input 37, 0
+        B1: preds B0 B1 next B2 branch B1
+          BranchIfTrue L0, 3
+        B2: preds B1
+          Store.Output 37, 0, 0, %0
+    )");
+    EXPECT_EQ(B.Var(0)->Uses.Count(), 1);
+}
+
 // (x * w) * (1 / w), w the fragment coordinate's fourth component (input 9,
 // component 3), is x again; only that operand order is recognised.
 TEST_F(OptimizerTest, MultiplyByFragmentCoordWIsUndone) {
@@ -228,10 +253,13 @@ TEST_F(OptimizerTest, MultiplyByFragmentCoordWIsUndone) {
   %2 = Load.Input 9, 3
   )") + c.Inner + "\n  " + c.Divide + "\n  ";
         b.ParseBlocks(head + "%5 = Multiply.FP32 %3, %4\n");
+        const uint64_t fingerprint = IR::IrVerifier::Fingerprint(*b.Current);
 
-        Optimizer::EliminateMultiplyByFragmentCoordW(b.Current);
+        // The report decides whether the optimiser cleans up again.
+        const bool reported = Optimizer::EliminateMultiplyByFragmentCoordW(b.Current);
 
         EXPECT_EQ(b.Text(), head + c.Outer + "\n") << c.Inner << "; " << c.Divide;
+        EXPECT_EQ(reported, IR::IrVerifier::Fingerprint(*b.Current) != fingerprint) << c.Inner << "; " << c.Divide;
     }
 }
 

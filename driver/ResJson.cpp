@@ -107,9 +107,9 @@ void AppendJsonString(std::string& out, std::string_view utf8) {
         default:
             break;
         }
-        if (cp >= 0x20 && cp <= 0x7E) {
-            out += static_cast<char>(cp);
-        } else if (cp <= 0xFFFF) {
+        // Printable ASCII went out with its run above: what is left is a
+        // control character or beyond ASCII.
+        if (cp <= 0xFFFF) {
             AppendUnit(out, cp);
         } else {
             uint32_t v = cp - 0x10000;

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -12,7 +14,9 @@ namespace Spv::Generator {
 
 class BinaryWriter {
 public:
-    explicit BinaryWriter(std::size_t initialCapacity) { _bytes.resize(initialCapacity < 64 ? 64 : initialCapacity); }
+    explicit BinaryWriter(std::size_t initialCapacity)
+        : _capacity(initialCapacity < 64 ? 64 : initialCapacity),
+          _bytes(std::make_unique_for_overwrite<uint8_t[]>(_capacity)) {}
 
     void WriteUInt16(uint16_t value) {
         uint8_t* p = Reserve(2);
@@ -47,7 +51,7 @@ public:
     // capacity check. The pointer is valid until the next write.
     uint8_t* Append(std::size_t count) { return Reserve(count); }
     // Bytes that can be appended before the buffer has to grow.
-    std::size_t Room() const noexcept { return _bytes.size() - _size; }
+    std::size_t Room() const noexcept { return _capacity - _size; }
     // Gives back the last count bytes of what Append handed out and nothing
     // has been written after: room an instruction asked for and did not use.
     void Retract(std::size_t count) noexcept { _size -= count < _size ? count : _size; }
@@ -64,35 +68,41 @@ public:
     std::size_t Size() const noexcept { return _size; }
 
     // A copy of the bytes written so far.
-    std::vector<uint8_t> Bytes() const {
-        return std::vector<uint8_t>(_bytes.begin(), _bytes.begin() + static_cast<std::ptrdiff_t>(_size));
-    }
-    // The bytes written so far, handed over without a copy (a module of
-    // megabytes would otherwise exist twice at its largest moment); the
-    // writer starts empty again.
-    std::vector<uint8_t> TakeBytes() noexcept {
-        _bytes.resize(_size);
+    std::vector<uint8_t> Bytes() const { return std::vector<uint8_t>(_bytes.get(), _bytes.get() + _size); }
+    // The bytes written so far, copied out once at their exact size; the
+    // writer starts empty again. The buffer itself is never cleared: filling
+    // it with zeros first cost as much as this one copy, and more for the
+    // room a module did not use.
+    std::vector<uint8_t> TakeBytes() {
+        std::vector<uint8_t> bytes = Bytes();
         _size = 0;
-        return std::move(_bytes);
+        return bytes;
     }
 
 private:
     // Room for count more bytes at the end. The buffer is kept larger than
     // the written part and grows by doubling, so a word costs a compare and
-    // four stores instead of four checked appends; what it zero-fills on
-    // growth is at most the size of the module again.
+    // four stores instead of four checked appends.
     uint8_t* Reserve(std::size_t count) {
-        if (_bytes.size() - _size < count) {
-            std::size_t needed = _size + count;
-            std::size_t grown = _bytes.size() * 2;
-            _bytes.resize(grown > needed ? grown : needed);
-        }
-        uint8_t* p = _bytes.data() + _size;
+        if (_capacity - _size < count) Grow(count);
+        uint8_t* p = _bytes.get() + _size;
         _size += count;
         return p;
     }
 
-    std::vector<uint8_t> _bytes;
+    void Grow(std::size_t count) {
+        const std::size_t needed = _size + count;
+        const std::size_t grown = _capacity * 2;
+        const std::size_t capacity = grown > needed ? grown : needed;
+        auto bytes = std::make_unique_for_overwrite<uint8_t[]>(capacity);
+        if (_size != 0) std::memcpy(bytes.get(), _bytes.get(), _size);
+        _bytes = std::move(bytes);
+        _capacity = capacity;
+    }
+
+    // Only the first _size bytes of the buffer hold anything.
+    std::size_t _capacity;
+    std::unique_ptr<uint8_t[]> _bytes;
     std::size_t _size = 0;
 };
 

@@ -16,28 +16,34 @@ namespace Spv::Generator {
 template <typename Key>
 class DeduplicationTable {
 public:
-    // The instruction stored for a key equal to `probe`'s, or null.
-    Instruction* Find(const Instruction* probe) const {
-        if (_count == 0) return nullptr;
-        return _slots[Locate(probe, Hash(probe))].Value;
-    }
+    // Hash of the key of an instruction, for the calls below: a lookup that
+    // misses is followed by the insertion of the same instruction, and the
+    // hash walks its operands, so it is computed once for both.
+    static std::size_t Hash(const Instruction* instruction) { return typename Key::Hash{}(Key{instruction}); }
 
-    // Stores `value` under its own key, replacing the entry of an equal key.
-    void Set(Instruction* value) {
+    // The instruction stored for a key equal to `probe`'s (whose hash is
+    // given), or null.
+    Instruction* Find(const Instruction* probe, std::size_t hash) const {
+        if (_count == 0) return nullptr;
+        return _slots[Locate(probe, hash)].Value;
+    }
+    Instruction* Find(const Instruction* probe) const { return Find(probe, Hash(probe)); }
+
+    // Stores `value` (whose hash is given) under its own key, replacing the
+    // entry of an equal key.
+    void Set(Instruction* value, std::size_t hash) {
         if ((_count + 1) * 2 > _slots.size()) Grow();
-        std::size_t hash = Hash(value);
         Slot& slot = _slots[Locate(value, hash)];
         if (slot.Value == nullptr) _count++;
         slot = Slot{value, hash};
     }
+    void Set(Instruction* value) { Set(value, Hash(value)); }
 
 private:
     struct Slot {
         Instruction* Value = nullptr;
         std::size_t HashCode = 0;
     };
-
-    static std::size_t Hash(const Instruction* instruction) { return typename Key::Hash{}(Key{instruction}); }
 
     // The slot holding an equal key, or the free slot where it would go.
     std::size_t Locate(const Instruction* probe, std::size_t hash) const {

@@ -167,6 +167,73 @@ void Instruction::Write(BinaryWriter& writer) const {
     BinaryWriter::StoreUInt32(start, (static_cast<uint32_t>(Opcode) & 0xFFFFu) | (static_cast<uint32_t>(written / 4) << 16));
 }
 
+namespace {
+
+// Stores the words of an instruction at p, which has room for the most it
+// can need (3 + 2 per operand words); returns the end of what it stored, or
+// null, with nothing meaningful stored, when an operand is a string.
+inline uint8_t* StoreWords(const Instruction& instruction, std::span<IOperand* const> operands, uint8_t* p,
+                           uint32_t resultTypeId) {
+    uint8_t* const start = p;
+    p += 4;
+    if (instruction.ResultType != nullptr) p = BinaryWriter::StoreUInt32(p, resultTypeId);
+    if (instruction.Id != Instruction::InvalidId) p = BinaryWriter::StoreUInt32(p, instruction.Id);
+    for (const IOperand* operand : operands) {
+        const OperandType type = operand->GetOperandType();
+        if (type == OperandType::Instruction) {
+            const uint32_t id = static_cast<const Instruction*>(operand)->Id;
+            if (id == Instruction::InvalidId) [[unlikely]] return nullptr;
+            p = BinaryWriter::StoreUInt32(p, id);
+        } else if (type == OperandType::Number) {
+            const auto* literal = static_cast<const LiteralInteger*>(operand);
+            const uint64_t data = literal->Data();
+            p = BinaryWriter::StoreUInt32(p, static_cast<uint32_t>(data));
+            if (literal->GetWordCount() == 2) p = BinaryWriter::StoreUInt32(p, static_cast<uint32_t>(data >> 32));
+        } else {
+            return nullptr;
+        }
+    }
+    const auto words = static_cast<std::size_t>(p - start) / 4;
+    // Longer than the 16-bit count can say: the exact road reports it.
+    if (words > 0xFFFF) [[unlikely]] return nullptr;
+    BinaryWriter::StoreUInt32(start, (static_cast<uint32_t>(instruction.Opcode) & 0xFFFFu) |
+                                         (static_cast<uint32_t>(words) << 16));
+    return p;
+}
+
+} // namespace
+
+void Instruction::WriteAll(std::span<Instruction* const> instructions, BinaryWriter& writer) {
+    // Module encoding is dominated by this loop: the writer's free room is
+    // claimed once and filled through a local pointer, so an instruction
+    // costs a bound check and its stores. Whatever the fast road cannot take
+    // (a string operand, an unbound id, an instruction too long for its
+    // count, too little room left) goes through WriteCounted, which writes it
+    // exactly or fails as Write does.
+    std::size_t i = 0;
+    const std::size_t count = instructions.size();
+    while (i < count) {
+        const std::size_t room = writer.Room();
+        uint8_t* const limit = writer.Append(room) + room;
+        uint8_t* p = limit - room;
+        for (; i < count; ++i) {
+            const Instruction& instruction = *instructions[i];
+            const std::span<IOperand* const> operands = instruction.Operands.AsSpan();
+            if (static_cast<std::size_t>(limit - p) < (3 + 2 * std::size_t{operands.size()}) * 4) break;
+            uint32_t resultTypeId = 0;
+            if (instruction.ResultType != nullptr) {
+                resultTypeId = instruction.ResultType->Id;
+                if (resultTypeId == InvalidId) [[unlikely]] break;
+            }
+            uint8_t* const end = StoreWords(instruction, operands, p, resultTypeId);
+            if (end == nullptr) break;
+            p = end;
+        }
+        writer.Retract(static_cast<std::size_t>(limit - p));
+        if (i < count) instructions[i++]->WriteCounted(writer);
+    }
+}
+
 void Instruction::WriteCounted(BinaryWriter& writer) const {
     const std::span<IOperand* const> operands = Operands.AsSpan();
     const uint16_t wordCount = CheckedWordCount(CountWords(*this, operands));

@@ -49,6 +49,9 @@ public:
     // Appends the whole instruction; fails when an operand or the result
     // type has no bound id.
     void Write(BinaryWriter& writer) const;
+    // Appends the instructions in order, byte for byte what Write gives one
+    // by one. When it fails (as Write would) the writer holds a partial list.
+    static void WriteAll(std::span<Instruction* const> instructions, BinaryWriter& writer);
 
     uint32_t GetWordCount() const noexcept { return 1; }
     // Appends this instruction's id; fails when it is not bound.

@@ -39,12 +39,8 @@ Module::~Module() {
     if (LiteralInteger::GetCurrentPool() == _literalPool) LiteralInteger::SetCurrentPool(nullptr);
 }
 
-uint32_t Module::TakeId() {
-    // The all-ones id means "unbound" to the encoder; never hand it out.
-    if (_bound == Instruction::InvalidId) {
-        throw Zerivox::Common::OverflowException("SPIR-V module ran out of result ids.");
-    }
-    return _bound++;
+void Module::ThrowIdsExhausted() {
+    throw Zerivox::Common::OverflowException("SPIR-V module ran out of result ids.");
 }
 
 LiteralString* Module::NewString(std::string_view value) { return &_strings.emplace_back(value); }
@@ -92,25 +88,28 @@ Instruction* Module::AddExecutionMode(Instruction* function, ExecutionMode mode,
 }
 
 void Module::AddTypeDeclaration(Instruction* type, bool forceIdAllocation) {
+    // The key does not include the type's own id, so its hash holds across TakeId.
+    const std::size_t hash = DeduplicationTable<TypeDeclarationKey>::Hash(type);
     if (!forceIdAllocation) {
-        if (Instruction* found = _typeDeclarations.Find(type)) {
+        if (Instruction* found = _typeDeclarations.Find(type, hash)) {
             type->Id = found->Id;
             return;
         }
     }
     type->Id = TakeId();
     // After a forced declaration, later unforced equal types resolve to it.
-    _typeDeclarations.Set(type);
+    _typeDeclarations.Set(type, hash);
     _typeDeclarationsList.push_back(type);
 }
 
 void Module::AddConstant(Instruction* constant) {
-    if (Instruction* found = _constants.Find(constant)) {
+    const std::size_t hash = DeduplicationTable<ConstantKey>::Hash(constant);
+    if (Instruction* found = _constants.Find(constant, hash)) {
         constant->Id = found->Id;
         return;
     }
     constant->Id = TakeId();
-    _constants.Set(constant);
+    _constants.Set(constant, hash);
     _constantsList.push_back(constant);
 }
 
@@ -141,12 +140,6 @@ Instruction* Module::ExtInst(Instruction* resultType, Instruction* set, LiteralI
     return AddToFunctionDefinitions(extInst);
 }
 
-namespace {
-// Above this many instructions (a buffer guess of about 1.3 MB) module writing
-// counts the module's size before it sizes its buffer.
-constexpr std::size_t ExactSizeInstructions = 65536;
-} // namespace
-
 std::vector<uint8_t> Module::Generate() {
     // Types, global variables and constants interleave by id: an operand
     // always got its id before the instruction that refers to it, so id
@@ -160,33 +153,12 @@ std::vector<uint8_t> Module::Generate() {
                      [](const Instruction* a, const Instruction* b) { return a->Id < b->Id; });
 
     // Room for a typical module up front (instructions average a little over
-    // four words); the writer grows when a module needs more. The buffer is
-    // zero-filled when sized, at the module's largest moment, while the whole
-    // module is still built as objects too: for a large module the guess
-    // would touch megabytes for nothing (a loop-heavy shader takes under 12
-    // bytes an instruction), so one that large gets its exact size, counted
-    // first. The count costs about a third of the writing, which a small
-    // module does not repay.
+    // four words); the writer grows when a module needs more. Its buffer is
+    // not cleared, so a generous guess costs nothing but address space.
     const std::size_t instructions = _extInstImports.size() + _entryPoints.size() + _executionModes.size() +
                                      _debug.size() + _annotations.size() + declarations.size() +
                                      _functionsDeclarations.size() + _functionsDefinitions.size();
-    std::size_t bytes = 20 * instructions + 8 * _capabilities.size() + 1024;
-    if (instructions > ExactSizeInstructions) {
-        std::size_t words = 5 + 2 * _capabilities.size() + 3; // header, capabilities, memory model
-        for (const std::string& extension : _extensions) words += 1 + LiteralString(extension).GetWordCount();
-        auto count = [&words](const auto& list) {
-            for (const Instruction* instruction : list) words += instruction->GetTotalWordCount();
-        };
-        count(_extInstImports);
-        count(_entryPoints);
-        count(_executionModes);
-        count(_debug);
-        count(_annotations);
-        count(declarations);
-        count(_functionsDeclarations);
-        count(_functionsDefinitions);
-        bytes = 4 * words;
-    }
+    const std::size_t bytes = 20 * instructions + 8 * _capabilities.size() + 1024;
     BinaryWriter writer(bytes);
 
     writer.WriteUInt32(SpirvEnums::MagicNumber);
@@ -212,22 +184,22 @@ std::vector<uint8_t> Module::Generate() {
         writer.WriteUInt16(static_cast<uint16_t>(wordCount));
         name.WriteOperand(writer);
     }
-    for (const Instruction* import : _extInstImports) import->Write(writer);
+    Instruction::WriteAll(_extInstImports, writer);
 
     writer.WriteUInt16(static_cast<uint16_t>(Op::OpMemoryModel));
     writer.WriteUInt16(3);
     writer.WriteUInt32(static_cast<uint32_t>(_addressingModel));
     writer.WriteUInt32(static_cast<uint32_t>(_memoryModel));
 
-    for (const Instruction* instruction : _entryPoints) instruction->Write(writer);
-    for (const Instruction* instruction : _executionModes) instruction->Write(writer);
-    for (const Instruction* instruction : _debug) instruction->Write(writer);
-    for (const Instruction* instruction : _annotations) instruction->Write(writer);
+    Instruction::WriteAll(_entryPoints, writer);
+    Instruction::WriteAll(_executionModes, writer);
+    Instruction::WriteAll(_debug, writer);
+    Instruction::WriteAll(_annotations, writer);
 
-    for (const Instruction* instruction : declarations) instruction->Write(writer);
+    Instruction::WriteAll(declarations, writer);
 
-    for (const Instruction* instruction : _functionsDeclarations) instruction->Write(writer);
-    for (const Instruction* instruction : _functionsDefinitions) instruction->Write(writer);
+    Instruction::WriteAll(_functionsDeclarations, writer);
+    Instruction::WriteAll(_functionsDefinitions, writer);
 
     _instructionPool->Reset();
     _literalPool->Reset();

@@ -358,10 +358,16 @@ protected:
     }
     // A string operand owned by this module.
     LiteralString* NewString(std::string_view value);
-    uint32_t TakeId();
+    // Inline: nearly every builder call takes an id.
+    uint32_t TakeId() {
+        // The all-ones id means "unbound" to the encoder; never hand it out.
+        if (_bound == Instruction::InvalidId) [[unlikely]] ThrowIdsExhausted();
+        return _bound++;
+    }
 
 private:
     // Inline: every instruction of a function body passes through here.
+    [[noreturn]] static void ThrowIdsExhausted();
     Instruction* AddToFunctionDefinitions(Instruction* instruction) {
         _functionsDefinitions.push_back(instruction);
         return instruction;

@@ -118,16 +118,6 @@ void Module::AddGlobalVariable(Instruction* variable) {
     _globals.push_back(variable);
 }
 
-void Module::AddLocalVariable(Instruction* variable) {
-    variable->Id = TakeId();
-    _functionsDefinitions.push_back(variable);
-}
-
-void Module::AddLabel(Instruction* label) {
-    label->Id = TakeId();
-    _functionsDefinitions.push_back(label);
-}
-
 void Module::AddFunction(Instruction* function) { _functionsDefinitions.push_back(function); }
 
 Instruction* Module::ExtInst(Instruction* resultType, Instruction* set, LiteralInteger* instruction,

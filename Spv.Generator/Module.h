@@ -94,8 +94,16 @@ public:
     void AddConstant(Instruction* constant);
     // These take a new id that replaces the instruction's current one.
     void AddGlobalVariable(Instruction* variable);
-    void AddLocalVariable(Instruction* variable);
-    void AddLabel(Instruction* label);
+    // Inline, as the function body's instructions are: every local and
+    // every block passes through here.
+    void AddLocalVariable(Instruction* variable) {
+        variable->Id = TakeId();
+        _functionsDefinitions.push_back(variable);
+    }
+    void AddLabel(Instruction* label) {
+        label->Id = TakeId();
+        _functionsDefinitions.push_back(label);
+    }
     // Places an OpFunction (which Function gave its id) in the definitions.
     void AddFunction(Instruction* function);
 
@@ -129,7 +137,17 @@ public:
     Instruction* TypeArray(Instruction* elementType, Instruction* length, bool forceIdAllocation = false);
     Instruction* TypeRuntimeArray(Instruction* elementType, bool forceIdAllocation = false);
     Instruction* TypeStruct(bool forceIdAllocation, InstructionSpan memberTypes);
-    Instruction* TypePointer(StorageClass storageClass, Instruction* type, bool forceIdAllocation = false);
+    // Pointer types are asked for at every variable and memory access. Equal
+    // pointee ids mean equal pointees (a type takes the id of its equal, a
+    // forced one a new id), so the pair of storage class and pointee id names
+    // the pointer type the type table would find, without building the
+    // instruction and hashing it again; that lookup is inline.
+    Instruction* TypePointer(StorageClass storageClass, Instruction* type, bool forceIdAllocation = false) {
+        if (type->Id != Instruction::InvalidId && !forceIdAllocation) {
+            if (Instruction* known = _pointerTypes.Find(PointerTypeKey(storageClass, type))) return known;
+        }
+        return NewTypePointer(storageClass, type, forceIdAllocation);
+    }
     Instruction* TypeFunction(Instruction* returnType, InstructionSpan parameterTypes);
 
     // ---- constants ------------------------------------------------------
@@ -368,6 +386,12 @@ protected:
 private:
     // Inline: every instruction of a function body passes through here.
     [[noreturn]] static void ThrowIdsExhausted();
+    static uint64_t PointerTypeKey(StorageClass storageClass, const Instruction* type) {
+        return (uint64_t{static_cast<uint32_t>(storageClass)} << 32) | type->Id;
+    }
+    // TypePointer past its shortcut: declares the type (or finds it in the
+    // type table) and remembers it for the shortcut.
+    Instruction* NewTypePointer(StorageClass storageClass, Instruction* type, bool forceIdAllocation);
     Instruction* AddToFunctionDefinitions(Instruction* instruction) {
         _functionsDefinitions.push_back(instruction);
         return instruction;

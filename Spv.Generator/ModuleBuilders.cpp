@@ -187,23 +187,13 @@ Instruction* Module::TypeStruct(bool forceIdAllocation, InstructionSpan memberTy
     return instruction;
 }
 
-Instruction* Module::TypePointer(StorageClass storageClass, Instruction* type, bool forceIdAllocation) {
-    // Pointer types are asked for at every variable and memory access. Equal
-    // pointee ids mean equal pointees (a type takes the id of its equal, a
-    // forced one a new id), so the pair of storage class and pointee id names
-    // the pointer type the type table would find, without building the
-    // instruction and hashing it again.
-    const bool cacheable = type->Id != Instruction::InvalidId;
-    const uint64_t key = (uint64_t{static_cast<uint32_t>(storageClass)} << 32) | type->Id;
-    if (cacheable && !forceIdAllocation) {
-        if (Instruction* known = _pointerTypes.Find(key)) return known;
-    }
+Instruction* Module::NewTypePointer(StorageClass storageClass, Instruction* type, bool forceIdAllocation) {
     Instruction* instruction = NewInstruction(Op::OpTypePointer);
     instruction->AddOperand(LiteralInteger::FromEnum(storageClass));
     instruction->AddOperand(type);
     AddTypeDeclaration(instruction, forceIdAllocation);
     // After a forced declaration, later equal pointer types resolve to it.
-    if (cacheable) _pointerTypes.Set(key, instruction);
+    if (type->Id != Instruction::InvalidId) _pointerTypes.Set(PointerTypeKey(storageClass, type), instruction);
     return instruction;
 }
 

@@ -262,7 +262,7 @@ Instruction* CodeGenContext::GetArgument(AggregateType type, const AstOperand& o
     return BitcastIfNeeded(type, declared, value);
 }
 
-Instruction* CodeGenContext::GetType(AggregateType type, int32_t length) {
+Instruction* CodeGenContext::BuildType(AggregateType type, int32_t length) {
     uint32_t bits = static_cast<uint32_t>(type);
     if ((bits & static_cast<uint32_t>(AggregateType::Array)) != 0) {
         Instruction* element = GetType(static_cast<AggregateType>(bits & ~static_cast<uint32_t>(AggregateType::Array)));
@@ -306,9 +306,7 @@ Instruction* CodeGenContext::GetType(AggregateType type, int32_t length) {
     throw Common::ArgumentException("Invalid attribute type \"" + AggregateTypeText(type) + "\".");
 }
 
-Instruction* CodeGenContext::BitcastIfNeeded(AggregateType to, AggregateType from, Instruction* value) {
-    if (to == from)
-        return value;
+Instruction* CodeGenContext::Convert(AggregateType to, AggregateType from, Instruction* value) {
     if (to == AggregateType::Bool) {
         Instruction* integer = BitcastIfNeeded(AggregateType::S32, from, value);
         Instruction* boolType = TypeBool();

@@ -216,8 +216,21 @@ class CodeGenContext final : public Spv::Generator::Module {
     Instruction* GetConstant(Translation::AggregateType type, const StructuredIr::AstOperand& operand);
     Instruction* GetLocal(Translation::AggregateType type, const StructuredIr::AstOperand& operand);
     Instruction* GetArgument(Translation::AggregateType type, const StructuredIr::AstOperand& operand);
-    Instruction* GetType(Translation::AggregateType type, int32_t length = 1);
-    Instruction* BitcastIfNeeded(Translation::AggregateType to, Translation::AggregateType from, Instruction* value);
+    // Inline for the scalar and vector types already built, which are
+    // nearly every type an operation asks for.
+    Instruction* GetType(Translation::AggregateType type, int32_t length = 1) {
+        const uint32_t bits = static_cast<uint32_t>(type);
+        const uint32_t count = bits & static_cast<uint32_t>(Translation::AggregateType::ElementCountMask);
+        const uint32_t elementBits = bits & ~count;
+        if (elementBits < CachedElementTypes) {
+            if (Instruction* cached = _types[count >> 8][elementBits]) return cached;
+        }
+        return BuildType(type, length);
+    }
+    Instruction* BitcastIfNeeded(Translation::AggregateType to, Translation::AggregateType from, Instruction* value) {
+        if (to == from) return value;
+        return Convert(to, from, value);
+    }
 
     Instruction* TypeS32();
     Instruction* TypeU32();
@@ -236,6 +249,10 @@ class CodeGenContext final : public Spv::Generator::Module {
 
   private:
     Instruction* Undef(Instruction* type);
+    // GetType for a type not in the cache below (and the cache's filling).
+    Instruction* BuildType(Translation::AggregateType type, int32_t length);
+    // BitcastIfNeeded between different types.
+    Instruction* Convert(Translation::AggregateType to, Translation::AggregateType from, Instruction* value);
 
     // Scalar and vector types already built, by element type and component
     // count. Every operation asks for its types, and building one only to

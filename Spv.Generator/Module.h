@@ -389,6 +389,9 @@ private:
     static uint64_t PointerTypeKey(StorageClass storageClass, const Instruction* type) {
         return (uint64_t{static_cast<uint32_t>(storageClass)} << 32) | type->Id;
     }
+    // The literal of a storage class, made once per module for the common
+    // classes: every variable carries one.
+    LiteralInteger* StorageClassLiteral(StorageClass storageClass);
     // TypePointer past its shortcut: declares the type (or finds it in the
     // type table) and remembers it for the shortcut.
     Instruction* NewTypePointer(StorageClass storageClass, Instruction* type, bool forceIdAllocation);
@@ -434,10 +437,12 @@ private:
     GeneratorPool<Instruction>* _instructionPool;
     GeneratorPool<LiteralInteger>* _literalPool;
     std::deque<LiteralString> _strings;
-    // Shortcuts past the type and constant tables for the two most asked
-    // kinds (see TypePointer and Constant); they give what the tables give.
+    // Shortcuts past the type and constant tables for the most asked kinds
+    // (see TypePointer, TypeArray and Constant); they give what the tables give.
     Zerivox::Common::KeyedPointerTable<Instruction> _pointerTypes;
     Zerivox::Common::KeyedPointerTable<Instruction> _scalarConstants;
+    Zerivox::Common::KeyedPointerTable<Instruction> _arrayTypes;
+    LiteralInteger* _storageClassLiterals[16] = {};
 };
 
 } // namespace Spv::Generator

@@ -4,6 +4,7 @@
 // its section.
 #include <array>
 #include <bit>
+#include <iterator>
 
 #include <spirv/unified1/GLSL.std.450.h>
 
@@ -166,10 +167,20 @@ Instruction* Module::TypeSampledImage(Instruction* imageType, bool forceIdAlloca
 }
 
 Instruction* Module::TypeArray(Instruction* elementType, Instruction* length, bool forceIdAllocation) {
+    // Buffer and I/O declarations ask for the same arrays again and again.
+    // As for pointer types, the ids of element type and length name the
+    // array type the type table would find.
+    const bool cacheable = elementType->Id != Instruction::InvalidId && length->Id != Instruction::InvalidId;
+    const uint64_t key = (uint64_t{elementType->Id} << 32) | length->Id;
+    if (cacheable && !forceIdAllocation) {
+        if (Instruction* known = _arrayTypes.Find(key)) return known;
+    }
     Instruction* instruction = NewInstruction(Op::OpTypeArray);
     instruction->AddOperand(elementType);
     instruction->AddOperand(length);
     AddTypeDeclaration(instruction, forceIdAllocation);
+    // After a forced declaration, later equal array types resolve to it.
+    if (cacheable) _arrayTypes.Set(key, instruction);
     return instruction;
 }
 
@@ -187,9 +198,18 @@ Instruction* Module::TypeStruct(bool forceIdAllocation, InstructionSpan memberTy
     return instruction;
 }
 
+LiteralInteger* Module::StorageClassLiteral(StorageClass storageClass) {
+    // Literals are never changed once made, so instructions can share one.
+    const auto value = static_cast<uint32_t>(storageClass);
+    if (value >= std::size(_storageClassLiterals)) return LiteralInteger::FromEnum(storageClass);
+    LiteralInteger*& literal = _storageClassLiterals[value];
+    if (literal == nullptr) literal = LiteralInteger::FromEnum(storageClass);
+    return literal;
+}
+
 Instruction* Module::NewTypePointer(StorageClass storageClass, Instruction* type, bool forceIdAllocation) {
     Instruction* instruction = NewInstruction(Op::OpTypePointer);
-    instruction->AddOperand(LiteralInteger::FromEnum(storageClass));
+    instruction->AddOperand(StorageClassLiteral(storageClass));
     instruction->AddOperand(type);
     AddTypeDeclaration(instruction, forceIdAllocation);
     // After a forced declaration, later equal pointer types resolve to it.
@@ -629,7 +649,7 @@ Instruction* Module::Label() { return NewInstruction(Op::OpLabel); }
 Instruction* Module::Variable(Instruction* resultType, StorageClass storageClass) {
     uint32_t id = TakeId();
     Instruction* instruction = NewInstruction(Op::OpVariable, id, resultType);
-    instruction->AddOperand(LiteralInteger::FromEnum(storageClass));
+    instruction->AddOperand(StorageClassLiteral(storageClass));
     return instruction;
 }
 

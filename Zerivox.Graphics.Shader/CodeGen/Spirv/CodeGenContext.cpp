@@ -291,7 +291,7 @@ Instruction* CodeGenContext::BuildType(AggregateType type, int32_t length) {
     case AggregateType::Void:
         return _types[0][bits] = TypeVoid();
     case AggregateType::Bool:
-        return _types[0][bits] = TypeBool();
+        return _types[0][bits] = Module::TypeBool();
     case AggregateType::FP32:
         return TypeFP32();
     case AggregateType::FP64:
@@ -366,6 +366,18 @@ Instruction* CodeGenContext::TypeFP64() {
 }
 
 Instruction* CodeGenContext::TypeVectorOf(Instruction* componentType, int32_t count) {
+    // A vector of a cached scalar type is cached with it (the same table
+    // GetType fills), found by the component's instruction.
+    if (count >= 2 && count <= 4 && componentType != nullptr) {
+        for (uint32_t element = 0; element < CachedElementTypes; ++element) {
+            if (_types[0][element] != componentType)
+                continue;
+            Instruction*& cached = _types[count - 1][element];
+            if (cached == nullptr)
+                cached = TypeVector(componentType, LiteralInteger::FromInt32(count));
+            return cached;
+        }
+    }
     return TypeVector(componentType, LiteralInteger::FromInt32(count));
 }
 

@@ -232,6 +232,9 @@ class CodeGenContext final : public Spv::Generator::Module {
         return Convert(to, from, value);
     }
 
+    // The cached bool type; hides the module's, which builds and looks up
+    // a new instruction at every call.
+    Instruction* TypeBool() { return GetType(Translation::AggregateType::Bool); }
     Instruction* TypeS32();
     Instruction* TypeU32();
     Instruction* TypeFP32();

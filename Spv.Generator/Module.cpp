@@ -1,6 +1,7 @@
 #include "Spv.Generator/Module.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "Spv.Generator/BinaryWriter.h"
 #include "Zerivox.Common/Exceptions.h"
@@ -55,14 +56,24 @@ void Module::SetMemoryModel(AddressingModel addressingModel, MemoryModel memoryM
 }
 
 Instruction* Module::AddExtInstImport(std::string_view name) {
-    DeterministicStringKey key{std::string(name)};
-    auto found = _extInstImportTable.find(key);
-    if (found != _extInstImportTable.end()) return found->second;
+    // Every extended instruction asks for its set, and a module imports one
+    // or two: comparing with the first few imports is cheaper than building
+    // and hashing a key. The table covers modules with more.
+    constexpr std::size_t ScannedImports = 4;
+    const std::size_t scanned = std::min(_extInstImports.size(), ScannedImports);
+    for (std::size_t i = 0; i < scanned; ++i) {
+        Instruction* import = _extInstImports[i];
+        if (static_cast<const LiteralString*>(import->Operands.AsSpan()[0])->Value() == name) return import;
+    }
+    if (_extInstImports.size() > ScannedImports) {
+        auto found = _extInstImportTable.find(DeterministicStringKey{std::string(name)});
+        if (found != _extInstImportTable.end()) return found->second;
+    }
 
     Instruction* import = NewInstruction(Op::OpExtInstImport);
     import->AddOperand(NewString(name));
     import->Id = TakeId();
-    _extInstImportTable.emplace(std::move(key), import);
+    _extInstImportTable.emplace(DeterministicStringKey{std::string(name)}, import);
     _extInstImports.push_back(import);
     return import;
 }
@@ -134,13 +145,27 @@ std::vector<uint8_t> Module::Generate() {
     // Types, global variables and constants interleave by id: an operand
     // always got its id before the instruction that refers to it, so id
     // order is definition order.
+    // Each list takes its ids in the order it grows, so merging the three
+    // gives what sorting them together would, in linear time; lists out of
+    // order (ids changed after adding) still get the sort.
+    const auto byId = [](const Instruction* a, const Instruction* b) { return a->Id < b->Id; };
     std::vector<Instruction*> declarations;
     declarations.reserve(_typeDeclarationsList.size() + _globals.size() + _constantsList.size());
-    declarations.insert(declarations.end(), _typeDeclarationsList.begin(), _typeDeclarationsList.end());
-    declarations.insert(declarations.end(), _globals.begin(), _globals.end());
-    declarations.insert(declarations.end(), _constantsList.begin(), _constantsList.end());
-    std::stable_sort(declarations.begin(), declarations.end(),
-                     [](const Instruction* a, const Instruction* b) { return a->Id < b->Id; });
+    if (std::is_sorted(_typeDeclarationsList.begin(), _typeDeclarationsList.end(), byId) &&
+        std::is_sorted(_globals.begin(), _globals.end(), byId) &&
+        std::is_sorted(_constantsList.begin(), _constantsList.end(), byId)) {
+        std::vector<Instruction*> typesAndGlobals;
+        typesAndGlobals.reserve(_typeDeclarationsList.size() + _globals.size());
+        std::merge(_typeDeclarationsList.begin(), _typeDeclarationsList.end(), _globals.begin(), _globals.end(),
+                   std::back_inserter(typesAndGlobals), byId);
+        std::merge(typesAndGlobals.begin(), typesAndGlobals.end(), _constantsList.begin(), _constantsList.end(),
+                   std::back_inserter(declarations), byId);
+    } else {
+        declarations.insert(declarations.end(), _typeDeclarationsList.begin(), _typeDeclarationsList.end());
+        declarations.insert(declarations.end(), _globals.begin(), _globals.end());
+        declarations.insert(declarations.end(), _constantsList.begin(), _constantsList.end());
+        std::stable_sort(declarations.begin(), declarations.end(), byId);
+    }
 
     // Room for a typical module up front (instructions average a little over
     // four words); the writer grows when a module needs more. Its buffer is

@@ -218,7 +218,7 @@ IAstNode* StructuredProgramContext::GetBranchCond(AstBlockType type, Operation* 
 // runs (with the function), so it keeps its blocks on the heap: it grows to
 // as many entries as the shader has values, and in the arena every block it
 // outgrew would stay taken until the program ends.
-void StructuredProgramContext::AddLocal(AstOperand* local) { CurrentFunction->Locals.Add(local, nullptr); }
+void StructuredProgramContext::AddLocal(AstOperand* local) { CurrentFunction->Locals.AddNew(local, nullptr); }
 
 AstOperand* StructuredProgramContext::NewTemp(AggregateType type) {
     AstOperand* temp = Arena().New<AstOperand>(OperandType::LocalVariable, 0);

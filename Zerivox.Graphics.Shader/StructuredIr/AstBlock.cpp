@@ -43,24 +43,10 @@ void AstBlock::OrCondition(AstArena& arena, IAstNode* c) {
     SetCondition(combined);
 }
 
-void AstBlock::Attach(IAstNode* node, IAstNode* prev, IAstNode* next) {
+void AstBlock::RejectAttach(const IAstNode* node) const {
     if (node == nullptr) throw Common::ArgumentNullException("Value cannot be null. (Parameter 'node')");
-    if (node->_parent != nullptr) throw Common::ArgumentException("Node already belongs to a block.");
-    if (node == this) throw Common::ArgumentException("A block cannot hold itself.");
-    node->_parent = this;
-    node->_prev = prev;
-    node->_next = next;
-    if (prev != nullptr) {
-        prev->_next = node;
-    } else {
-        _first = node;
-    }
-    if (next != nullptr) {
-        next->_prev = node;
-    } else {
-        _last = node;
-    }
-    ++_count;
+    if (node->Parent() != nullptr) throw Common::ArgumentException("Node already belongs to a block.");
+    throw Common::ArgumentException("A block cannot hold itself.");
 }
 
 void AstBlock::CheckHeld(IAstNode* anchor) const {
@@ -68,8 +54,6 @@ void AstBlock::CheckHeld(IAstNode* anchor) const {
         throw Common::InvalidOperationException("The anchor node does not belong to this block.");
     }
 }
-
-void AstBlock::Add(IAstNode* node) { Attach(node, _last, nullptr); }
 
 void AstBlock::AddFirst(IAstNode* node) { Attach(node, nullptr, _first); }
 

@@ -43,7 +43,7 @@ public:
 
     // List edits. Attaching a node that already belongs to a block throws
     // ArgumentException; AddBefore/AddAfter need an anchor held by this block.
-    void Add(IAstNode* node);
+    void Add(IAstNode* node) { Attach(node, _last, nullptr); }
     void AddFirst(IAstNode* node);
     void AddBefore(IAstNode* next, IAstNode* node);
     void AddAfter(IAstNode* previous, IAstNode* node);
@@ -78,7 +78,26 @@ public:
     const_iterator end() const { return const_iterator(nullptr); }
 
 private:
-    void Attach(IAstNode* node, IAstNode* prev, IAstNode* next);
+    // Inline: the structurer appends every statement it makes.
+    void Attach(IAstNode* node, IAstNode* prev, IAstNode* next) {
+        if (node == nullptr || node->_parent != nullptr || node == this) [[unlikely]] RejectAttach(node);
+        node->_parent = this;
+        node->_prev = prev;
+        node->_next = next;
+        if (prev != nullptr) {
+            prev->_next = node;
+        } else {
+            _first = node;
+        }
+        if (next != nullptr) {
+            next->_prev = node;
+        } else {
+            _last = node;
+        }
+        ++_count;
+    }
+    // Throws the exception that explains why the node cannot be attached.
+    [[noreturn]] void RejectAttach(const IAstNode* node) const;
     void CheckHeld(IAstNode* anchor) const;
 
     IAstNode* _condition = nullptr;

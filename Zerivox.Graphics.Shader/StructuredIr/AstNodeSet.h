@@ -4,7 +4,10 @@
 // element at a time while the optimiser rewrites the tree, so removal must not
 // be linear in the set's size. Removed entries leave a hole that iteration
 // skips; holes are compacted away once they outnumber live entries.
-// Up to ScanLimit entries a scan replaces the hash index.
+// Up to ScanLimit entries a scan replaces the hash index. The index is built
+// when a lookup first needs it: a set filled by AddNew alone (a function's
+// locals while the structurer runs) never pays for one until something is
+// looked up or removed.
 //
 // Storage: the set itself is one pointer, null until the first node arrives:
 // every AST operand carries two sets and most operands (constants) never use
@@ -75,22 +78,13 @@ public:
     // null).
     bool Add(T* node, AstArena* arena) {
         if (Find(node) != NotFound) return false;
-        if (_block == nullptr) {
-            Grow(FirstCapacity, arena);
-        } else if (_block->Size == _block->Capacity) {
-            if (_block->Capacity > UINT32_MAX / 4) throw Common::OverflowException("An AST node set is too large.");
-            Grow(_block->Capacity * 2, _block->Arena);
-        }
-        const uint32_t pos = _block->Size++;
-        _block->Items()[pos] = node;
-        _block->Live++;
-        if (_block->Index != nullptr) {
-            _block->Index[Probe(node)] = pos;
-        } else if (_block->Size > ScanLimit) {
-            BuildIndex();
-        }
+        Append(node, arena);
         return true;
     }
+
+    // Appends a node the caller knows is not in the set (a node just made),
+    // without the lookup Add does first.
+    void AddNew(T* node, AstArena* arena) { Append(node, arena); }
 
     bool Remove(T* node) {
         std::size_t pos = Find(node);
@@ -102,6 +96,7 @@ public:
         if (_block->Size > 16 && std::size_t{_block->Live} * 2 < _block->Size) Compact();
         return true;
     }
+
 
     bool Contains(T* node) const { return Find(node) != NotFound; }
     std::size_t Count() const { return _block != nullptr ? _block->Live : 0; }
@@ -129,6 +124,7 @@ private:
     static constexpr std::size_t ScanLimit = 8;
     static constexpr std::size_t NotFound = static_cast<std::size_t>(-1);
     static constexpr uint32_t FirstCapacity = 2;
+    static constexpr uint32_t FirstHeapCapacity = 32;
 
     // Node -> position in the entry list. Linear probing, twice the entry
     // list's capacity so at most half full, with backward-shift removal.
@@ -162,8 +158,10 @@ private:
     }
 
     // Moves the entries to a block of the given capacity; the index is rebuilt
-    // for it. An arena block left behind is never touched again.
-    void Grow(uint32_t capacity, AstArena* arena) {
+    // for it. An arena block left behind is never touched again. Out of line
+    // (as BuildIndex): the rare paths kept apart leave Append small enough to
+    // inline into every node constructor that records a use.
+    [[gnu::noinline]] void Grow(uint32_t capacity, AstArena* arena) {
         void* memory = Allocate(arena, sizeof(Block) + std::size_t{capacity} * sizeof(T*));
         auto* grown = ::new (memory) Block{arena, 0, capacity, 0, 0, nullptr};
         Block* old = _block;
@@ -185,6 +183,29 @@ private:
         }
     }
 
+    // Appends without looking for the node; keeps an existing index current.
+    void Append(T* node, AstArena* arena) {
+        if (_block == nullptr) {
+            // The first entry (most sets never get a second): a fresh block
+            // that holds it, with nothing to copy or index. A heap set is a
+            // function's locals, which grow to the size of the shader, so it
+            // starts larger and reallocates less often.
+            const uint32_t capacity = arena != nullptr ? FirstCapacity : FirstHeapCapacity;
+            void* memory = Allocate(arena, sizeof(Block) + std::size_t{capacity} * sizeof(T*));
+            _block = ::new (memory) Block{arena, 1, capacity, 1, 0, nullptr};
+            _block->Items()[0] = node;
+            return;
+        }
+        if (_block->Size == _block->Capacity) {
+            if (_block->Capacity > UINT32_MAX / 4) throw Common::OverflowException("An AST node set is too large.");
+            Grow(_block->Capacity * 2, _block->Arena);
+        }
+        const uint32_t pos = _block->Size++;
+        _block->Items()[pos] = node;
+        _block->Live++;
+        if (_block->Index != nullptr) _block->Index[Probe(node)] = pos;
+    }
+
     std::size_t Home(const T* key) const {
         // Fibonacci hashing: the high bits of the product mix every bit of
         // the address, including those above its alignment.
@@ -202,7 +223,7 @@ private:
         return slot;
     }
 
-    void BuildIndex() {
+    [[gnu::noinline]] void BuildIndex() {
         const std::size_t slots = std::size_t{_block->Capacity} * 2;
         void* memory = Allocate(_block->Arena, slots * sizeof(uint32_t));
         if (_block->Arena == nullptr) ::operator delete(_block->Index);
@@ -236,6 +257,9 @@ private:
     // Position of a live node (null is never a member).
     std::size_t Find(const T* node) const {
         if (node == nullptr || _block == nullptr) return NotFound;
+        // The block is the set's own storage, not its observable state:
+        // indexing it here changes no answer.
+        if (_block->Index == nullptr && _block->Size > ScanLimit) const_cast<AstNodeSet*>(this)->BuildIndex();
         if (_block->Index != nullptr) {
             const uint32_t pos = _block->Index[Probe(node)];
             return pos == EmptySlot ? NotFound : pos;

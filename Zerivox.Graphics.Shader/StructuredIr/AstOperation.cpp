@@ -55,11 +55,8 @@ AstOperation::AstOperation(AstArena& arena, Instruction inst, std::span<IAstNode
     : AstOperation(&arena, AstNodeKind::Operation, inst, StorageKind::None, false, sources,
                    static_cast<int32_t>(sources.size())) {}
 
-IAstNode* AstOperation::GetSource(int32_t index) const {
-    if (index < 0 || static_cast<std::size_t>(index) >= _count) {
-        throw Common::IndexOutOfRangeException("Index was outside the bounds of the array.");
-    }
-    return _sources[static_cast<std::size_t>(index)];
+void AstOperation::ThrowSourceIndex() {
+    throw Common::IndexOutOfRangeException("Index was outside the bounds of the array.");
 }
 
 void AstOperation::SetSource(int32_t index, IAstNode* source) {

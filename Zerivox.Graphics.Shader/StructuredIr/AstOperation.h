@@ -2,6 +2,7 @@
 // An operation over sources (operands or nested operations). Sources beyond
 // the read count are written by the operation (the output arguments of a
 // call); the use/definition sets of local variables record which is which.
+#include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 #include <span>
@@ -51,7 +52,10 @@ public:
 
     int32_t SourcesCount() const { return static_cast<int32_t>(_count); }
     // Throws IndexOutOfRangeException for an index outside the sources.
-    IAstNode* GetSource(int32_t index) const;
+    IAstNode* GetSource(int32_t index) const {
+        if (index < 0 || static_cast<std::size_t>(index) >= _count) [[unlikely]] ThrowSourceIndex();
+        return _sources[static_cast<std::size_t>(index)];
+    }
     // Moves the use registration from the old source to the new one.
     void SetSource(int32_t index, IAstNode* source);
     std::span<IAstNode* const> Sources() const { return {_sources, _count}; }
@@ -67,6 +71,8 @@ protected:
                  std::span<IAstNode* const> sources, int32_t inArgumentsCount);
 
 private:
+    [[noreturn]] static void ThrowSourceIndex();
+
     // Exactly as long as the list; in the arena for every node the arena
     // makes, so the arena releases it without the node's destructor.
     IAstNode** _sources = nullptr;

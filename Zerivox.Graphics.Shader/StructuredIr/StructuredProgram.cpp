@@ -38,13 +38,17 @@ namespace {
 // Structures the blocks of one function into the context's current function.
 void StructureBlocks(StructuredProgramContext& context, const Function& function, TargetLanguage targetLanguage,
                      std::span<Function* const> functions) {
+    std::size_t operations = 0;
     for (std::size_t i = 0; i < function.Blocks.size(); i++) {
         if (function.Blocks[i]->Index != static_cast<int>(i)) {
             throw Common::InvalidOperationException("Block " + std::to_string(i) + " of function \"" +
                                                     function.Name + "\" has index " +
                                                     std::to_string(function.Blocks[i]->Index) + ".");
         }
+        operations += static_cast<std::size_t>(function.Blocks[i]->Operations.Count());
     }
+    // Each operation names at most a few new locals, and most name at most one.
+    context.LocalsMap.Reserve(operations);
 
     for (BasicBlock* block : function.Blocks) {
         context.EnterBlock(block);

@@ -64,9 +64,20 @@ void LocalOperandMap::Clear() {
     _count = 0;
 }
 
-void LocalOperandMap::Grow() {
+void LocalOperandMap::Grow() { Rehash(_slots.empty() ? 64 : _slots.size() * 2); }
+
+void LocalOperandMap::Reserve(std::size_t count) {
+    // At most half full, as Insert keeps it.
+    if (count > (std::size_t{1} << 40)) throw Common::OverflowException("Too many locals for the operand table.");
+    std::size_t slots = _slots.empty() ? 64 : _slots.size();
+    while (count * 2 > slots) slots *= 2;
+    if (slots != _slots.size()) Rehash(slots);
+}
+
+void LocalOperandMap::Rehash(std::size_t slots) {
     std::vector<Slot> old = std::move(_slots);
-    _slots.assign(old.empty() ? 64 : old.size() * 2, Slot{nullptr, nullptr});
+    _slots.assign(slots, Slot{nullptr, nullptr});
+    if (_count == 0) return;
     for (const Slot& entry : old) {
         if (entry.Key != nullptr) _slots[SlotOf(entry.Key)] = entry;
     }
@@ -218,7 +229,7 @@ IAstNode* StructuredProgramContext::GetBranchCond(AstBlockType type, Operation* 
 // runs (with the function), so it keeps its blocks on the heap: it grows to
 // as many entries as the shader has values, and in the arena every block it
 // outgrew would stay taken until the program ends.
-void StructuredProgramContext::AddLocal(AstOperand* local) { CurrentFunction->Locals.Add(local, nullptr); }
+void StructuredProgramContext::AddLocal(AstOperand* local) { CurrentFunction->Locals.AddNew(local, nullptr); }
 
 AstOperand* StructuredProgramContext::NewTemp(AggregateType type) {
     AstOperand* temp = Arena().New<AstOperand>(OperandType::LocalVariable, 0);
@@ -250,10 +261,10 @@ IAstNode* StructuredProgramContext::GetOperandOrCbLoad(Operand* operand) {
 
 AstOperand* StructuredProgramContext::GetOperand(Operand* operand) {
     if (operand == nullptr) return nullptr;
-    if (operand->Type != OperandType::LocalVariable) return Arena().New<AstOperand>(*operand);
+    if (operand->Type != OperandType::LocalVariable) return Arena().New<AstOperand>(operand->Type, operand->Value);
 
     if (AstOperand* found = LocalsMap.Find(operand)) return found;
-    AstOperand* local = Arena().New<AstOperand>(*operand);
+    AstOperand* local = Arena().New<AstOperand>(operand->Type, operand->Value);
     LocalsMap.Insert(operand, local);
     AddLocal(local);
     return local;

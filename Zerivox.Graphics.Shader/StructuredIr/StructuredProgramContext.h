@@ -43,6 +43,10 @@ public:
     void Insert(const IntermediateRepresentation::Operand* key, AstOperand* value);
     // Drops every entry, keeping the table's storage.
     void Clear();
+    // Room for count entries without growing; growing rehashes every entry
+    // once per doubling, where a table sized from the function's length up
+    // front hashes each once.
+    void Reserve(std::size_t count);
 
 private:
     struct Slot {
@@ -52,6 +56,7 @@ private:
 
     std::size_t SlotOf(const IntermediateRepresentation::Operand* key) const;
     void Grow();
+    void Rehash(std::size_t slots);
 
     std::vector<Slot> _slots; // size 0 or a power of two
     std::size_t _count = 0;

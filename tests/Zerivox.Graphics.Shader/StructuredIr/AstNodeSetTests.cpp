@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -94,4 +95,36 @@ TEST(AstNodeSetTest, SetOfArenaNodesAgreesWithAList) {
     std::vector<IAstNode*> odd;
     for (std::size_t i = 1; i < nodes.size(); i += 2) odd.push_back(nodes[i]);
     EXPECT_EQ(local->Uses.Snapshot(), odd);
+}
+
+// A set filled by AddNew alone has no hash index until a lookup needs one;
+// the first lookup, removal or checked Add of such a set must build it from
+// every entry, whichever size it reached and wherever its storage lives.
+TEST(AstNodeSetTest, SetFilledWithoutLookupsAnswersLikeAList) {
+    AstArena arena;
+    std::vector<AstOperand*> nodes;
+    for (int32_t i = 0; i < 100; i++) nodes.push_back(arena.New<AstOperand>(OperandType::Constant, i));
+    for (AstArena* storage : {static_cast<AstArena*>(nullptr), &arena}) {
+        for (std::size_t n : {std::size_t{3}, std::size_t{9}, std::size_t{33}, std::size_t{100}}) {
+            AstNodeSet<AstOperand> set;
+            std::vector<AstOperand*> expected(nodes.begin(), nodes.begin() + static_cast<std::ptrdiff_t>(n));
+            for (AstOperand* node : expected) set.AddNew(node, storage);
+            EXPECT_EQ(set.Snapshot(), expected) << n;
+            EXPECT_FALSE(set.Add(nodes[n - 1], storage)) << n;
+            if (n < nodes.size()) {
+                EXPECT_FALSE(set.Contains(nodes[n])) << n;
+            }
+            // Entries appended after the index exists must land in it.
+            for (std::size_t i = n; i < nodes.size() && i < n + 5; i++) {
+                set.AddNew(nodes[i], storage);
+                expected.push_back(nodes[i]);
+            }
+            for (std::size_t i = 0; i < expected.size(); i += 2) ASSERT_TRUE(set.Remove(expected[i])) << n << " " << i;
+            std::vector<AstOperand*> kept;
+            for (std::size_t i = 1; i < expected.size(); i += 2) kept.push_back(expected[i]);
+            EXPECT_EQ(set.Snapshot(), kept) << n;
+            for (AstOperand* node : kept) EXPECT_TRUE(set.Contains(node)) << n;
+            EXPECT_FALSE(set.Contains(expected[0])) << n;
+        }
+    }
 }

@@ -159,7 +159,40 @@ void Optimizer::RunPass(Transforms::TransformContext& context) {
     }
 }
 
+namespace {
+
+// Operations whose visit reads more than their own instruction, sources and
+// whether their results are read: the XOR swap looks at the definitions of
+// its sources and how many nodes read one of them, the comparison with zero
+// at the instruction defining its source, and the pack and quad shuffle at
+// the nodes reading their result. Edits elsewhere can give them work without
+// touching them, so the clean-up visits them on every round.
+bool VisitedEveryRound(Instruction inst) {
+    switch (inst) {
+    case Instruction::BitwiseExclusiveOr:
+    case Instruction::CompareNotEqual:
+    case Instruction::PackHalf2x16:
+    case Instruction::ShuffleXor:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
 void Optimizer::RunOptimizationPasses(std::span<BasicBlock* const> blocks, ResourceManager& resourceManager) {
+    // A node's visit depends only on its instruction, its sources
+    // and whether its results are read. So after the first round, which sees
+    // every node, a round visits only the nodes with the revisit mark: those
+    // whose sources were replaced (ReplaceUses), that were rewritten or whose
+    // results lost their last reader through a rewrite (Utils::TurnInto), and
+    // those visited every round (VisitedEveryRound: the operations whose
+    // visit also reads other nodes). Every other node would find what it found
+    // on its last visit, nothing. A dead definition released by a removal
+    // leaves its block at once and needs no mark. The rounds run as if they
+    // visited every node: the same edits in the same order.
+    bool visitAll = true;
     bool modified;
     do {
         modified = false;
@@ -173,10 +206,12 @@ void Optimizer::RunOptimizationPasses(std::span<BasicBlock* const> blocks, Resou
             while (node != nullptr) {
                 INode* nextNode = node->ListNext();
                 // A comment has no sources or results: nothing applies to it.
-                if (node->Kind() == NodeKind::Comment) {
+                if ((!visitAll && !node->Revisit()) || node->Kind() == NodeKind::Comment) {
                     node = nextNode;
                     continue;
                 }
+                node->set_Revisit(false);
+
                 // Folding and simplification rewrite an operation's
                 // instruction and sources, never its destinations, so one
                 // look at them serves the whole visit.
@@ -211,6 +246,8 @@ void Optimizer::RunOptimizationPasses(std::span<BasicBlock* const> blocks, Resou
                                 modified = true;
                             }
                         }
+                        if (VisitedEveryRound(operation->Inst))
+                            operation->set_Revisit(true);
                     }
                 } else if (!isUnused) {
                     isUnused = PropagatePhi(static_cast<PhiNode*>(node));
@@ -238,6 +275,7 @@ void Optimizer::RunOptimizationPasses(std::span<BasicBlock* const> blocks, Resou
                     "IR.");
             }
         }
+        visitAll = false;
     } while (modified);
 }
 
@@ -316,6 +354,8 @@ void ReplaceUses(Operand* from, Operand* to) {
     if (from == to)
         return;
     for (INode* reader : from->Uses) {
+        // Its sources change: the clean-up looks at it again.
+        reader->set_Revisit(true);
         if (reader->IsPhi()) {
             int count = reader->SourcesCount();
             for (int i = 0; i < count; i++) {
@@ -350,14 +390,14 @@ bool Optimizer::PropagatePack(Operation* packOp) {
     Operand* low = packOp->GetSource(0);
     Operand* high = packOp->GetSource(1);
     bool changed = false;
-    // TurnInto withdraws the reader from dest's set only: safe while walking it.
+    // Rewriting withdraws the reader from dest's set only: safe while walking it.
     for (INode* reader : dest->Uses) {
         Operation* op = reader->AsOperation();
         if (op == nullptr || op->Inst != Instruction::UnpackHalf2x16 || op->SourcesCount() < 1 ||
             op->GetSource(0) != dest) {
             continue;
         }
-        op->TurnInto(Instruction::Copy, op->Index == 1 ? high : low);
+        Utils::TurnInto(op, Instruction::Copy, op->Index == 1 ? high : low);
         changed = true;
     }
     return changed;
@@ -390,7 +430,7 @@ bool Optimizer::MatchDdxOrDdy(Operation* operation) {
             swizzle->Value != expectedSwizzle) {
             continue;
         }
-        op->TurnInto(isDdx ? Instruction::Ddx : Instruction::Ddy, value);
+        Utils::TurnInto(op, isDdx ? Instruction::Ddx : Instruction::Ddy, value);
         changed = true;
     }
     return changed;

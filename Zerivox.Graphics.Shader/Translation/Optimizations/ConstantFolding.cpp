@@ -97,10 +97,7 @@ void FoldLoadConstantBuffer(ResourceManager& resourceManager, Operation* op) {
 
 } // namespace
 
-void ConstantFolding::RunPass(ResourceManager& resourceManager, Operation* operation) {
-    if (!AreAllSourcesConstant(operation))
-        return;
-
+void ConstantFolding::Fold(ResourceManager& resourceManager, Operation* operation) {
     Operation* op = operation;
     switch (static_cast<uint32_t>(op->Inst)) {
     case I(Instruction::Add):
@@ -247,15 +244,6 @@ void ConstantFolding::RunPass(ResourceManager& resourceManager, Operation* opera
     default:
         break;
     }
-}
-
-bool ConstantFolding::AreAllSourcesConstant(const Operation* operation) {
-    for (int i = 0; i < operation->SourcesCount(); i++) {
-        const Operand* source = operation->GetSource(i);
-        if (source == nullptr || source->Type != OperandType::Constant)
-            return false;
-    }
-    return true;
 }
 
 int32_t ConstantFolding::BitCount(int32_t value) { return std::popcount(static_cast<uint32_t>(value)); }

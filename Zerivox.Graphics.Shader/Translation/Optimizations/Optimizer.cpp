@@ -58,6 +58,19 @@ bool NoDestUsed(std::span<Operand* const> dests) {
     return true;
 }
 
+// Optimizer::IsDead in one walk over the destinations: removals ask it of
+// every definition whose value lost its last reader.
+bool IsDeadNode(const INode* node) {
+    std::span<Operand* const> dests = DestSlots(node);
+    if (dests.empty())
+        return false;
+    for (const Operand* dest : dests) {
+        if (dest != nullptr && (dest->Type != OperandType::LocalVariable || !dest->Uses.empty()))
+            return false;
+    }
+    return !Optimizer::HasSideEffects(node);
+}
+
 // In builds that verify IR: the function's IR after the named step.
 void CheckAfter(const char* pass, std::span<BasicBlock* const> blocks) {
     if constexpr (VerifyIrAfterPasses) IrVerifier::VerifyAfter(pass, blocks);
@@ -214,10 +227,22 @@ void Optimizer::RunOptimizationPasses(std::span<BasicBlock* const> blocks, Resou
 
                 // Folding and simplification rewrite an operation's
                 // instruction and sources, never its destinations, so one
-                // look at them serves the whole visit.
+                // look at them serves the whole visit: one walk tells both
+                // whether all are locals and whether any is read.
+                bool destsLocal = true;
+                bool destsRead = false;
                 std::span<Operand* const> dests = DestSlots(node);
-                bool destsLocal = AllDestsLocal(dests);
-                bool isUnused = destsLocal && !HasSideEffects(node) && NoDestUsed(dests);
+                for (const Operand* dest : dests) {
+                    if (dest == nullptr)
+                        continue;
+                    if (dest->Type != OperandType::LocalVariable) {
+                        destsLocal = false;
+                        break;
+                    }
+                    destsRead |= !dest->Uses.empty();
+                }
+                destsLocal &= !dests.empty();
+                bool isUnused = destsLocal && !destsRead && !HasSideEffects(node);
 
                 if (!node->IsPhi()) {
                     Operation* operation = static_cast<Operation*>(node);
@@ -321,7 +346,7 @@ void Optimizer::RemoveNode(BasicBlock* block, INode* node, bool unlinkDead, INod
             // reading its sources, or a live node would read removed values.
             // Each destination loses its last reader once, so a definition
             // is queued at most once.
-            if (definition != nullptr && IsDead(definition)) {
+            if (definition != nullptr && IsDeadNode(definition)) {
                 // Left in its block, a dead definition ahead of the walk
                 // would cost the clean-up one more round to remove, for
                 // nothing: nothing reads it, so nothing else changes when
@@ -491,9 +516,6 @@ bool Optimizer::DestIsLocalVar(const INode* node) { return AllDestsLocal(DestSlo
 
 bool Optimizer::DestHasNoUses(const INode* node) { return NoDestUsed(DestSlots(node)); }
 
-bool Optimizer::IsDead(const INode* node) {
-    std::span<Operand* const> dests = DestSlots(node);
-    return !HasSideEffects(node) && AllDestsLocal(dests) && NoDestUsed(dests);
-}
+bool Optimizer::IsDead(const INode* node) { return IsDeadNode(node); }
 
 } // namespace Zerivox::Graphics::Shader::Translation::Optimizations

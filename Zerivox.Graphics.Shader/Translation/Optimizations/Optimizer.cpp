@@ -333,9 +333,10 @@ void Optimizer::RemoveNode(BasicBlock* block, INode* node, bool unlinkDead, INod
     };
     auto at = [&](std::size_t i) { return i < InlineCapacity ? inlineQueue[i] : spill[i - InlineCapacity]; };
 
-    push(node);
-    for (std::size_t head = 0; head < count; head++) {
-        INode* current = at(head);
+    // The node itself first, then the queue in order; the node needs no
+    // place in it.
+    INode* current = node;
+    for (std::size_t head = 0;; current = at(head++)) {
         auto release = [&](Operand* source) {
             if (source == nullptr || source->Type != OperandType::LocalVariable)
                 return;
@@ -368,6 +369,8 @@ void Optimizer::RemoveNode(BasicBlock* block, INode* node, bool unlinkDead, INod
             for (Operand* source : static_cast<Operation*>(current)->Sources())
                 release(source);
         }
+        if (head == count)
+            break;
     }
 }
 

@@ -63,6 +63,13 @@ public:
     // there, and the use sets of the node's sources take their storage from it.
     IrArena& Arena() const { return *_arena; }
 
+    // Scratch mark of a pass that walks the lists again and again: the
+    // optimiser's clean-up sets it on nodes whose next visit may find work.
+    // Only that pass reads it, and it sets it on every node before relying
+    // on it. Lives in the room after the kind: nodes do not grow.
+    bool Revisit() const { return _revisit; }
+    void set_Revisit(bool value) { _revisit = value; }
+
 protected:
     INode(IrArena& arena, NodeKind kind) : _arena(&arena), _kind(kind) {}
     ~INode() = default;
@@ -74,6 +81,7 @@ private:
     NodeList* _list = nullptr;
     IrArena* _arena;
     NodeKind _kind;
+    bool _revisit = false;
 };
 
 } // namespace Zerivox::Graphics::Shader::IntermediateRepresentation

@@ -10,6 +10,7 @@
 #include "Zerivox.Common/Exceptions.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/IrArena.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/OperandHelper.h"
+#include "Zerivox.Graphics.Shader/Translation/Optimizations/Utils.h"
 #include "Zerivox.Graphics.Shader/Translation/ResourceManager.h"
 
 namespace Zerivox::Graphics::Shader::Translation::Optimizations {
@@ -26,7 +27,7 @@ float SrcF(const Operation* op, int index) { return std::bit_cast<float>(op->Get
 
 void ReplaceWith(Operation* op, int32_t value) {
     Operand* constant = OperandHelper::MakeConstant(op->Arena(), value);
-    op->TurnInto(Instruction::Copy, constant);
+    Utils::TurnInto(op, Instruction::Copy, constant);
 }
 void ReplaceWithU(Operation* op, uint32_t value) { ReplaceWith(op, static_cast<int32_t>(value)); }
 void ReplaceWithBool(Operation* op, bool value) { ReplaceWith(op, value ? -1 : 0); }
@@ -91,15 +92,12 @@ void FoldLoadConstantBuffer(ResourceManager& resourceManager, Operation* op) {
     uint32_t elemIndex = SrcU(op, 3);
     uint32_t offset = vecIndex * 4u + elemIndex;
     Operand* word = OperandHelper::MakeConstantBufferOperand(op->Arena(), slot, static_cast<int>(offset & 0x7FFFFFFu));
-    op->TurnInto(Instruction::Copy, word);
+    Utils::TurnInto(op, Instruction::Copy, word);
 }
 
 } // namespace
 
-void ConstantFolding::RunPass(ResourceManager& resourceManager, Operation* operation) {
-    if (!AreAllSourcesConstant(operation))
-        return;
-
+void ConstantFolding::Fold(ResourceManager& resourceManager, Operation* operation) {
     Operation* op = operation;
     switch (static_cast<uint32_t>(op->Inst)) {
     case I(Instruction::Add):
@@ -246,15 +244,6 @@ void ConstantFolding::RunPass(ResourceManager& resourceManager, Operation* opera
     default:
         break;
     }
-}
-
-bool ConstantFolding::AreAllSourcesConstant(const Operation* operation) {
-    for (int i = 0; i < operation->SourcesCount(); i++) {
-        const Operand* source = operation->GetSource(i);
-        if (source == nullptr || source->Type != OperandType::Constant)
-            return false;
-    }
-    return true;
 }
 
 int32_t ConstantFolding::BitCount(int32_t value) { return std::popcount(static_cast<uint32_t>(value)); }

@@ -18,8 +18,21 @@ namespace Zerivox::Graphics::Shader::Translation::Optimizations {
 struct ConstantFolding {
     using Operation = IntermediateRepresentation::Operation;
 
-    static void RunPass(ResourceManager& resourceManager, Operation* operation);
-    static bool AreAllSourcesConstant(const Operation* operation);
+    // Inline: the optimiser asks it of every operation it visits, and most
+    // have a source that is not a constant.
+    static void RunPass(ResourceManager& resourceManager, Operation* operation) {
+        if (AreAllSourcesConstant(operation))
+            Fold(resourceManager, operation);
+    }
+    static bool AreAllSourcesConstant(const Operation* operation) {
+        for (const IntermediateRepresentation::Operand* source : operation->Sources()) {
+            if (source == nullptr || source->Type != IntermediateRepresentation::OperandType::Constant)
+                return false;
+        }
+        return true;
+    }
+    // RunPass for an operation whose sources are all constants.
+    static void Fold(ResourceManager& resourceManager, Operation* operation);
     static int32_t BitCount(int32_t value);
     static int32_t GetBitfieldExtractValue(const Operation* operation);
     static void BitfieldExtractS32(Operation* operation);

@@ -58,6 +58,19 @@ bool NoDestUsed(std::span<Operand* const> dests) {
     return true;
 }
 
+// Optimizer::IsDead in one walk over the destinations: removals ask it of
+// every definition whose value lost its last reader.
+bool IsDeadNode(const INode* node) {
+    std::span<Operand* const> dests = DestSlots(node);
+    if (dests.empty())
+        return false;
+    for (const Operand* dest : dests) {
+        if (dest != nullptr && (dest->Type != OperandType::LocalVariable || !dest->Uses.empty()))
+            return false;
+    }
+    return !Optimizer::HasSideEffects(node);
+}
+
 // In builds that verify IR: the function's IR after the named step.
 void CheckAfter(const char* pass, std::span<BasicBlock* const> blocks) {
     if constexpr (VerifyIrAfterPasses) IrVerifier::VerifyAfter(pass, blocks);
@@ -159,7 +172,40 @@ void Optimizer::RunPass(Transforms::TransformContext& context) {
     }
 }
 
+namespace {
+
+// Operations whose visit reads more than their own instruction, sources and
+// whether their results are read: the XOR swap looks at the definitions of
+// its sources and how many nodes read one of them, the comparison with zero
+// at the instruction defining its source, and the pack and quad shuffle at
+// the nodes reading their result. Edits elsewhere can give them work without
+// touching them, so the clean-up visits them on every round.
+bool VisitedEveryRound(Instruction inst) {
+    switch (inst) {
+    case Instruction::BitwiseExclusiveOr:
+    case Instruction::CompareNotEqual:
+    case Instruction::PackHalf2x16:
+    case Instruction::ShuffleXor:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
 void Optimizer::RunOptimizationPasses(std::span<BasicBlock* const> blocks, ResourceManager& resourceManager) {
+    // A node's visit depends only on its instruction, its sources
+    // and whether its results are read. So after the first round, which sees
+    // every node, a round visits only the nodes with the revisit mark: those
+    // whose sources were replaced (ReplaceUses), that were rewritten or whose
+    // results lost their last reader through a rewrite (Utils::TurnInto), and
+    // those visited every round (VisitedEveryRound: the operations whose
+    // visit also reads other nodes). Every other node would find what it found
+    // on its last visit, nothing. A dead definition released by a removal
+    // leaves its block at once and needs no mark. The rounds run as if they
+    // visited every node: the same edits in the same order.
+    bool visitAll = true;
     bool modified;
     do {
         modified = false;
@@ -173,16 +219,30 @@ void Optimizer::RunOptimizationPasses(std::span<BasicBlock* const> blocks, Resou
             while (node != nullptr) {
                 INode* nextNode = node->ListNext();
                 // A comment has no sources or results: nothing applies to it.
-                if (node->Kind() == NodeKind::Comment) {
+                if ((!visitAll && !node->Revisit()) || node->Kind() == NodeKind::Comment) {
                     node = nextNode;
                     continue;
                 }
+                node->set_Revisit(false);
+
                 // Folding and simplification rewrite an operation's
                 // instruction and sources, never its destinations, so one
-                // look at them serves the whole visit.
+                // look at them serves the whole visit: one walk tells both
+                // whether all are locals and whether any is read.
+                bool destsLocal = true;
+                bool destsRead = false;
                 std::span<Operand* const> dests = DestSlots(node);
-                bool destsLocal = AllDestsLocal(dests);
-                bool isUnused = destsLocal && !HasSideEffects(node) && NoDestUsed(dests);
+                for (const Operand* dest : dests) {
+                    if (dest == nullptr)
+                        continue;
+                    if (dest->Type != OperandType::LocalVariable) {
+                        destsLocal = false;
+                        break;
+                    }
+                    destsRead |= !dest->Uses.empty();
+                }
+                destsLocal &= !dests.empty();
+                bool isUnused = destsLocal && !destsRead && !HasSideEffects(node);
 
                 if (!node->IsPhi()) {
                     Operation* operation = static_cast<Operation*>(node);
@@ -211,6 +271,8 @@ void Optimizer::RunOptimizationPasses(std::span<BasicBlock* const> blocks, Resou
                                 modified = true;
                             }
                         }
+                        if (VisitedEveryRound(operation->Inst))
+                            operation->set_Revisit(true);
                     }
                 } else if (!isUnused) {
                     isUnused = PropagatePhi(static_cast<PhiNode*>(node));
@@ -238,6 +300,7 @@ void Optimizer::RunOptimizationPasses(std::span<BasicBlock* const> blocks, Resou
                     "IR.");
             }
         }
+        visitAll = false;
     } while (modified);
 }
 
@@ -270,9 +333,10 @@ void Optimizer::RemoveNode(BasicBlock* block, INode* node, bool unlinkDead, INod
     };
     auto at = [&](std::size_t i) { return i < InlineCapacity ? inlineQueue[i] : spill[i - InlineCapacity]; };
 
-    push(node);
-    for (std::size_t head = 0; head < count; head++) {
-        INode* current = at(head);
+    // The node itself first, then the queue in order; the node needs no
+    // place in it.
+    INode* current = node;
+    for (std::size_t head = 0;; current = at(head++)) {
         auto release = [&](Operand* source) {
             if (source == nullptr || source->Type != OperandType::LocalVariable)
                 return;
@@ -283,7 +347,7 @@ void Optimizer::RemoveNode(BasicBlock* block, INode* node, bool unlinkDead, INod
             // reading its sources, or a live node would read removed values.
             // Each destination loses its last reader once, so a definition
             // is queued at most once.
-            if (definition != nullptr && IsDead(definition)) {
+            if (definition != nullptr && IsDeadNode(definition)) {
                 // Left in its block, a dead definition ahead of the walk
                 // would cost the clean-up one more round to remove, for
                 // nothing: nothing reads it, so nothing else changes when
@@ -305,6 +369,8 @@ void Optimizer::RemoveNode(BasicBlock* block, INode* node, bool unlinkDead, INod
             for (Operand* source : static_cast<Operation*>(current)->Sources())
                 release(source);
         }
+        if (head == count)
+            break;
     }
 }
 
@@ -316,6 +382,8 @@ void ReplaceUses(Operand* from, Operand* to) {
     if (from == to)
         return;
     for (INode* reader : from->Uses) {
+        // Its sources change: the clean-up looks at it again.
+        reader->set_Revisit(true);
         if (reader->IsPhi()) {
             int count = reader->SourcesCount();
             for (int i = 0; i < count; i++) {
@@ -350,14 +418,14 @@ bool Optimizer::PropagatePack(Operation* packOp) {
     Operand* low = packOp->GetSource(0);
     Operand* high = packOp->GetSource(1);
     bool changed = false;
-    // TurnInto withdraws the reader from dest's set only: safe while walking it.
+    // Rewriting withdraws the reader from dest's set only: safe while walking it.
     for (INode* reader : dest->Uses) {
         Operation* op = reader->AsOperation();
         if (op == nullptr || op->Inst != Instruction::UnpackHalf2x16 || op->SourcesCount() < 1 ||
             op->GetSource(0) != dest) {
             continue;
         }
-        op->TurnInto(Instruction::Copy, op->Index == 1 ? high : low);
+        Utils::TurnInto(op, Instruction::Copy, op->Index == 1 ? high : low);
         changed = true;
     }
     return changed;
@@ -390,7 +458,7 @@ bool Optimizer::MatchDdxOrDdy(Operation* operation) {
             swizzle->Value != expectedSwizzle) {
             continue;
         }
-        op->TurnInto(isDdx ? Instruction::Ddx : Instruction::Ddy, value);
+        Utils::TurnInto(op, isDdx ? Instruction::Ddx : Instruction::Ddy, value);
         changed = true;
     }
     return changed;
@@ -451,9 +519,6 @@ bool Optimizer::DestIsLocalVar(const INode* node) { return AllDestsLocal(DestSlo
 
 bool Optimizer::DestHasNoUses(const INode* node) { return NoDestUsed(DestSlots(node)); }
 
-bool Optimizer::IsDead(const INode* node) {
-    std::span<Operand* const> dests = DestSlots(node);
-    return !HasSideEffects(node) && AllDestsLocal(dests) && NoDestUsed(dests);
-}
+bool Optimizer::IsDead(const INode* node) { return IsDeadNode(node); }
 
 } // namespace Zerivox::Graphics::Shader::Translation::Optimizations

@@ -27,8 +27,9 @@ struct Optimizer {
 
     // Folding, simplification, propagation and dead-node removal, repeated
     // until a round changes nothing. Each round is linear in the size of the
-    // function: every node is visited once and each edit touches only the
-    // use lists of the values involved.
+    // function: every node is visited at most once (after the first round
+    // only those with the revisit mark, see INode::Revisit) and each edit
+    // touches only the use lists of the values involved.
     static void RunOptimizationPasses(std::span<BasicBlock* const> blocks, ResourceManager& resourceManager);
 
     // Unlinks node from its block and withdraws its uses. A definition that

@@ -3,6 +3,7 @@
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/InstructionExtensions.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/IrArena.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/OperandHelper.h"
+#include "Zerivox.Graphics.Shader/Translation/Optimizations/Utils.h"
 
 namespace Zerivox::Graphics::Shader::Translation::Optimizations {
 
@@ -16,7 +17,7 @@ Operation* DefiningOperation(const Operand* operand) {
 
 void TurnIntoConstant(Operation* operation, int32_t value) {
     Operand* constant = OperandHelper::MakeConstant(operation->Arena(), value);
-    operation->TurnInto(Instruction::Copy, constant);
+    Utils::TurnInto(operation, Instruction::Copy, constant);
 }
 
 bool IsBinary(const Operation* operation) { return operation->SourcesCount() >= 2; }
@@ -46,7 +47,7 @@ void Simplification::RunPass(Operation* operation) {
         break;
     case Instruction::Divide:
         if (IsBinary(operation) && IsConstEqual(operation->GetSource(1), 1)) {
-            operation->TurnInto(Instruction::Copy, operation->GetSource(0));
+            Utils::TurnInto(operation, Instruction::Copy, operation->GetSource(0));
         }
         break;
     case Instruction::Multiply:
@@ -57,7 +58,7 @@ void Simplification::RunPass(Operation* operation) {
     case Instruction::ShiftRightU32:
     case Instruction::Subtract:
         if (IsBinary(operation) && IsConstEqual(operation->GetSource(1), 0)) {
-            operation->TurnInto(Instruction::Copy, operation->GetSource(0));
+            Utils::TurnInto(operation, Instruction::Copy, operation->GetSource(0));
         }
         break;
     default:
@@ -71,9 +72,9 @@ void Simplification::TryEliminateBitwiseAnd(Operation* operation) {
     Operand* x = operation->GetSource(0);
     Operand* y = operation->GetSource(1);
     if (IsConstEqual(x, -1)) {
-        operation->TurnInto(Instruction::Copy, y);
+        Utils::TurnInto(operation, Instruction::Copy, y);
     } else if (IsConstEqual(y, -1)) {
-        operation->TurnInto(Instruction::Copy, x);
+        Utils::TurnInto(operation, Instruction::Copy, x);
     } else if (IsConstEqual(x, 0) || IsConstEqual(y, 0)) {
         TurnIntoConstant(operation, 0);
     }
@@ -85,9 +86,9 @@ void Simplification::TryEliminateBitwiseOr(Operation* operation) {
     Operand* x = operation->GetSource(0);
     Operand* y = operation->GetSource(1);
     if (IsConstEqual(x, 0)) {
-        operation->TurnInto(Instruction::Copy, y);
+        Utils::TurnInto(operation, Instruction::Copy, y);
     } else if (IsConstEqual(y, 0)) {
-        operation->TurnInto(Instruction::Copy, x);
+        Utils::TurnInto(operation, Instruction::Copy, x);
     } else if (IsConstEqual(x, -1) || IsConstEqual(y, -1)) {
         TurnIntoConstant(operation, -1);
     }
@@ -117,9 +118,9 @@ bool Simplification::TryEliminateXorSwap(Operation* xCopyOp) {
 
     Operand* a = xOp->GetSource(0);
     Operand* b = xOp->GetSource(1);
-    xOp->TurnInto(Instruction::Copy, b);
-    yOp->TurnInto(Instruction::Copy, a);
-    xCopyOp->TurnInto(Instruction::Copy, x);
+    Utils::TurnInto(xOp, Instruction::Copy, b);
+    Utils::TurnInto(yOp, Instruction::Copy, a);
+    Utils::TurnInto(xCopyOp, Instruction::Copy, x);
     return true;
 }
 
@@ -129,9 +130,9 @@ void Simplification::TryEliminateBinaryOpCommutative(Operation* operation, int32
     Operand* x = operation->GetSource(0);
     Operand* y = operation->GetSource(1);
     if (IsConstEqual(x, comparand)) {
-        operation->TurnInto(Instruction::Copy, y);
+        Utils::TurnInto(operation, Instruction::Copy, y);
     } else if (IsConstEqual(y, comparand)) {
-        operation->TurnInto(Instruction::Copy, x);
+        Utils::TurnInto(operation, Instruction::Copy, x);
     }
 }
 
@@ -148,7 +149,7 @@ void Simplification::TryEliminateCompareNotEqual(Operation* operation) {
         return;
     Operation* definition = DefiningOperation(x);
     if (definition != nullptr && InstructionExtensions::IsComparison(definition->Inst)) {
-        operation->TurnInto(Instruction::Copy, x);
+        Utils::TurnInto(operation, Instruction::Copy, x);
     }
 }
 
@@ -158,7 +159,7 @@ void Simplification::TryEliminateConditionalSelect(Operation* operation) {
     Operand* condition = operation->GetSource(0);
     if (condition->Type != OperandType::Constant)
         return;
-    operation->TurnInto(Instruction::Copy, operation->GetSource(condition->Value != 0 ? 1 : 2));
+    Utils::TurnInto(operation, Instruction::Copy, operation->GetSource(condition->Value != 0 ? 1 : 2));
 }
 
 bool Simplification::IsConstEqual(const Operand* operand, int32_t value) {

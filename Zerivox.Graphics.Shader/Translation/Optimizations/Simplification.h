@@ -8,8 +8,8 @@ namespace Zerivox::Graphics::Shader::Translation::Optimizations {
 
 // Integer algebraic identities: neutral and absorbing operands, the XOR
 // swap, a comparison tested against zero and a select on a constant
-// condition. Rewrites only through TurnInto(Copy, ...); never adds, moves or
-// removes nodes. Operations with a float flag are left alone.
+// condition. Rewrites only through Utils::TurnInto(Copy, ...); never adds,
+// moves or removes nodes. Operations with a float flag are left alone.
 struct Simplification {
     using Operand = IntermediateRepresentation::Operand;
     using Operation = IntermediateRepresentation::Operation;

@@ -128,6 +128,18 @@ Operand* Utils::FindLastOperation(Operand* value, const BasicBlock* block, bool 
     return value;
 }
 
+void Utils::TurnInto(Operation* operation, Instruction newInst, Operand* source) {
+    for (Operand* old : operation->Sources()) {
+        // Read by this operation alone and not kept: nothing reads it once
+        // the rewrite is done.
+        if (old != nullptr && old != source && old->Type == OperandType::LocalVariable &&
+            old->Definition != nullptr && old->Uses.Count() == 1)
+            old->Definition->set_Revisit(true);
+    }
+    operation->TurnInto(newInst, source);
+    operation->set_Revisit(true);
+}
+
 void Utils::DeleteNode(Operation* operation) {
     if (operation->List() != nullptr)
         operation->List()->Remove(operation);

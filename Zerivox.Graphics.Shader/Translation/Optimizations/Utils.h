@@ -36,6 +36,13 @@ struct Utils {
     // holds there; the value itself when that cannot be decided.
     static Operand* FindLastOperation(Operand* value, const BasicBlock* block, bool recurse = true);
 
+    // Operation::TurnInto for the rules of the optimiser's clean-up: the
+    // rewritten operation and the definitions of the values it no longer
+    // reads once rewritten get the revisit mark, so that the clean-up looks
+    // at them again (the copy to propagate, the definitions that may now be
+    // dead) without walking every node.
+    static void TurnInto(Operation* operation, IntermediateRepresentation::Instruction newInst, Operand* source);
+
     // Unlinks the node from its list, drops its sources (withdrawing their
     // uses) and its destinations. Does not cascade to definitions.
     static void DeleteNode(Operation* operation);

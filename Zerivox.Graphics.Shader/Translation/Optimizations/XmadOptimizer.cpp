@@ -25,7 +25,9 @@ void XmadOptimizer::RunPass(BasicBlock* block) {
     INode* node = block->Operations.First();
     while (node != nullptr) {
         Operation* operation = node->AsOperation();
-        if (operation == nullptr) {
+        // Both patterns end in an Add: most operations are ruled out here,
+        // without a call.
+        if (operation == nullptr || operation->Inst != Instruction::Add) {
             node = node->ListNext();
             continue;
         }

@@ -426,10 +426,6 @@ DecodedProgram Decoder::Decode(Translation::ShaderDefinitions& definitions, IGpu
     return program;
 }
 
-bool Decoder::IsPopBranch(InstName name) {
-    return name == InstName::Brk || name == InstName::Cont || name == InstName::Sync;
-}
-
 bool Decoder::IsUnconditionalBranch(const InstOp& op) {
     return HasFlag(op.Props, InstProps::Bra) && IsUnconditional(op);
 }

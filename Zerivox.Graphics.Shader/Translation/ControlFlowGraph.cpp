@@ -93,9 +93,9 @@ void RemoveOrphans(std::vector<BasicBlock*>& blocks) {
     std::vector<uint8_t> state(count, 0);
     std::vector<std::size_t> livePredecessors(count);
     std::vector<BasicBlock*> queue;
-    for (std::size_t i = 1; i < count; i++) {
+    for (std::size_t i = 0; i < count; i++) {
         livePredecessors[i] = blocks[i]->Predecessors.size();
-        if (livePredecessors[i] == 0) {
+        if (i != 0 && livePredecessors[i] == 0) {
             state[i] = Dropped;
             queue.push_back(blocks[i]);
         }

@@ -16,6 +16,12 @@ gen_shader.py KIND N OUT.bin [MAX_DEPTH]
                another and the structurer needs gotos.
   calls:       a chain of N/3 functions, each adding, then calling the next
                and returning.
+  orphans:     a never-taken branch (@!pt bra) to the last of N/2 blocks
+               placed after the exit, each adding and branching back to the
+               block before it (the first exits). The decoder walks the
+               chain, but the translation has no edge into it, so the
+               blocks are unreachable, each orphaned only once the block
+               after it is gone.
 Nests (nested, nestedloops) are at most MAX_DEPTH (default 1000) levels deep,
 one nest after another, since the translator refuses nesting past 1023. The
 shapes have about N instructions in all. Every result feeds one global
@@ -39,6 +45,7 @@ EPILOGUE = [
     0xE30000000007000F,  # exit
 ]
 BRANCH_TO_SELF = 0xE2400FFFFF87000F
+EXIT = 0xE30000000007000F
 RET = 0xE32000000007000F  # ret (always)
 NOP = 0x50B0000000070F00
 MAX_DEPTH = 1000
@@ -69,6 +76,11 @@ def bra_p0(at, target):
 def bra(at, target):
     """bra target (always)."""
     return 0xE24000000007000F | offset(at, target) << 20
+
+
+def bra_never(at, target):
+    """@!pt bra target: decoded as a branch, never taken."""
+    return 0xE24000000007000F | 0x8 << 16 | offset(at, target) << 20
 
 
 def cal(at, target):
@@ -159,8 +171,12 @@ def main():
         tail = []
         for i in range(count):
             tail.append([iadd_r4(1 + i % 7), "cal" if i + 1 < count else None, RET])
+    elif kind == "orphans":
+        calls = [len(ins)]  # the @!pt bra, patched once the chain is placed
+        ins.append(None)
+        tail = [max(1, n // 2)]
     else:
-        sys.exit("kind must be straight, nested, diamonds, loops, nestedloops, breaks, crossed or calls")
+        sys.exit("kind must be straight, nested, diamonds, loops, nestedloops, breaks, crossed, calls or orphans")
     ins += EPILOGUE
     ins.append(BRANCH_TO_SELF)
     if kind == "calls":
@@ -176,6 +192,12 @@ def main():
                     ins.append(None)
                 elif w is not None:
                     ins.append(w)
+    if kind == "orphans":
+        first = len(ins)
+        for i in range(tail[0]):
+            ins.append(iadd_r4(1 + i % 7))
+            ins.append(EXIT if i == 0 else bra(len(ins), len(ins) - 3))
+        ins[calls[0]] = bra_never(calls[0], len(ins) - 2)
     while (len(ins) + len(ins) // 3 + (1 if len(ins) % 3 else 0)) % 8:
         ins.append(NOP)
     words = []

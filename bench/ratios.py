@@ -37,7 +37,7 @@ import tempfile
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-KINDS = ["straight", "nested", "diamonds", "loops", "nestedloops", "breaks", "calls"]
+KINDS = ["straight", "nested", "diamonds", "loops", "nestedloops", "breaks", "calls", "orphans"]
 
 
 def run(cmd, stdin=None, stdout=subprocess.DEVNULL):

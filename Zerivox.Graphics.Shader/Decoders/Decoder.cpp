@@ -3,8 +3,12 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstddef>
 #include <deque>
+#include <iterator>
 #include <limits>
+#include <map>
+#include <memory_resource>
 #include <span>
 #include <string>
 
@@ -107,33 +111,6 @@ class CodeReader {
     std::array<uint64_t, 8> _tailWordAddress{};
     std::array<uint64_t, 8> _tailWord{};
 };
-
-// Binary search for the block of L that contains address. On failure, index is
-// the last probed position (0 for an empty list).
-bool BinarySearch(const std::vector<Block*>& blocks, uint64_t address, std::size_t& index) {
-    index = 0;
-    if (blocks.empty()) {
-        return false;
-    }
-    std::size_t low = 0;
-    std::size_t high = blocks.size() - 1;
-    while (low <= high) {
-        const std::size_t mid = low + (high - low) / 2;
-        index = mid;
-        const Block* block = blocks[mid];
-        if (address < block->Address) {
-            if (mid == 0) {
-                break;
-            }
-            high = mid - 1;
-        } else if (address < block->EndAddress) {
-            return true;
-        } else {
-            low = mid + 1;
-        }
-    }
-    return false;
-}
 
 void SetUserAttributeUses(Decoder::Context& context, Translation::ShaderDefinitions& definitions, InstName name,
                           uint64_t word) {
@@ -336,7 +313,17 @@ DecodedProgram Decoder::Decode(Translation::ShaderDefinitions& definitions, IGpu
         DecodedFunction* function = functionQueue.front();
         functionQueue.pop_front();
 
-        std::vector<Block*> blocks; // sorted by address, non-overlapping
+        // The walked blocks by address, non-overlapping. Ordered lookups find
+        // the block around an address and the one after it; a sorted array
+        // would shift its tail on each insertion, which costs the square of
+        // the block count when blocks are found from the back of the code
+        // forwards (a chain of backward branches).
+        // Its nodes come from one pool that lives as long as the walk (no node
+        // is ever removed), starting on the stack.
+        std::array<std::byte, 4096> placedBuffer;
+        std::pmr::monotonic_buffer_resource placedPool(placedBuffer.data(), placedBuffer.size());
+        std::pmr::map<uint64_t, Block*> placed(&placedPool);
+        std::vector<Block*> blocks; // placed in address order, refreshed after each walk
         std::deque<Block*> workQueue;
         BlockMap known;
 
@@ -366,28 +353,22 @@ DecodedProgram Decoder::Decode(Translation::ShaderDefinitions& definitions, IGpu
                 Block* block = workQueue.front();
                 workQueue.pop_front();
 
-                std::size_t index;
-                if (BinarySearch(blocks, block->Address, index)) {
-                    Block* container = blocks[index];
+                // The first block after the address, and the one before it,
+                // which may contain the address.
+                const auto after = placed.upper_bound(block->Address);
+                if (after != placed.begin()) {
+                    Block* container = std::prev(after)->second;
                     if (container->Address == block->Address) {
                         throw Common::InvalidOperationException("Found duplicate block address on the list.");
                     }
-                    container->Split(block);
-                    blocks.insert(blocks.begin() + static_cast<std::ptrdiff_t>(index) + 1, block);
-                    continue;
-                }
-
-                uint64_t limit = NoLimit;
-                if (!blocks.empty()) {
-                    const Block* candidate = blocks[index];
-                    if (candidate->Address < block->Address) {
-                        if (index + 1 < blocks.size()) {
-                            limit = blocks[index + 1]->Address;
-                        }
-                    } else {
-                        limit = candidate->Address;
+                    if (block->Address < container->EndAddress) {
+                        container->Split(block);
+                        placed.emplace_hint(after, block->Address, block);
+                        continue;
                     }
                 }
+
+                const uint64_t limit = after != placed.end() ? after->first : NoLimit;
 
                 FillBlock(context, definitions, code, block, limit);
 
@@ -419,11 +400,13 @@ DecodedProgram Decoder::Decode(Translation::ShaderDefinitions& definitions, IGpu
                     }
                 }
 
-                std::size_t position = 0;
-                if (!blocks.empty()) {
-                    position = blocks[index]->Address < block->Address ? index + 1 : index;
-                }
-                blocks.insert(blocks.begin() + static_cast<std::ptrdiff_t>(position), block);
+                placed.emplace_hint(after, block->Address, block);
+            }
+
+            blocks.clear();
+            blocks.reserve(placed.size());
+            for (const auto& [address, block] : placed) {
+                blocks.push_back(block);
             }
 
             for (Block* block : blocks) {
@@ -441,10 +424,6 @@ DecodedProgram Decoder::Decode(Translation::ShaderDefinitions& definitions, IGpu
     }
 
     return program;
-}
-
-bool Decoder::IsPopBranch(InstName name) {
-    return name == InstName::Brk || name == InstName::Cont || name == InstName::Sync;
 }
 
 bool Decoder::IsUnconditionalBranch(const InstOp& op) {

@@ -36,8 +36,11 @@ class Decoder {
 
     static constexpr uint64_t MaxInstructions = uint64_t{1} << 18;
 
-    // BRK, CONT and SYNC: the instructions that pop the branch stack.
-    static bool IsPopBranch(InstName name);
+    // BRK, CONT and SYNC: the instructions that pop the branch stack. Inline:
+    // the translation asks it for every instruction it emits.
+    static bool IsPopBranch(InstName name) {
+        return name == InstName::Brk || name == InstName::Cont || name == InstName::Sync;
+    }
 
     // The instruction ends its block and never falls through.
     static bool IsUnconditionalBranch(const InstOp& op);

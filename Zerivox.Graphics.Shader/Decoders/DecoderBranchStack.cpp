@@ -2,8 +2,12 @@
 // pushes (SSY, PBK, PCNT, PRET) with the pops (SYNC, BRK, CONT, RET) that
 // return to them, and reading the jump tables of indirect branches (BRX).
 #include <algorithm>
+#include <array>
+#include <cstddef>
 #include <deque>
+#include <memory_resource>
 #include <unordered_set>
+#include <vector>
 
 #include "Zerivox.Common/Exceptions.h"
 #include "Zerivox.Graphics.Shader/Decoders/Decoder.h"
@@ -117,10 +121,15 @@ void Decoder::PropagatePushOp(DecodedProgram& program, const BlockMap& blocks, B
 
     // The walk keeps one branch stack for the current path instead of copying it
     // per path: work entries restore it once a block's successors are done.
-    std::vector<PathBlockState> work;
-    std::unordered_set<const Block*> visited;
-    std::vector<StackEntry> branchStack;
-    std::vector<Block*> successors;
+    // Its containers draw on one pool that starts on the stack and dies with
+    // the walk: most walks pass a handful of blocks, and one allocation per
+    // visited block would cost more than the walk itself.
+    std::array<std::byte, 4096> buffer;
+    std::pmr::monotonic_buffer_resource pool(buffer.data(), buffer.size());
+    std::pmr::vector<PathBlockState> work(&pool);
+    std::pmr::unordered_set<const Block*> visited(&pool);
+    std::pmr::vector<StackEntry> branchStack(&pool);
+    std::pmr::vector<Block*> successors(&pool);
 
     auto pushVisit = [&](Block* b) {
         if (!visited.contains(b)) {

@@ -1,5 +1,9 @@
 #include "Zerivox.Graphics.Shader/Decoders/InstTable.h"
 
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
 #include "Zerivox.Common/Exceptions.h"
 #include "Zerivox.Graphics.Shader/Instructions/InstEmit.h"
 
@@ -376,6 +380,48 @@ constexpr Encoding Encodings[] = {
     {"010100010xxxxx", InstName::Xmad, &InstEmit::XmadRc, InstProps::Rd | InstProps::Ra | InstProps::Rc},
 };
 
+constexpr std::size_t EncodingCount = sizeof Encodings / sizeof Encodings[0];
+static_assert(EncodingCount < 0xFFFF, "a slot keeps its row number in 16 bits");
+
+// The row of Encodings owning each slot plus one (0: no encoding), worked out
+// while compiling by the same fewest-don't-care rule as Add, so decoding
+// reads a fixed table and no run pays for building one. The test suite
+// checks it against the table Add builds.
+constexpr std::array<uint16_t, InstTable::SlotCount> BuildSlotRows() {
+    constexpr int PrefixBits = 14;
+    std::array<uint16_t, InstTable::SlotCount> rows{};
+    std::array<uint8_t, InstTable::SlotCount> xBits{};
+    for (std::size_t r = 0; r < EncodingCount; r++) {
+        const Encoding& e = Encodings[r];
+        uint32_t baseIndex = 0;
+        int xPositions[PrefixBits] = {};
+        int xCount = 0;
+        for (int i = 0; i < PrefixBits; i++) {
+            const int bit = PrefixBits - 1 - i;
+            if (e.Pattern[i] == '1') {
+                baseIndex |= 1u << bit;
+            } else if (e.Pattern[i] == 'x') {
+                xPositions[xCount++] = bit;
+            }
+        }
+        for (uint32_t j = 0; j < (1u << xCount); j++) {
+            uint32_t index = baseIndex;
+            for (int k = 0; k < xCount; k++) {
+                index |= ((j >> k) & 1u) << xPositions[k];
+            }
+            const uint16_t owner = rows[index];
+            if (owner != 0 && Encodings[owner - 1u].Emitter != nullptr && xBits[index] <= xCount) {
+                continue;
+            }
+            rows[index] = static_cast<uint16_t>(r + 1);
+            xBits[index] = static_cast<uint8_t>(xCount);
+        }
+    }
+    return rows;
+}
+
+constexpr std::array<uint16_t, InstTable::SlotCount> SlotRows = BuildSlotRows();
+
 InstTable::Table BuildTable() {
     InstTable::Table table{};
     for (const Encoding& e : Encodings) {
@@ -427,10 +473,11 @@ void InstTable::Add(Table& table, std::string_view encoding, InstName name, Inst
 }
 
 InstOp InstTable::GetOp(uint64_t address, uint64_t opCode) {
-    const TableEntry& entry = GetTable()[static_cast<std::size_t>(opCode >> 50)];
-    if (entry.Emitter == nullptr) {
+    const uint16_t row = SlotRows[static_cast<std::size_t>(opCode >> 50)];
+    if (row == 0 || Encodings[row - 1u].Emitter == nullptr) {
         return InstOp(address, opCode, InstName::Invalid, nullptr, InstProps::None);
     }
+    const Encoding& entry = Encodings[row - 1u];
     return InstOp(address, opCode, entry.Name, entry.Emitter, entry.Props);
 }
 

@@ -7,9 +7,10 @@
 
 namespace Zerivox::Graphics::Shader::Decoders {
 
-// The Maxwell instruction table: 16384 slots indexed by word bits 63-50, built
-// once on first use from the encodings (every don't-care combination expanded,
-// the encoding with the fewest don't-cares owning a slot) and read-only after.
+// The Maxwell instruction table: 16384 slots indexed by word bits 63-50, filled
+// from the encodings (every don't-care combination expanded, the encoding with
+// the fewest don't-cares owning a slot). GetOp reads a form of it fixed while
+// compiling; GetTable builds the full entries once on first use.
 class InstTable {
   public:
     struct TableEntry {

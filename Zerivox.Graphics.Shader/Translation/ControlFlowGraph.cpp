@@ -74,6 +74,88 @@ bool ControlFlowGraph::EndsWithUnconditionalInst(const INode* node) {
     return op->Inst == Instruction::Branch || op->Inst == Instruction::Discard || op->Inst == Instruction::Return;
 }
 
+namespace {
+
+// Drops the blocks that no predecessor edge reaches, keeping the entry:
+// removing one can orphan its successors, and a chain whose blocks branch
+// backwards loses one block per sweep, so orphans are found through a queue
+// fed as a block's last live predecessor goes. Cycles that nothing enters
+// keep their predecessors and stay. The dropped blocks end with no edges;
+// the predecessor lists of the blocks that stay keep their order.
+void RemoveOrphans(std::vector<BasicBlock*>& blocks) {
+    const std::size_t count = blocks.size();
+    if (count < 2) return;
+
+    // By Index (the position in blocks): 0 stays, 1 dropped, 2 stays and has
+    // lost predecessors.
+    constexpr uint8_t Dropped = 1;
+    constexpr uint8_t LostPredecessors = 2;
+    std::vector<uint8_t> state(count, 0);
+    std::vector<std::size_t> livePredecessors(count);
+    std::vector<BasicBlock*> queue;
+    for (std::size_t i = 0; i < count; i++) {
+        livePredecessors[i] = blocks[i]->Predecessors.size();
+        if (i != 0 && livePredecessors[i] == 0) {
+            state[i] = Dropped;
+            queue.push_back(blocks[i]);
+        }
+    }
+    if (queue.empty()) return;
+
+    auto lose = [&](const BasicBlock* successor) {
+        if (successor == nullptr) return;
+        const auto index = static_cast<std::size_t>(successor->Index);
+        if (--livePredecessors[index] == 0 && index != 0) {
+            state[index] = Dropped;
+            queue.push_back(blocks[index]);
+        }
+    };
+    for (std::size_t q = 0; q < queue.size(); q++) {
+        lose(queue[q]->Next());
+        lose(queue[q]->Branch());
+    }
+
+    // Unlinking edge by edge would search and shift a predecessor list per
+    // edge, which costs the square of a block's predecessor count when many
+    // dropped blocks lead into it. Instead the lists that stay are filtered
+    // once and set aside, the dropped blocks' lists emptied, so that clearing
+    // the dropped blocks' links finds nothing to unlink; then they are put
+    // back.
+    auto dropped = [&](const BasicBlock* block) { return state[static_cast<std::size_t>(block->Index)] == Dropped; };
+    std::vector<std::vector<BasicBlock*>> kept;
+    std::vector<BasicBlock*> keptOwners;
+    auto setAside = [&](BasicBlock* successor) {
+        if (successor == nullptr) return;
+        uint8_t& mark = state[static_cast<std::size_t>(successor->Index)];
+        if (mark != 0) return;
+        mark = LostPredecessors;
+        std::erase_if(successor->Predecessors, dropped);
+        keptOwners.push_back(successor);
+        kept.emplace_back().swap(successor->Predecessors);
+    };
+    for (BasicBlock* block : queue) {
+        setAside(block->Next());
+        setAside(block->Branch());
+    }
+    for (BasicBlock* block : queue) block->Predecessors.clear();
+    for (BasicBlock* block : queue) {
+        block->set_Next(nullptr);
+        block->set_Branch(nullptr);
+    }
+    for (std::size_t i = 0; i < keptOwners.size(); i++) keptOwners[i]->Predecessors.swap(kept[i]);
+
+    std::size_t write = 1;
+    for (std::size_t read = 1; read < count; read++) {
+        BasicBlock* block = blocks[read];
+        if (state[read] == Dropped) continue;
+        block->Index = static_cast<int>(write);
+        blocks[write++] = block;
+    }
+    blocks.resize(write);
+}
+
+} // namespace
+
 ControlFlowGraph ControlFlowGraph::Create(IrArena& arena, std::span<Operation* const> operations) {
     // The block of each label by the label's address. A block is placed in
     // the function once its label is marked; until then its Index is -1.
@@ -136,25 +218,7 @@ ControlFlowGraph ControlFlowGraph::Create(IrArena& arena, std::span<Operation* c
         }
     }
 
-    // Drop blocks without predecessors until none is left; removing one can
-    // orphan its successors. The entry always stays.
-    bool removed = true;
-    while (removed && !blocks.empty()) {
-        removed = false;
-        std::size_t write = 1;
-        for (std::size_t read = 1; read < blocks.size(); read++) {
-            BasicBlock* block = blocks[read];
-            if (!block->Predecessors.empty()) {
-                block->Index = static_cast<int>(write);
-                blocks[write++] = block;
-            } else {
-                block->set_Next(nullptr);
-                block->set_Branch(nullptr);
-                removed = true;
-            }
-        }
-        blocks.resize(write);
-    }
+    RemoveOrphans(blocks);
 
     // An entry block that is a branch target (the function starts with a
     // loop) gets a new empty entry in front: the entry must run exactly once,

@@ -25,12 +25,15 @@ constexpr int PredicateKeyBase = 255;
 constexpr int FlagKeyBase = 262;
 
 // What renaming knows about one block: where its end-of-block definitions
-// sit in the renamer's shared list, and the registers that need a phi at
-// its start. The definitions of all blocks share one list (each block's
+// sit in the renamer's shared list, where its operations that still read a
+// register after pass 1 sit in another, and the registers that need a phi
+// at its start. The definitions of all blocks share one list (each block's
 // run sorted by key) instead of a container per block.
 struct DefMap {
     uint32_t Start = 0;
     uint32_t Count = 0;
+    uint32_t PendingStart = 0;
+    uint32_t PendingCount = 0;
     std::array<uint64_t, 5> PhiMasks{};
     PhiNode* LastPhi = nullptr;  // end of the leading phis
 
@@ -93,40 +96,51 @@ private:
     }
 
     // Pass 1: reads and writes inside one block; the registers the block
-    // defines are noted for the phis.
+    // defines are noted for the phis, the operations still reading a
+    // register for pass 2.
     void RenameLocals(BasicBlock* block) {
+        DefMap& defs = Defs(block);
+        defs.PendingStart = static_cast<uint32_t>(_pending.size());
         for (INode* node : block->Operations) {
             Operation* op = node->AsOperation();
             if (op == nullptr) continue;
-            for (int i = 0; i < op->SourcesCount(); i++) {
-                Operand* source = op->GetSource(i);
+            bool pending = false;
+            // The operand arrays stay in place while single operands are
+            // replaced, so they are read directly rather than through the
+            // index-checked accessors.
+            const Operation::Operands sources = op->Sources();
+            for (std::size_t i = 0; i < sources.size(); i++) {
+                Operand* source = sources[i];
                 if (source != nullptr && source->Type == OperandType::Register) {
                     const int key = GetKeyFromRegister(source->GetRegister());
                     Operand* local = _local.Get(key);
                     if (local != nullptr) {
-                        op->SetSource(i, local);
+                        op->SetSource(static_cast<int>(i), local);
                     } else {
                         _readBeforeDefined[static_cast<std::size_t>(key)] = true;
+                        pending = true;
                     }
                 }
             }
-            for (int i = 0; i < op->DestsCount(); i++) {
-                Operand* dest = op->GetDest(i);
+            if (pending) _pending.push_back(op);
+            const Operation::Operands dests = op->Dests();
+            for (std::size_t i = 0; i < dests.size(); i++) {
+                Operand* dest = dests[i];
                 if (dest != nullptr && dest->Type == OperandType::Register) {
                     Operand* local = OperandHelper::MakeLocal(_arena);
                     _local.Add(GetKeyFromRegister(dest->GetRegister()), local);
-                    op->SetDest(i, local);
+                    op->SetDest(static_cast<int>(i), local);
                 }
             }
         }
 
-        DefMap& defs = Defs(block);
+        defs.PendingCount = static_cast<uint32_t>(_pending.size()) - defs.PendingStart;
         defs.Start = static_cast<uint32_t>(_defs.size());
         defs.Count = static_cast<uint32_t>(_local.UsedCount());
         for (int u = 0; u < _local.UsedCount(); u++) {
             int key = _local.GetUsedKey(u);
             _defs.push_back(Definition{key, _local.Get(key)});
-            _definitionsPerKey[static_cast<std::size_t>(key)]++;
+            if (_definitionsPerKey[static_cast<std::size_t>(key)]++ == 0) _definedKeys.push_back(key);
         }
         std::sort(_defs.begin() + defs.Start, _defs.end(),
                   [](const Definition& a, const Definition& b) { return a.Key < b.Key; });
@@ -135,14 +149,22 @@ private:
 
     // Every register needs a phi wherever the iterated dominance frontier of
     // the blocks defining it reaches: one frontier query per register.
+    // Only the registers some block defines are visited, each once; the
+    // order of the queries does not matter, as each only sets marks.
     void MarkPhis() {
         if (_defs.empty()) return;
-        std::array<int32_t, RegisterKeyCount + 1> start{};
-        for (std::size_t k = 0; k < RegisterKeyCount; k++) start[k + 1] = start[k] + _definitionsPerKey[k];
+        // Where each defined register's blocks start in byKey; the other
+        // registers' entries are never read.
+        std::array<int32_t, RegisterKeyCount> start;
+        int32_t total = 0;
+        for (int key : _definedKeys) {
+            start[static_cast<std::size_t>(key)] = total;
+            total += _definitionsPerKey[static_cast<std::size_t>(key)];
+        }
         // Blocks defining each register, in block order.
         std::vector<int32_t> byKey(_defs.size());
-        std::array<int32_t, RegisterKeyCount> fill{};
-        std::copy(start.begin(), start.end() - 1, fill.begin());
+        std::array<int32_t, RegisterKeyCount> fill;
+        for (int key : _definedKeys) fill[static_cast<std::size_t>(key)] = start[static_cast<std::size_t>(key)];
         for (std::size_t b = 0; b < _defMaps.size(); b++) {
             const DefMap& defs = _defMaps[b];
             for (uint32_t d = defs.Start; d < defs.Start + defs.Count; d++) {
@@ -151,21 +173,24 @@ private:
         }
 
         Dominance::IteratedFrontier frontier(_blocks);
-        for (std::size_t key = 0; key < RegisterKeyCount; key++) {
+        for (int key : _definedKeys) {
+            const auto k = static_cast<std::size_t>(key);
             // Phi marks are only ever asked for registers that some block
             // reads before defining them (pass 2 resolves nothing else).
-            if (start[key] == start[key + 1] || !_readBeforeDefined[key]) continue;
-            std::span<const int32_t> defs(byKey.data() + start[key], static_cast<std::size_t>(start[key + 1] - start[key]));
-            for (int32_t block : frontier.Compute(defs)) _defMaps[static_cast<std::size_t>(block)].AddPhi(static_cast<int>(key));
+            if (!_readBeforeDefined[k]) continue;
+            std::span<const int32_t> defs(byKey.data() + start[k], static_cast<std::size_t>(_definitionsPerKey[k]));
+            for (int32_t block : frontier.Compute(defs)) _defMaps[static_cast<std::size_t>(block)].AddPhi(key);
         }
     }
 
     // Pass 2: registers still read without a local get the definition that
-    // reaches the block's start.
+    // reaches the block's start. Only the operations pass 1 left reading a
+    // register are visited, in block order as before; nothing else in the
+    // block has a register source left.
     void RenameGlobals(BasicBlock* block) {
-        for (INode* node : block->Operations) {
-            Operation* op = node->AsOperation();
-            if (op == nullptr) continue;  // phis made by this pass
+        const DefMap& defs = Defs(block);
+        for (uint32_t p = defs.PendingStart; p < defs.PendingStart + defs.PendingCount; p++) {
+            Operation* op = _pending[p];
             for (int i = 0; i < op->SourcesCount(); i++) {
                 Operand* source = op->GetSource(i);
                 if (source == nullptr || source->Type != OperandType::Register) continue;
@@ -326,7 +351,11 @@ private:
     LocalDefMap _local;
     // End-of-block definitions of every block, see DefMap.
     std::vector<Definition> _defs;
+    // Operations left reading a register by pass 1, block after block.
+    std::vector<Operation*> _pending;
     std::array<int32_t, RegisterKeyCount> _definitionsPerKey{};
+    // The registers with a definition somewhere, in the order first met.
+    std::vector<int> _definedKeys;
     // By SkipSlot: the phi value of a block that has one for the register.
     Common::KeyedPointerTable<Operand> _phiValues;
     // By SkipSlot: FindStop's answer for a block passed on the way (the

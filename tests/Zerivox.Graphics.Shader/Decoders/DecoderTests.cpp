@@ -152,6 +152,41 @@ TEST(Decoder, BackwardBranchIntoAWalkedBlockSplitsIt) {
     EXPECT_EQ(right->Predecessors, (std::vector<Block*>{d.Blocks()[1], d.Blocks()[0]}));
 }
 
+TEST(Decoder, BlocksFoundFromTheEndOfTheCodeBackwardsEndInAddressOrder) {
+    // A never-taken branch to the last of a chain of blocks that each branch
+    // back to the one before: the walk finds them last block first, each
+    // one ending where the block after it starts.
+    const int chain = 200;
+    CodeBuilder code;
+    const uint64_t jump = code.AddRelative(Inst(Prefix::Bra).Ccc(0xF).Pred(7, true), 0); // 0x08
+    code.Add(Exit());                                                                    // 0x10
+    std::vector<uint64_t> starts;
+    std::vector<uint64_t> branches;
+    for (int i = 0; i < chain; i++) {
+        starts.push_back(code.Add(Mov(i % 8, 0)));
+        if (i == 0) {
+            branches.push_back(code.Add(Exit()));
+        } else {
+            branches.push_back(code.AddRelative(Inst(Prefix::Bra).Ccc(0xF), starts[static_cast<size_t>(i) - 1]));
+        }
+    }
+    code.SetTarget(jump, starts.back());
+    Decoded d(code.Words);
+
+    std::vector<uint64_t> expected{0, 0x10};
+    expected.insert(expected.end(), starts.begin(), starts.end());
+    ASSERT_EQ(Addresses(d.Blocks()), expected);
+    for (int i = 0; i < chain; i++) {
+        const Block* block = d.Blocks()[static_cast<size_t>(i) + 2];
+        ASSERT_EQ(block->Ops.size(), 2u) << i;
+        EXPECT_EQ(block->Ops[1].Address, branches[static_cast<size_t>(i)]) << i;
+        EXPECT_EQ(block->EndAddress, branches[static_cast<size_t>(i)] + 8) << i;
+        if (i > 0) {
+            EXPECT_EQ(block->Successors, std::vector<Block*>{d.Blocks()[static_cast<size_t>(i) + 1]}) << i;
+        }
+    }
+}
+
 TEST(Decoder, BlocksStartingAtSchedulingWords) {
     CodeBuilder code;
     code.AddRelative(Inst(Prefix::Bra).Ccc(0xF).Pred(0), 0x48); // 0x08: queues 0x10, then 0x48

@@ -83,6 +83,22 @@ TEST(InstTable, GetOpClassifiesByTheTopFourteenBitsOnly) {
     EXPECT_EQ(InstTable::GetOp(0, 0xDE40000000000000ull).Emitter, &InstEmit::TxdB);
 }
 
+TEST(InstTable, GetOpAgreesWithTheBuiltTableInEverySlot) {
+    // GetOp reads a table worked out while compiling; it must give every
+    // slot the owner that Add's rule gives it.
+    const InstTable::Table& table = InstTable::GetTable();
+    for (uint64_t slot = 0; slot < static_cast<uint64_t>(InstTable::SlotCount); slot++) {
+        const uint64_t word = slot << 50 | 0x0002A5A5A5A5A5A5ull;
+        const InstOp op = InstTable::GetOp(0x48, word);
+        const InstTable::TableEntry& entry = table[static_cast<std::size_t>(slot)];
+        ASSERT_EQ(op.Emitter, entry.Emitter) << slot;
+        ASSERT_EQ(op.Name, entry.Name) << slot;
+        ASSERT_EQ(op.Props, entry.Emitter != nullptr ? entry.Props : InstProps::None) << slot;
+        ASSERT_EQ(op.RawOpCode, word);
+        ASSERT_EQ(op.Address, 0x48u);
+    }
+}
+
 TEST(InstTable, AddGivesEachSlotToTheMostSpecificEncodingInAnyOrder) {
     auto build = [](bool specificFirst) {
         auto table = std::make_unique<InstTable::Table>();

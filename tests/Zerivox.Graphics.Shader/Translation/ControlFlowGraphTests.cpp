@@ -102,6 +102,50 @@ TEST(ControlFlowGraphTest, UnreachableChainsGoButUnreachableCyclesStay) {
     EXPECT_EQ(PostOrder(cfg), (std::vector<int>{0}));
 }
 
+TEST(ControlFlowGraphTest, BackwardOrphanChainsGoWhole) {
+    // L3 is entered by nothing; it branches back to L2, L2 to L1 and L1 to
+    // L0 (each through the block after its conditional branch), so each is
+    // orphaned only once the one after it is gone. All of them lead into L4
+    // as well, which stays with its predecessors from the blocks that
+    // remain, in their order.
+    IrTestBuilder b;
+    std::vector<Operation*> operations = b.ParseOperations(R"(
+        BranchIfTrue L4, P0
+        Branch L5
+        MarkLabel L0
+        BranchIfTrue L4, P0
+        Return
+        MarkLabel L1
+        BranchIfTrue L4, P1
+        Branch L0
+        MarkLabel L2
+        BranchIfTrue L4, P1
+        Branch L1
+        MarkLabel L3
+        BranchIfTrue L2, P2
+        Branch L4
+        MarkLabel L5
+        BranchIfTrue L4, P3
+        Return
+        MarkLabel L4
+        Return
+    )");
+    ControlFlowGraph cfg = ControlFlowGraph::Create(b.Arena, operations);
+    EXPECT_EQ(Print(cfg),
+              "B0: next B1 branch B4\n"
+              "  BranchIfTrue L0, P0\n"
+              "B1: preds B0 branch B2\n"
+              "  Branch L1\n"
+              "B2: preds B1 next B3 branch B4\n"
+              "  BranchIfTrue L0, P3\n"
+              "B3: preds B2\n"
+              "  Return\n"
+              "B4: preds B0 B2\n"
+              "  Return\n");
+    EXPECT_EQ(PostOrder(cfg), (std::vector<int>{3, 4, 2, 1, 0}));
+
+}
+
 TEST(ControlFlowGraphTest, EntryThatIsABranchTargetGetsAFreshEntry) {
     IrTestBuilder b;
     ControlFlowGraph cfg = ControlFlowGraph::Create(b.Arena, b.ParseOperations(R"(

@@ -254,6 +254,15 @@ TEST(ModuleTest, PointerAndConstantLookupsAgreeWithTheTables) {
     Instruction* forced = m.TypePointer(SpvSpec::StorageClass::Function, u32, true);
     EXPECT_NE(forced->Id, p1->Id);
     EXPECT_EQ(m.TypePointer(SpvSpec::StorageClass::Function, u32Again)->Id, forced->Id);
+    // Array types the same way, by element and length.
+    Instruction* four = m.Constant(u32, LiteralInteger::FromUInt32(4u));
+    Instruction* array = m.TypeArray(u32, four);
+    EXPECT_EQ(m.TypeArray(u32Again, m.Constant(u32Again, LiteralInteger::FromUInt32(4u)))->Id, array->Id);
+    EXPECT_NE(m.TypeArray(s32, four)->Id, array->Id);
+    EXPECT_NE(m.TypeArray(u32, m.Constant(u32, LiteralInteger::FromUInt32(5u)))->Id, array->Id);
+    Instruction* forcedArray = m.TypeArray(u32, four, true);
+    EXPECT_NE(forcedArray->Id, array->Id);
+    EXPECT_EQ(m.TypeArray(u32Again, four)->Id, forcedArray->Id);
 
     Instruction* seven = m.Constant(u32, LiteralInteger::FromUInt32(7u));
     EXPECT_EQ(m.Constant(u32Again, LiteralInteger::FromUInt32(7u))->Id, seven->Id);
@@ -264,6 +273,21 @@ TEST(ModuleTest, PointerAndConstantLookupsAgreeWithTheTables) {
     Instruction* minusOne = m.Constant(s32, LiteralInteger::FromInt32(-1));
     EXPECT_NE(m.Constant(s32, LiteralInteger::FromUInt32(0xFFFFFFFFu))->Id, minusOne->Id);
     EXPECT_EQ(m.Constant(s32, LiteralInteger::FromInt32(-1))->Id, minusOne->Id);
+}
+
+// A set is imported once, whether it is among the first imports, which are
+// compared by name, or beyond them in the table; a name that is a prefix of
+// another is a set of its own.
+TEST(ModuleTest, ExtInstImportsAreMadeOncePerName) {
+    Module m(Version13);
+    const std::vector<std::string> names = {"GLSL.std.450", "Set", "Set.A", "Set.B", "Set.C", "Set.D", "Set.E"};
+    std::vector<Instruction*> imports;
+    for (const std::string& name : names) imports.push_back(m.AddExtInstImport(name));
+    for (std::size_t i = 0; i < names.size(); i++) {
+        EXPECT_EQ(m.AddExtInstImport(names[i]), imports[i]) << names[i];
+        for (std::size_t j = 0; j < i; j++) EXPECT_NE(imports[i]->Id, imports[j]->Id) << names[i];
+    }
+    EXPECT_EQ(WithOpcode(m.Generate(), Op::OpExtInstImport).size(), names.size());
 }
 
 TEST(ModuleTest, ConstantsDeduplicateByValueAndResultType) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <string>
 #include <vector>
@@ -207,6 +208,89 @@ TEST_F(OperandTest, WriteGivesBackUnusedRoom) {
     writer.WriteUInt32(0xCCCCCCCCu);
     EXPECT_EQ(SpvTest::Words(writer.Bytes()).back(), 0xCCCCCCCCu);
     EXPECT_EQ(SpvTest::Words(writer.Bytes()).size(), expected.size() + 1);
+}
+
+// WriteAll claims the writer's free room once and leaves to the exact path
+// what the fast one cannot take (strings, the end of the room, unbound ids,
+// too many words): wherever the room ends, the bytes are those of Write
+// called instruction by instruction, and so are the failures.
+TEST_F(OperandTest, WriteAllMatchesWriteOneByOne) {
+    Instruction type;
+    type.Set(Op::OpTypeInt, 2);
+    Instruction f64;
+    f64.Set(Op::OpTypeFloat, 3);
+    f64.AddOperand(LiteralInteger::FromInt32(64));
+    Instruction add;
+    add.Set(Op::OpIAdd, 5, &type);
+    add.AddOperand(&type);
+    add.AddOperand(&type);
+    Instruction big;
+    big.Set(Op::OpConstant, 6, &f64);
+    big.AddOperand(LiteralInteger::FromFloat64(-2.5));
+    LiteralString text("a longer name");
+    Instruction name;
+    name.Set(Op::OpName);
+    name.AddOperand(&add);
+    name.AddOperand(&text);
+    Instruction ret;
+    ret.Set(Op::OpReturn);
+    Instruction shuffle;
+    shuffle.Set(Op::OpVectorShuffle, 7, &type);
+    shuffle.AddOperand(&add);
+    shuffle.AddOperand(&add);
+    for (int32_t i = 0; i < 12; i++) shuffle.AddOperand(LiteralInteger::FromInt32(i));
+    const std::vector<Instruction*> list = {&type, &add, &name, &big, &ret, &shuffle, &add, &name, &ret};
+
+    BinaryWriter oneByOne(0);
+    for (const Instruction* instruction : list) instruction->Write(oneByOne);
+    const std::vector<uint8_t> expected = oneByOne.Bytes();
+    // The least buffer filled ahead by every amount of words: the list meets
+    // the end of the room at each of its instructions and grows the buffer.
+    for (std::size_t prefix = 0; prefix <= 64; prefix += 4) {
+        BinaryWriter writer(64);
+        for (std::size_t i = 0; i < prefix; i += 4) writer.WriteUInt32(0xAAAAAAAAu);
+        Instruction::WriteAll(list, writer);
+        const std::vector<uint8_t> bytes = writer.Bytes();
+        ASSERT_EQ(bytes.size(), prefix + expected.size()) << prefix;
+        EXPECT_TRUE(std::equal(expected.begin(), expected.end(), bytes.begin() + static_cast<std::ptrdiff_t>(prefix)))
+            << prefix;
+        EXPECT_EQ(std::count(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(prefix), uint8_t{0xAA}),
+                  static_cast<std::ptrdiff_t>(prefix))
+            << prefix;
+    }
+
+    Instruction label;
+    label.Set(Op::OpLabel);
+    Instruction branch;
+    branch.Set(Op::OpBranch);
+    branch.AddOperand(&label);
+    Instruction unplacedType;
+    unplacedType.Set(Op::OpTypeInt);
+    Instruction typed;
+    typed.Set(Op::OpIAdd, 8, &unplacedType);
+    Instruction huge;
+    huge.Set(Op::OpCompositeConstruct, 9, &type);
+    for (int i = 0; i < 0xFFFF; i++) huge.AddOperand(&type);
+    struct Failure {
+        std::vector<Instruction*> List;
+        std::size_t Room;
+        bool Overflow;
+    };
+    const Failure failures[] = {
+        {{&ret, &branch}, 0, false},
+        {{&ret, &branch}, 1 << 10, false},
+        {{&add, &typed}, 1 << 10, false},
+        {{&ret, &huge}, 0, true},
+        {{&ret, &huge}, 1 << 20, true}, // room enough for the fast path to meet the count's limit
+    };
+    for (const Failure& failure : failures) {
+        BinaryWriter writer(failure.Room);
+        if (failure.Overflow) {
+            EXPECT_THROW(Instruction::WriteAll(failure.List, writer), Zerivox::Common::OverflowException);
+        } else {
+            EXPECT_THROW(Instruction::WriteAll(failure.List, writer), Zerivox::Common::InvalidOperationException);
+        }
+    }
 }
 
 TEST_F(OperandTest, UnboundIdsFailWithTheCallToMake) {

@@ -1,6 +1,7 @@
 #include "Zerivox.Graphics.Shader/StructuredIr/StructuredProgramContext.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "Zerivox.Common/Exceptions.h"
 #include "Zerivox.Graphics.Shader/Decoders/AttributeUsage.h"
@@ -39,7 +40,7 @@ std::size_t LocalOperandMap::SlotOf(const Operand* key) const {
     // Fibonacci hashing of the address; the low bits of a pointer are mostly
     // alignment, so the high bits of the product pick the slot.
     const uint64_t mixed = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(key)) * 0x9E3779B97F4A7C15ull;
-    const std::size_t mask = _slots.size() - 1;
+    const std::size_t mask = _size - 1;
     std::size_t slot = static_cast<std::size_t>(mixed >> 32) & mask;
     while (_slots[slot].Key != nullptr && _slots[slot].Key != key) slot = (slot + 1) & mask;
     return slot;
@@ -52,7 +53,7 @@ AstOperand* LocalOperandMap::Find(const Operand* key) const {
 
 void LocalOperandMap::Insert(const Operand* key, AstOperand* value) {
     // At most half full, so probes stay short and always meet an empty slot.
-    if ((_count + 1) * 2 > _slots.size()) Grow();
+    if ((_count + 1) * 2 > _size) Grow();
     Slot& slot = _slots[SlotOf(key)];
     if (slot.Key == nullptr) _count++;
     slot = Slot{key, value};
@@ -60,26 +61,26 @@ void LocalOperandMap::Insert(const Operand* key, AstOperand* value) {
 
 void LocalOperandMap::Clear() {
     if (_count == 0) return;
-    std::fill(_slots.begin(), _slots.end(), Slot{nullptr, nullptr});
+    for (std::size_t i = 0; i < _size; i++) _slots[i] = Slot{nullptr, nullptr};
     _count = 0;
 }
 
-void LocalOperandMap::Grow() { Rehash(_slots.empty() ? 64 : _slots.size() * 2); }
+void LocalOperandMap::Grow() { Rehash(_size == 0 ? 64 : _size * 2); }
 
 void LocalOperandMap::Reserve(std::size_t count) {
     // At most half full, as Insert keeps it.
     if (count > (std::size_t{1} << 40)) throw Common::OverflowException("Too many locals for the operand table.");
-    std::size_t slots = _slots.empty() ? 64 : _slots.size();
+    std::size_t slots = _size == 0 ? 64 : _size;
     while (count * 2 > slots) slots *= 2;
-    if (slots != _slots.size()) Rehash(slots);
+    if (slots != _size) Rehash(slots);
 }
 
 void LocalOperandMap::Rehash(std::size_t slots) {
-    std::vector<Slot> old = std::move(_slots);
-    _slots.assign(slots, Slot{nullptr, nullptr});
+    std::unique_ptr<Slot[]> old = std::exchange(_slots, std::unique_ptr<Slot[]>(new Slot[slots]()));
+    const std::size_t oldSize = std::exchange(_size, slots);
     if (_count == 0) return;
-    for (const Slot& entry : old) {
-        if (entry.Key != nullptr) _slots[SlotOf(entry.Key)] = entry;
+    for (std::size_t i = 0; i < oldSize; i++) {
+        if (old[i].Key != nullptr) _slots[SlotOf(old[i].Key)] = old[i];
     }
 }
 

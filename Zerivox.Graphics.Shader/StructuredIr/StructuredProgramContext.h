@@ -58,7 +58,10 @@ private:
     void Grow();
     void Rehash(std::size_t slots);
 
-    std::vector<Slot> _slots; // size 0 or a power of two
+    // Zero-initialised when made (new Slot[n]()), which compiles to one
+    // block clear; a vector filled with a slot value is written slot by slot.
+    std::unique_ptr<Slot[]> _slots;
+    std::size_t _size = 0; // 0 or a power of two
     std::size_t _count = 0;
 };
 

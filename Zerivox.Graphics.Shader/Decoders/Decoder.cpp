@@ -323,7 +323,8 @@ DecodedProgram Decoder::Decode(Translation::ShaderDefinitions& definitions, IGpu
         std::array<std::byte, 4096> placedBuffer;
         std::pmr::monotonic_buffer_resource placedPool(placedBuffer.data(), placedBuffer.size());
         std::pmr::map<uint64_t, Block*> placed(&placedPool);
-        std::vector<Block*> blocks; // placed in address order, refreshed after each walk
+        std::vector<Block*> blocks; // placed in address order, brought up to date after each walk
+        std::vector<Block*> added;  // placed since then, after the first walk
         std::deque<Block*> workQueue;
         BlockMap known;
 
@@ -364,6 +365,7 @@ DecodedProgram Decoder::Decode(Translation::ShaderDefinitions& definitions, IGpu
                     if (block->Address < container->EndAddress) {
                         container->Split(block);
                         placed.emplace_hint(after, block->Address, block);
+                        if (!blocks.empty()) added.push_back(block);
                         continue;
                     }
                 }
@@ -401,12 +403,28 @@ DecodedProgram Decoder::Decode(Translation::ShaderDefinitions& definitions, IGpu
                 }
 
                 placed.emplace_hint(after, block->Address, block);
+                if (!blocks.empty()) added.push_back(block);
             }
 
-            blocks.clear();
-            blocks.reserve(placed.size());
-            for (const auto& [address, block] : placed) {
-                blocks.push_back(block);
+            // After the first walk, the blocks a jump-table walk adds are
+            // merged in rather than all copied from the map again: the walk
+            // repeats for each new table, and most only add blocks after the
+            // known ones.
+            if (blocks.empty()) {
+                blocks.reserve(placed.size());
+                for (const auto& [address, block] : placed) {
+                    blocks.push_back(block);
+                }
+            } else if (!added.empty()) {
+                auto byAddress = [](const Block* a, const Block* b) { return a->Address < b->Address; };
+                std::sort(added.begin(), added.end(), byAddress);
+                const auto middle = static_cast<std::ptrdiff_t>(blocks.size());
+                const bool allAfter = added.front()->Address > blocks.back()->Address;
+                blocks.insert(blocks.end(), added.begin(), added.end());
+                if (!allAfter) {
+                    std::inplace_merge(blocks.begin(), blocks.begin() + middle, blocks.end(), byAddress);
+                }
+                added.clear();
             }
 
             for (Block* block : blocks) {

@@ -333,6 +333,28 @@ TEST(BrxTargets, TableRunningPastConstantBuffer1StopsReading) {
     EXPECT_EQ(SuccessorAddresses(unknown.BlockAt(0)), (std::vector<uint64_t>{0x38, 0x48, 0x30}));
 }
 
+TEST(BrxTargets, TableTargetsBetweenWalkedBlocksKeepTheBlocksInAddressOrder) {
+    // The first walk places 0x00, 0x10 and the branch target 0x50; the table
+    // then adds 0x38, which goes between them.
+    CodeBuilder code;
+    code.AddRelative(Inst(Prefix::Bra).Ccc(0xF).Pred(0), 0x50); // 0x08
+    code.Add(Inst(Prefix::ImnmxI).Rd(0).Ra(0).Imm20(0).Bits(39, 3, 7));
+    code.Add(Inst(Prefix::ShlI).Rd(1).Ra(0).Imm20(2));
+    code.Add(Inst(Prefix::Ldc).Rd(2).Ra(1).Bits(20, 16, 0x10).Bits(36, 5, 1));
+    ASSERT_EQ(code.Add(Inst(Prefix::Brx).Ra(2).Ccc(0xF)), 0x30u);
+    code.Add(Exit()); // 0x38
+    code.Add(Exit()); // 0x48
+    code.Add(Exit()); // 0x50
+    Decoded d(code.Words, {0, 0, 0, 0, 0});
+
+    std::vector<uint64_t> addresses;
+    for (const Block* b : d.Program.MainFunction->Blocks())
+        addresses.push_back(b->Address);
+    EXPECT_EQ(addresses, (std::vector<uint64_t>{0, 0x10, 0x38, 0x50}));
+    EXPECT_EQ(SuccessorAddresses(d.BlockAt(0x10)), (std::vector<uint64_t>{0x38}));
+    EXPECT_EQ(d.BlockAt(0x38)->EndAddress, 0x40u);
+}
+
 TEST(BrxTargets, TableTargetsOutsideTheCodeFailTheTranslation) {
     DecoderGpuAccessor accessor(BrxCode({}).Words);
     accessor.SetC1Words({0, 0, 0, 0, 0x10000});

@@ -323,7 +323,14 @@ DecodedProgram Decoder::Decode(Translation::ShaderDefinitions& definitions, IGpu
         std::array<std::byte, 4096> placedBuffer;
         std::pmr::monotonic_buffer_resource placedPool(placedBuffer.data(), placedBuffer.size());
         std::pmr::map<uint64_t, Block*> placed(&placedPool);
-        std::vector<Block*> blocks; // placed in address order, refreshed after each walk
+        std::vector<Block*> added; // placed by the current walk
+        // What the passes after each walk look at, in address order: the
+        // blocks with push instructions, and the blocks ending in a BRX whose
+        // table is not read yet. The passes repeat after each walk that a
+        // new table starts, so scanning every block each time would cost the
+        // square of the block count for a chain of tables.
+        std::vector<Block*> pushBlocks;
+        std::vector<Block*> brxBlocks;
         std::deque<Block*> workQueue;
         BlockMap known;
 
@@ -364,6 +371,7 @@ DecodedProgram Decoder::Decode(Translation::ShaderDefinitions& definitions, IGpu
                     if (block->Address < container->EndAddress) {
                         container->Split(block);
                         placed.emplace_hint(after, block->Address, block);
+                        added.push_back(block);
                         continue;
                     }
                 }
@@ -401,25 +409,51 @@ DecodedProgram Decoder::Decode(Translation::ShaderDefinitions& definitions, IGpu
                 }
 
                 placed.emplace_hint(after, block->Address, block);
+                added.push_back(block);
             }
 
-            blocks.clear();
-            blocks.reserve(placed.size());
-            for (const auto& [address, block] : placed) {
-                blocks.push_back(block);
-            }
+            // A block split later keeps its place in a list; what it still
+            // holds is looked at as before, and its new right part comes in
+            // with the walk that split it.
+            auto byAddress = [](const Block* a, const Block* b) { return a->Address < b->Address; };
+            std::sort(added.begin(), added.end(), byAddress);
+            auto mergeIn = [&](std::vector<Block*>& list, auto&& wanted) {
+                const std::size_t middle = list.size();
+                for (Block* block : added) {
+                    if (wanted(block)) list.push_back(block);
+                }
+                if (middle != 0 && list.size() > middle && list[middle]->Address < list[middle - 1]->Address) {
+                    std::inplace_merge(list.begin(), list.begin() + static_cast<std::ptrdiff_t>(middle), list.end(),
+                                       byAddress);
+                }
+            };
+            mergeIn(pushBlocks, [](const Block* block) { return !block->PushOps.empty(); });
+            mergeIn(brxBlocks, [](const Block* block) { return block->GetLastOp().Name == InstName::Brx; });
+            added.clear();
 
-            for (Block* block : blocks) {
+            for (Block* block : pushBlocks) {
                 for (std::size_t k = 0; k < block->PushOps.size(); k++) {
                     PropagatePushOp(program, known, block, static_cast<int>(k));
                 }
             }
 
-            if (!FindBrxTargets(context, blocks, getTableTarget)) {
+            const bool newTable = FindBrxTargets(context, brxBlocks, getTableTarget);
+            // A block whose table is read, or that no longer ends in the BRX
+            // (split off into its right part), is passed over from then on.
+            std::erase_if(brxBlocks, [](const Block* block) {
+                return block->GetLastOp().Name != InstName::Brx ||
+                       block->Successors.size() != (block->HasNext() ? 1u : 0u);
+            });
+            if (!newTable) {
                 break;
             }
         }
 
+        std::vector<Block*> blocks;
+        blocks.reserve(placed.size());
+        for (const auto& [address, block] : placed) {
+            blocks.push_back(block);
+        }
         function->SetBlocks(std::move(blocks));
     }
 

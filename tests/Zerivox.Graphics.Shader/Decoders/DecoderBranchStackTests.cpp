@@ -333,6 +333,64 @@ TEST(BrxTargets, TableRunningPastConstantBuffer1StopsReading) {
     EXPECT_EQ(SuccessorAddresses(unknown.BlockAt(0)), (std::vector<uint64_t>{0x38, 0x48, 0x30}));
 }
 
+TEST(BrxTargets, TableTargetsBetweenWalkedBlocksKeepTheBlocksInAddressOrder) {
+    // The first walk places 0x00, 0x10 and the branch target 0x50; the table
+    // then adds 0x38, which goes between them.
+    CodeBuilder code;
+    code.AddRelative(Inst(Prefix::Bra).Ccc(0xF).Pred(0), 0x50); // 0x08
+    code.Add(Inst(Prefix::ImnmxI).Rd(0).Ra(0).Imm20(0).Bits(39, 3, 7));
+    code.Add(Inst(Prefix::ShlI).Rd(1).Ra(0).Imm20(2));
+    code.Add(Inst(Prefix::Ldc).Rd(2).Ra(1).Bits(20, 16, 0x10).Bits(36, 5, 1));
+    ASSERT_EQ(code.Add(Inst(Prefix::Brx).Ra(2).Ccc(0xF)), 0x30u);
+    code.Add(Exit()); // 0x38
+    code.Add(Exit()); // 0x48
+    code.Add(Exit()); // 0x50
+    Decoded d(code.Words, {0, 0, 0, 0, 0});
+
+    std::vector<uint64_t> addresses;
+    for (const Block* b : d.Program.MainFunction->Blocks())
+        addresses.push_back(b->Address);
+    EXPECT_EQ(addresses, (std::vector<uint64_t>{0, 0x10, 0x38, 0x50}));
+    EXPECT_EQ(SuccessorAddresses(d.BlockAt(0x10)), (std::vector<uint64_t>{0x38}));
+    EXPECT_EQ(d.BlockAt(0x38)->EndAddress, 0x40u);
+}
+
+TEST(BrxTargets, ChainedTablesAreEachReadOnceTheirBlockIsWalked) {
+    // Each table leads to the next BRX, which only a walk after reading the
+    // table finds; the last leads to an exit.
+    const int chain = 3;
+    CodeBuilder code;
+    std::vector<uint64_t> starts;
+    std::vector<uint64_t> brx;
+    for (int g = 0; g < chain; g++) {
+        starts.push_back(code.Add(Inst(Prefix::ImnmxI).Rd(0).Ra(0).Imm20(0).Bits(39, 3, 7)));
+        code.Add(Inst(Prefix::ShlI).Rd(1).Ra(0).Imm20(2));
+        code.Add(Inst(Prefix::Ldc).Rd(2).Ra(1).Bits(20, 16, static_cast<uint64_t>(4 * g)).Bits(36, 5, 1));
+        brx.push_back(code.Add(Inst(Prefix::Brx).Ra(2).Ccc(0xF)));
+    }
+    const uint64_t exit = code.Add(Exit());
+    std::vector<uint32_t> c1;
+    for (int g = 0; g < chain; g++) {
+        const uint64_t target = g + 1 < chain ? starts[static_cast<size_t>(g) + 1] : exit;
+        c1.push_back(static_cast<uint32_t>(target - (brx[static_cast<size_t>(g)] + 8)));
+    }
+    Decoded d(code.Words, c1);
+
+    std::vector<uint64_t> addresses;
+    for (const Block* b : d.Program.MainFunction->Blocks())
+        addresses.push_back(b->Address);
+    std::vector<uint64_t> expected{0};
+    expected.insert(expected.end(), starts.begin() + 1, starts.end());
+    expected.push_back(exit);
+    EXPECT_EQ(addresses, expected);
+    for (int g = 0; g < chain; g++) {
+        const Block* block = d.Program.MainFunction->Blocks()[static_cast<size_t>(g)];
+        EXPECT_EQ(block->GetLastOp().Address, brx[static_cast<size_t>(g)]) << g;
+        EXPECT_EQ(SuccessorAddresses(block), (std::vector<uint64_t>{addresses[static_cast<size_t>(g) + 1]})) << g;
+    }
+    EXPECT_EQ(d.Accessor.C1Reads, chain);
+}
+
 TEST(BrxTargets, TableTargetsOutsideTheCodeFailTheTranslation) {
     DecoderGpuAccessor accessor(BrxCode({}).Words);
     accessor.SetC1Words({0, 0, 0, 0, 0x10000});

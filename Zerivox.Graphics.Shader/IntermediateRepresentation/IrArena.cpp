@@ -5,18 +5,6 @@
 
 namespace Zerivox::Graphics::Shader::IntermediateRepresentation {
 
-Operand* IrArena::NewOperand(OperandType type, int32_t value) { return _operands.Emplace(type, value); }
-
-Operand* IrArena::NewOperand(Decoders::Register reg) { return _operands.Emplace(reg); }
-
-Operation* IrArena::NewOperation(Instruction inst, Operand* dest, Operands sources) {
-    return _operations.Emplace(*this, inst, dest, sources);
-}
-
-Operation* IrArena::NewOperation(Instruction inst, StorageKind storageKind, Operand* dest, Operands sources) {
-    return _operations.Emplace(*this, inst, storageKind, dest, sources);
-}
-
 Operation* IrArena::NewOperation(Instruction inst, int32_t index, Operands dests, Operands sources) {
     return _operations.Emplace(*this, inst, index, dests, sources);
 }

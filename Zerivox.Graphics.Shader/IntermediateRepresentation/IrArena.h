@@ -55,16 +55,22 @@ public:
     IrArena(const IrArena&) = delete;
     IrArena& operator=(const IrArena&) = delete;
 
-    Operand* NewOperand(OperandType type, int32_t value = 0);
+    // Inline, like the other makers of the most common objects: a call per
+    // operand costs about as much as the operand itself.
+    Operand* NewOperand(OperandType type, int32_t value = 0) { return _operands.Emplace(type, value); }
     // Register operand as it is; the zero register and the true predicate
     // become constants only through OperandHelper::Register.
-    Operand* NewOperand(Decoders::Register reg);
+    Operand* NewOperand(Decoders::Register reg) { return _operands.Emplace(reg); }
 
-    Operation* NewOperation(Instruction inst, Operand* dest, Operands sources);
+    Operation* NewOperation(Instruction inst, Operand* dest, Operands sources) {
+        return _operations.Emplace(*this, inst, dest, sources);
+    }
     Operation* NewOperation(Instruction inst, Operand* dest, std::initializer_list<Operand*> sources) {
         return NewOperation(inst, dest, Operands(sources.begin(), sources.size()));
     }
-    Operation* NewOperation(Instruction inst, StorageKind storageKind, Operand* dest, Operands sources);
+    Operation* NewOperation(Instruction inst, StorageKind storageKind, Operand* dest, Operands sources) {
+        return _operations.Emplace(*this, inst, storageKind, dest, sources);
+    }
     Operation* NewOperation(Instruction inst, StorageKind storageKind, Operand* dest,
                             std::initializer_list<Operand*> sources) {
         return NewOperation(inst, storageKind, dest, Operands(sources.begin(), sources.size()));
@@ -113,24 +119,22 @@ private:
             // nodes ends without a walk over every one.
             if constexpr (!std::is_trivially_destructible_v<T>) {
                 for (std::size_t c = 0; c < _chunks.size(); c++) {
-                    std::size_t used = c + 1 == _chunks.size() ? _usedInLast : ChunkLength(c);
-                    for (std::size_t i = 0; i < used; i++) std::launder(reinterpret_cast<T*>(&_chunks[c][i]))->~T();
+                    Slot* first = _chunks[c].get();
+                    Slot* last = c + 1 == _chunks.size() ? _next : first + ChunkLength(c);
+                    for (Slot* s = first; s != last; s++) std::launder(reinterpret_cast<T*>(s))->~T();
                 }
             }
         }
 
+        // Inline and down to a pointer compare and bump: every operand and
+        // operation of a translation comes through here.
         template <typename... Args>
         T* Emplace(Args&&... args) {
-            if (_chunks.empty() || _usedInLast == ChunkLength(_chunks.size() - 1)) {
-                std::size_t length = ChunkLength(_chunks.size());
-                // Raw storage: zero-filling it first costs more than the
-                // objects' own construction.
-                _chunks.push_back(std::make_unique_for_overwrite<Slot[]>(length));
-                _usedInLast = 0;
-            }
-            void* place = &_chunks.back()[_usedInLast];
-            T* object = ::new (place) T(std::forward<Args>(args)...);
-            _usedInLast++;
+            if (_next == _end) AddChunk();
+            T* object = ::new (static_cast<void*>(_next)) T(std::forward<Args>(args)...);
+            // Past the constructor: an object whose constructor throws leaves
+            // no slot that the destructor walk would take for a live object.
+            _next++;
             return object;
         }
 
@@ -140,8 +144,19 @@ private:
         };
         static std::size_t ChunkLength(std::size_t index) { return std::size_t{32} << (index < 5 ? index : 5); }
 
+        void AddChunk() {
+            std::size_t length = ChunkLength(_chunks.size());
+            // Raw storage: zero-filling it first costs more than the
+            // objects' own construction.
+            _chunks.push_back(std::make_unique_for_overwrite<Slot[]>(length));
+            _next = _chunks.back().get();
+            _end = _next + length;
+        }
+
         std::vector<std::unique_ptr<Slot[]>> _chunks;
-        std::size_t _usedInLast = 0;
+        // Free room of the last chunk: [_next, _end).
+        Slot* _next = nullptr;
+        Slot* _end = nullptr;
     };
 
     Store<Operand> _operands;

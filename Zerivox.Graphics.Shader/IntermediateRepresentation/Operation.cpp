@@ -35,23 +35,41 @@ void SetDefinition(Operand* operand, INode* node) {
 
 }  // namespace
 
-void Operation::InitSources(Operands sources) {
-    _sourcesCount = static_cast<uint32_t>(sources.size());
-    _sources = Arena().AllocOperandArray(sources.size());
-    for (std::size_t i = 0; i < sources.size(); i++) {
-        if (sources[i] == nullptr) ThrowNullSource();
-        _sources[i] = sources[i];
+// The destinations and the sources share one arena array, destinations
+// first: one allocation per operation instead of two. Members that change
+// the count of either side give that side an array of its own, and
+// SetDest/SetSource write inside their side only, so the sharing never shows.
+//
+// Sources are checked and copied before anything else changes: a refused
+// operation leaves no definition and no use behind. The two constructors
+// spell this out each: a shared helper taking the destinations as a list
+// costs the common single-destination case more than the copy saves.
+Operand** Operation::InitSources(std::size_t destCount, Operands sources) {
+    const std::size_t sourceCount = sources.size();
+    Operand** array = Arena().AllocOperandArray(destCount + sourceCount);
+    if (sourceCount == 0) return array;
+    Operand** copy = array + destCount;
+    for (std::size_t i = 0; i < sourceCount; i++) {
+        Operand* source = sources[i];
+        if (source == nullptr) ThrowNullSource();
+        copy[i] = source;
     }
-    for (std::size_t i = 0; i < sources.size(); i++) AddUse(_sources[i], this);
+    _sources = copy;
+    _sourcesCount = static_cast<uint32_t>(sourceCount);
+    for (std::size_t i = 0; i < sourceCount; i++) {
+        if (copy[i]->Type == OperandType::LocalVariable) copy[i]->Uses.Add(this);
+    }
+    return array;
 }
 
 Operation::Operation(IrArena& arena, Instruction inst, Operand* dest, Operands sources)
     : INode(arena, NodeKind::Operation), Inst(inst) {
-    InitSources(sources);
+    Operand** array = InitSources(dest != nullptr ? 1 : 0, sources);
     if (dest != nullptr) {
-        _dests = Arena().AllocOperandArray(1);
-        _dests[0] = dest;
+        array[0] = dest;
+        _dests = array;
         _destsCount = 1;
+        // Any kind of destination, not only locals (see the class comment).
         dest->Definition = this;
     }
 }
@@ -68,11 +86,12 @@ Operation::Operation(IrArena& arena, Instruction inst, int32_t index, Operands d
 Operation::Operation(IrArena& arena, NodeKind kind, Instruction inst, int32_t index, Operands dests,
                      Operands sources)
     : INode(arena, kind), Inst(inst), Index(index) {
-    InitSources(sources);
+    Operand** array = InitSources(dests.size(), sources);
+    if (dests.empty()) return;
+    _dests = array;
     _destsCount = static_cast<uint32_t>(dests.size());
-    _dests = Arena().AllocOperandArray(dests.size());
     for (std::size_t i = 0; i < dests.size(); i++) {
-        _dests[i] = dests[i];
+        array[i] = dests[i];
         SetDefinition(dests[i], this);
     }
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 #include <span>
@@ -87,7 +88,9 @@ protected:
     Operation(IrArena& arena, NodeKind kind, Instruction inst, int32_t index, Operands dests, Operands sources);
 
 private:
-    void InitSources(Operands sources);
+    // The operand array of an operation with destCount destinations, with
+    // the sources copied in after them and registered; returns the array.
+    Operand** InitSources(std::size_t destCount, Operands sources);
     [[noreturn]] static void ThrowIndexOutOfRange(int index, uint32_t count);
 
     Operand** _dests = nullptr;

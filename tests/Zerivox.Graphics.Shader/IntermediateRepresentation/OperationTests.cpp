@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "Zerivox.Common/Exceptions.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/IrArena.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/OperandHelper.h"
@@ -128,6 +131,61 @@ TEST_F(OperationTest, SourceEditsKeepUseSets) {
     op->SetSource(0, reg);
     EXPECT_TRUE(reg->Uses.empty());
     EXPECT_FALSE(a->Uses.Contains(op));
+}
+
+// Destinations and sources of a new operation share one array: an edit of
+// either side must leave the other side as it was, for both constructor forms.
+TEST_F(OperationTest, DestAndSourceEditsStayOnTheirSide) {
+    struct Case {
+        const char* name;
+        bool editsDests;
+        void (*edit)(IrArena& arena, Operation* op);
+    };
+    const Case cases[] = {
+        {"SetDest", true, [](IrArena& a, Operation* op) { op->SetDest(0, OperandHelper::MakeLocal(a)); }},
+        {"set_Dest", true, [](IrArena& a, Operation* op) { op->set_Dest(OperandHelper::MakeLocal(a)); }},
+        {"AppendDests", true, [](IrArena& a, Operation* op) { op->AppendDests({OperandHelper::MakeLocal(a)}); }},
+        {"SetSource", false, [](IrArena& a, Operation* op) { op->SetSource(0, OperandHelper::MakeConstant(a, 7)); }},
+        {"RemoveSource", false, [](IrArena&, Operation* op) { op->RemoveSource(0); }},
+        {"InsertSource", false,
+         [](IrArena& a, Operation* op) { op->InsertSource(0, OperandHelper::MakeConstant(a, 7)); }},
+        {"AppendSources", false,
+         [](IrArena& a, Operation* op) { op->AppendSources({OperandHelper::MakeConstant(a, 7)}); }},
+    };
+    for (bool several : {false, true}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + (several ? " (several destinations)" : ""));
+            Operand* d0 = Local();
+            Operand* d1 = Local();
+            Operand* a = Local();
+            Operand* b = Local();
+            Operation* op = several ? arena.NewOperation(Instruction::Shuffle, 0, {d0, d1}, {a, b})
+                                    : arena.NewOperation(Instruction::Add, d0, {a, b});
+            const std::vector<Operand*> destsBefore(op->Dests().begin(), op->Dests().end());
+            const std::vector<Operand*> sourcesBefore(op->Sources().begin(), op->Sources().end());
+            c.edit(arena, op);
+            const std::vector<Operand*> dests(op->Dests().begin(), op->Dests().end());
+            const std::vector<Operand*> sources(op->Sources().begin(), op->Sources().end());
+            if (c.editsDests) {
+                EXPECT_EQ(sources, sourcesBefore);
+            } else {
+                EXPECT_EQ(dests, destsBefore);
+            }
+        }
+    }
+}
+
+// A refused operation leaves no trace: no definition, no use.
+TEST_F(OperationTest, NullSourceIsRefusedBeforeAnyLinkChanges) {
+    Operand* dest = Local();
+    Operand* read = Local();
+    EXPECT_THROW(arena.NewOperation(Instruction::Add, dest, {read, nullptr}), Zerivox::Common::ArgumentException);
+    EXPECT_EQ(dest->Definition, nullptr);
+    EXPECT_TRUE(read->Uses.empty());
+    EXPECT_THROW(arena.NewOperation(Instruction::Shuffle, 0, {dest}, {read, nullptr}),
+                 Zerivox::Common::ArgumentException);
+    EXPECT_EQ(dest->Definition, nullptr);
+    EXPECT_TRUE(read->Uses.empty());
 }
 
 TEST_F(OperationTest, CallerErrorsAreTypedNotCrashes) {

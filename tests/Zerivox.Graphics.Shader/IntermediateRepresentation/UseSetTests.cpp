@@ -59,3 +59,52 @@ TEST(UseSetTest, CountsSurviveTheMoveOutOfInlineStorage) {
     EXPECT_TRUE(x->Uses.Remove(twice));
     EXPECT_EQ(x->Uses.First(), once);
 }
+
+// A walk that asks for end() at every step, removing as it goes, must end
+// both for a set holding its one reader in its own word and for a larger one.
+TEST(UseSetTest, WalkRemovingEveryReaderEnds) {
+    for (int readers : {1, 2, 5}) {
+        SCOPED_TRACE(readers);
+        IrArena arena;
+        Operand* x = OperandHelper::MakeLocal(arena);
+        for (int i = 0; i < readers; i++) {
+            arena.NewOperation(Instruction::Copy, OperandHelper::MakeLocal(arena), {x});
+        }
+        int visited = 0;
+        auto it = x->Uses.begin();
+        for (; visited < readers && it != x->Uses.end(); ++it) {
+            EXPECT_TRUE(x->Uses.Remove(*it));
+            visited++;
+        }
+        EXPECT_EQ(visited, readers);
+        EXPECT_TRUE(it == x->Uses.end());
+        EXPECT_TRUE(x->Uses.empty());
+        EXPECT_EQ(x->Uses.First(), nullptr);
+        EXPECT_TRUE(x->Uses.ToVector().empty());
+    }
+}
+
+// The one reader leaving frees the word for the next; readers after that
+// still come in insertion order, and a node that never read x is not found.
+TEST(UseSetTest, ReaderLeavingTheWordMakesRoomInOrder) {
+    IrArena arena;
+    Operand* x = OperandHelper::MakeLocal(arena);
+    Operation* a = arena.NewOperation(Instruction::Copy, OperandHelper::MakeLocal(arena), {x});
+    Operand* zero = OperandHelper::MakeConstant(arena, 0);
+    Operation* b = arena.NewOperation(Instruction::Copy, OperandHelper::MakeLocal(arena), {zero});
+    EXPECT_FALSE(x->Uses.Remove(b));
+    EXPECT_EQ(x->Uses.RefCount(b), 0u);
+    EXPECT_TRUE(x->Uses.Remove(a));
+    EXPECT_FALSE(x->Uses.Remove(a));
+    EXPECT_EQ(x->Uses.Count(), 0);
+
+    EXPECT_TRUE(x->Uses.Add(b));
+    EXPECT_EQ(x->Uses.First(), b);
+    EXPECT_EQ(x->Uses.RefCount(b), 1u);
+    EXPECT_TRUE(x->Uses.Add(a));
+    EXPECT_FALSE(x->Uses.Add(a));
+    EXPECT_EQ(x->Uses.ToVector(), (std::vector<INode*>{b, a}));
+    EXPECT_EQ(x->Uses.RefCount(a), 2u);
+    EXPECT_TRUE(x->Uses.Remove(b));
+    EXPECT_EQ(x->Uses.First(), a);
+}

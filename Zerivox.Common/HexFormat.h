@@ -14,7 +14,7 @@ inline constexpr int MaxHexDigits = 16;
 
 // Writes value at p as hexadecimal digits, at least minDigits of them
 // (leading zeros; clamped to 1..16), and returns the end. p needs room for
-// MaxHexDigits characters. Digits are formed in a local buffer: no heap use,
+// MaxHexDigits characters. Digits are written in place: no heap use,
 // fit for paths that run per instruction.
 char* PutHex(char* p, uint64_t value, int minDigits = 1, HexCase letters = HexCase::Upper);
 

@@ -227,7 +227,9 @@ bool GenerateBindlessAccess(ResourceManager& resourceManager, IGpuAccessor& gpuA
     NodeList& list = *op.List();
     auto insert = [&](Instruction inst, Operand* x, Operand* y) {
         Operand* dest = OH::MakeLocal(arena);
-        list.AddBefore(&op, arena.NewOperation(inst, dest, {x, y}));
+        Operation* operation = arena.NewOperation(inst, dest, {x, y});
+        operation->set_Revisit(true);
+        list.AddBefore(&op, operation);
         return dest;
     };
 
@@ -278,8 +280,12 @@ bool BindlessElimination::RunPass(BasicBlock& block, ResourceManager& resourceMa
             continue;
         }
         // Every way out rewrites or deletes the operation: bound to a
-        // texture, turned into an array access, or replaced by zeros.
+        // texture, turned into an array access, or replaced by zeros. The
+        // second clean-up visits only marked nodes: the operation, the
+        // definitions of the values it reads (the handle may lose its last
+        // reader) and every node created here are marked.
         changed = true;
+        Utils::MarkForCleanUp(op);
         if (TryConvertBindless(block, resourceManager, gpuAccessor, *op) ||
             GenerateBindlessAccess(resourceManager, gpuAccessor, *op)) {
             node = next;
@@ -294,7 +300,9 @@ bool BindlessElimination::RunPass(BasicBlock& block, ResourceManager& resourceMa
         for (int i = 0; i < op->DestsCount(); i++) {
             Operand* dest = op->GetDest(i);
             if (dest == nullptr) continue;
-            block.Operations.AddBefore(op, arena.NewOperation(Instruction::Copy, dest, {OH::MakeConstant(arena, 0)}));
+            Operation* zero = arena.NewOperation(Instruction::Copy, dest, {OH::MakeConstant(arena, 0)});
+            zero->set_Revisit(true);
+            block.Operations.AddBefore(op, zero);
         }
         Utils::DeleteNode(op);
         node = next;

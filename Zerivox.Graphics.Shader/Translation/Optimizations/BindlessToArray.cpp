@@ -45,7 +45,10 @@ bool IsCbufLoad(const Operation* op, const ResourceManager& resourceManager, int
 Operand* InsertBefore(INode* anchor, Instruction inst, Operand* a, Operand* b) {
     IrArena& arena = anchor->AsOperation()->Arena();
     Operand* dest = OH::MakeLocal(arena);
-    anchor->List()->AddBefore(anchor, arena.NewOperation(inst, dest, {a, b}));
+    Operation* operation = arena.NewOperation(inst, dest, {a, b});
+    // For the second clean-up, which visits only marked nodes.
+    operation->set_Revisit(true);
+    anchor->List()->AddBefore(anchor, operation);
     return dest;
 }
 
@@ -92,6 +95,7 @@ bool BindlessToArray::RunPass(BasicBlock& block, ResourceManager& resourceManage
         const SetBindingPair binding = resourceManager.GetTextureOrImageBinding(
             op->Inst, op->Type, op->Format, op->Flags & ~TextureFlags::Bindless, static_cast<int32_t>(packedSlot),
             static_cast<int32_t>(packedHandle), ArrayLength, false);
+        Utils::MarkForCleanUp(op);
         op->TurnIntoArray(binding);
         changed = true;
 
@@ -132,6 +136,7 @@ bool BindlessToArray::RunPassOgl(BasicBlock& block, ResourceManager& resourceMan
         const int32_t c = add->GetSource(1)->Value;
         const SetBindingPair binding = resourceManager.GetTextureOrImageBinding(
             op->Inst, op->Type, op->Format, op->Flags & ~TextureFlags::Bindless, 2, c / 4, 4, false);
+        Utils::MarkForCleanUp(op);
         op->TurnIntoArray(binding);
         changed = true;
         Operand* i = InsertBefore(op, Instruction::ShiftRightU32, add->GetSource(0),

@@ -19,8 +19,13 @@ bool DoubleToFloat::RunPass(HelperFunctionManager& hfm, BasicBlock* block) {
             // in place or not at all.
             const Instruction before = operation->Inst;
             INode* rewritten = InsertSoftFloat64(hfm, node);
-            if (rewritten != node || operation->Inst != before)
+            if (rewritten != node || operation->Inst != before) {
+                // The second clean-up visits only marked nodes. A rewrite in
+                // place keeps the sources; a replacing call reads those of
+                // the deleted operation, whose definitions the deletion marked.
                 changed = true;
+                rewritten->set_Revisit(true);
+            }
             node = rewritten;
         }
         node = node->ListNext();

@@ -128,7 +128,10 @@ bool GlobalToStorage::RunPass(HelperFunctionManager& hfm, std::span<BasicBlock* 
 
             if (IsGlobalMemory(operation->StorageKind)) {
                 // Replaced by a storage access, a call or a constant, or deleted.
+                // Every node this creates is marked too, for the second
+                // clean-up, which visits only marked nodes.
                 changed = true;
+                Utils::MarkForCleanUp(operation);
                 INode* replaced = ReplaceGlobalMemoryWithStorage(gtsContext, resourceManager, gpuAccessor,
                                                                  targetLanguage, block, operation);
                 if (replaced != nullptr) {
@@ -204,15 +207,18 @@ INode* GlobalToStorage::ReplaceGlobalMemoryWithStorage(GtsContext& gtsContext, R
             OperandHelper::MakeConstant(arena, static_cast<int32_t>(0u - static_cast<uint32_t>(alignment)));
         Operand* alignedBase = OperandHelper::MakeLocal(arena);
         Operation* andOp = arena.NewOperation(Instruction::BitwiseAnd, alignedBase, {baseLow, alignMask});
+        andOp->set_Revisit(true);
         list->AddBefore(operation, andOp);
 
         offset = OperandHelper::MakeLocal(arena);
         Operation* subOp = arena.NewOperation(Instruction::Subtract, offset, {address, alignedBase});
+        subOp->set_Revisit(true);
         list->AddBefore(operation, subOp);
     } else if (result.ConstOffset != 0) {
         Operand* constOffset = OperandHelper::MakeConstant(arena, result.ConstOffset);
         offset = OperandHelper::MakeLocal(arena);
         Operation* addOp = arena.NewOperation(Instruction::Add, offset, {result.Offset, constOffset});
+        addOp->set_Revisit(true);
         list->AddBefore(operation, addOp);
     } else {
         offset = result.Offset;
@@ -387,6 +393,7 @@ INode* GlobalToStorage::GenerateInlineStorageOp(ResourceManager& resourceManager
     Operand* two = OperandHelper::MakeConstant(arena, 2);
     Operand* wordOffset = OperandHelper::MakeLocal(arena);
     Operation* shiftOp = arena.NewOperation(Instruction::ShiftRightU32, wordOffset, {offset, two});
+    shiftOp->set_Revisit(true);
     list->AddBefore(operation, shiftOp);
 
     Operand* bindingOperand = OperandHelper::MakeConstant(arena, binding);
@@ -406,6 +413,7 @@ INode* GlobalToStorage::GenerateInlineStorageOp(ResourceManager& resourceManager
 
     Operation* storageOp = arena.NewOperation(operation->Inst, StorageKind::StorageBuffer, operation->Dest(),
                                               Operation::Operands(sources.data(), used));
+    storageOp->set_Revisit(true);
     list->AddBefore(operation, storageOp);
     Utils::DeleteNode(operation);
     return storageOp;
@@ -429,12 +437,14 @@ INode* GlobalToStorage::GenerateCallStorageOp(Operation* operation, Operand* off
     if (operation->Dest() != nullptr) {
         Operand* result = OperandHelper::MakeLocal(arena);
         Operation* call = arena.NewOperation(Instruction::Call, result, sources);
+        call->set_Revisit(true);
         list->AddBefore(operation, call);
         operation->TurnInto(Instruction::Copy, result);
         return operation;
     }
 
     Operation* call = arena.NewOperation(Instruction::Call, nullptr, sources);
+    call->set_Revisit(true);
     list->AddBefore(operation, call);
     Utils::DeleteNode(operation);
     return call;

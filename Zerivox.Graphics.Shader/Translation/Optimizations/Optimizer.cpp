@@ -166,8 +166,14 @@ void Optimizer::RunPass(Transforms::TransformContext& context) {
         }
     }
 
+    // The passes above mark every node they create or rewrite and the
+    // definitions of every value they drop a reader of (Utils::MarkForCleanUp,
+    // Utils::DeleteNode, Utils::TurnInto). Every other node found nothing on
+    // its last visit of the first clean-up and would find nothing again, and
+    // the operations visited every round still carry their mark from it; so
+    // the second clean-up visits only marked nodes from its first round on.
     if (changed) {
-        RunOptimizationPasses(context.Blocks, context.ResourceManager);
+        RunOptimizationPasses(context.Blocks, context.ResourceManager, true);
         CheckAfter("Optimizer::RunOptimizationPasses", context.Blocks);
     }
 }
@@ -194,7 +200,8 @@ bool VisitedEveryRound(Instruction inst) {
 
 } // namespace
 
-void Optimizer::RunOptimizationPasses(std::span<BasicBlock* const> blocks, ResourceManager& resourceManager) {
+void Optimizer::RunOptimizationPasses(std::span<BasicBlock* const> blocks, ResourceManager& resourceManager,
+                                      bool onlyMarkedNodes) {
     // A node's visit depends only on its instruction, its sources
     // and whether its results are read. So after the first round, which sees
     // every node, a round visits only the nodes with the revisit mark: those
@@ -205,7 +212,7 @@ void Optimizer::RunOptimizationPasses(std::span<BasicBlock* const> blocks, Resou
     // on its last visit, nothing. A dead definition released by a removal
     // leaves its block at once and needs no mark. The rounds run as if they
     // visited every node: the same edits in the same order.
-    bool visitAll = true;
+    bool visitAll = !onlyMarkedNodes;
     bool modified;
     do {
         modified = false;
@@ -504,7 +511,9 @@ bool Optimizer::EliminateMultiplyByFragmentCoordW(Operation* operation) {
     if (!isFragCoordW(divOp->GetSource(1)))
         return false;
 
-    operation->TurnInto(Instruction::Copy, input);
+    // Marks the copy and the definitions of the products it no longer reads,
+    // for the second clean-up.
+    Utils::TurnInto(operation, Instruction::Copy, input);
     return true;
 }
 

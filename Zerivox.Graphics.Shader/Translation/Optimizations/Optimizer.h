@@ -29,8 +29,12 @@ struct Optimizer {
     // until a round changes nothing. Each round is linear in the size of the
     // function: every node is visited at most once (after the first round
     // only those with the revisit mark, see INode::Revisit) and each edit
-    // touches only the use lists of the values involved.
-    static void RunOptimizationPasses(std::span<BasicBlock* const> blocks, ResourceManager& resourceManager);
+    // touches only the use lists of the values involved. With
+    // onlyMarkedNodes the first round too visits only the marked nodes: for
+    // a function already at the clean-up's fixed point whose later edits
+    // marked every node they gave work to.
+    static void RunOptimizationPasses(std::span<BasicBlock* const> blocks, ResourceManager& resourceManager,
+                                      bool onlyMarkedNodes = false);
 
     // Unlinks node from its block and withdraws its uses. A definition that
     // becomes dead through this (no side effects, every destination a local

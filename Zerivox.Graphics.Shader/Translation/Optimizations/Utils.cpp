@@ -140,7 +140,16 @@ void Utils::TurnInto(Operation* operation, Instruction newInst, Operand* source)
     operation->set_Revisit(true);
 }
 
+void Utils::MarkForCleanUp(Operation* operation) {
+    operation->set_Revisit(true);
+    for (Operand* source : operation->Sources()) {
+        if (source != nullptr && source->Type == OperandType::LocalVariable && source->Definition != nullptr)
+            source->Definition->set_Revisit(true);
+    }
+}
+
 void Utils::DeleteNode(Operation* operation) {
+    MarkForCleanUp(operation);
     if (operation->List() != nullptr)
         operation->List()->Remove(operation);
     for (int i = 0; i < operation->SourcesCount(); i++) {

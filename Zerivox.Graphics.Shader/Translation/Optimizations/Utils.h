@@ -43,8 +43,17 @@ struct Utils {
     // dead) without walking every node.
     static void TurnInto(Operation* operation, IntermediateRepresentation::Instruction newInst, Operand* source);
 
+    // For the passes between the optimiser's two clean-ups, which edit an
+    // operation in place: gives the revisit mark to the operation and to the
+    // definitions of the values it reads now, so that the second clean-up,
+    // which visits only marked nodes, looks at the operation again and at
+    // whatever may die when the edit drops one of those values. Called before
+    // the edit.
+    static void MarkForCleanUp(Operation* operation);
+
     // Unlinks the node from its list, drops its sources (withdrawing their
-    // uses) and its destinations. Does not cascade to definitions.
+    // uses) and its destinations. Does not cascade to definitions; it gives
+    // them the revisit mark, since they may have lost their last reader.
     static void DeleteNode(Operation* operation);
 };
 

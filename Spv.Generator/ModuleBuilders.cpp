@@ -245,12 +245,7 @@ Instruction* Module::Constant(Instruction* resultType, LiteralInteger* value) {
     return instruction;
 }
 
-Instruction* Module::ConstantWord(Instruction* resultType, LiteralInteger::IntegerType kind, uint32_t bits) {
-    // The key Constant gives the same literal: its low word and its kind.
-    if (resultType != nullptr && resultType->Id < (1u << 28)) {
-        const uint64_t key = (uint64_t{resultType->Id} << 36) | (uint64_t{static_cast<uint32_t>(kind) & 7u} << 32) | bits;
-        if (Instruction* known = _scalarConstants.Find(key)) return known;
-    }
+Instruction* Module::NewConstantWord(Instruction* resultType, LiteralInteger::IntegerType kind, uint32_t bits) {
     LiteralInteger* value;
     switch (kind) {
     case LiteralInteger::IntegerType::Int32: value = LiteralInteger::FromInt32(static_cast<int32_t>(bits)); break;

@@ -155,7 +155,16 @@ public:
     // Constant(resultType, <one-word literal of the kind with these bits>):
     // Int32, UInt32 or Float32 (anything else is Float32). A constant asked
     // for again is found without making its literal first.
-    Instruction* ConstantWord(Instruction* resultType, LiteralInteger::IntegerType kind, uint32_t bits);
+    // Inline for the constants already made, which are most of the asks.
+    Instruction* ConstantWord(Instruction* resultType, LiteralInteger::IntegerType kind, uint32_t bits) {
+        // The key Constant gives the same literal: its low word and its kind.
+        if (resultType != nullptr && resultType->Id < (1u << 28)) {
+            const uint64_t key =
+                (uint64_t{resultType->Id} << 36) | (uint64_t{static_cast<uint32_t>(kind) & 7u} << 32) | bits;
+            if (Instruction* known = _scalarConstants.Find(key)) return known;
+        }
+        return NewConstantWord(resultType, kind, bits);
+    }
     Instruction* ConstantComposite(Instruction* resultType, InstructionSpan constituents);
     Instruction* ConstantTrue(Instruction* resultType);
     Instruction* ConstantFalse(Instruction* resultType);
@@ -392,6 +401,8 @@ private:
     // The literal of a storage class, made once per module for the common
     // classes: every variable carries one.
     LiteralInteger* StorageClassLiteral(StorageClass storageClass);
+    // ConstantWord past its shortcut: makes the literal and the constant.
+    Instruction* NewConstantWord(Instruction* resultType, LiteralInteger::IntegerType kind, uint32_t bits);
     // TypePointer past its shortcut: declares the type (or finds it in the
     // type table) and remembers it for the shortcut.
     Instruction* NewTypePointer(StorageClass storageClass, Instruction* type, bool forceIdAllocation);

@@ -245,19 +245,26 @@ Instruction* Module::Constant(Instruction* resultType, LiteralInteger* value) {
     return instruction;
 }
 
-Instruction* Module::ConstantWord(Instruction* resultType, LiteralInteger::IntegerType kind, uint32_t bits) {
-    // The key Constant gives the same literal: its low word and its kind.
-    if (resultType != nullptr && resultType->Id < (1u << 28)) {
-        const uint64_t key = (uint64_t{resultType->Id} << 36) | (uint64_t{static_cast<uint32_t>(kind) & 7u} << 32) | bits;
-        if (Instruction* known = _scalarConstants.Find(key)) return known;
-    }
+Instruction* Module::NewConstantWord(Instruction* resultType, LiteralInteger::IntegerType kind, uint32_t bits) {
     LiteralInteger* value;
     switch (kind) {
     case LiteralInteger::IntegerType::Int32: value = LiteralInteger::FromInt32(static_cast<int32_t>(bits)); break;
     case LiteralInteger::IntegerType::UInt32: value = LiteralInteger::FromUInt32(bits); break;
     default: value = LiteralInteger::FromFloat32(std::bit_cast<float>(bits)); break;
     }
-    return Constant(resultType, value);
+    const bool cacheable = resultType != nullptr && resultType->Id < (1u << 28);
+    if (!cacheable || value->GetIntegerType() != kind || value->GetWordCount() != 1 ||
+        static_cast<uint32_t>(value->Data()) != bits) {
+        return Constant(resultType, value);
+    }
+    // ConstantWord has just missed under the key Constant would look up:
+    // no second lookup before adding the constant.
+    Instruction* instruction = NewInstruction(Op::OpConstant, Instruction::InvalidId, resultType);
+    instruction->AddOperand(value);
+    AddConstant(instruction);
+    _scalarConstants.Set((uint64_t{resultType->Id} << 36) | (uint64_t{static_cast<uint32_t>(kind) & 7u} << 32) | bits,
+                         instruction);
+    return instruction;
 }
 
 Instruction* Module::ConstantComposite(Instruction* resultType, InstructionSpan constituents) {

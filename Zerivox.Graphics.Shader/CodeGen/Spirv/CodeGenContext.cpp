@@ -94,13 +94,16 @@ CodeGenContext::CodeGenContext(const StructuredIr::StructuredProgramInfo& info, 
 Instruction* CodeGenContext::BlockState::GetLabel(CodeGenContext& context, int32_t index) {
     if (index < 0)
         throw Common::ArgumentOutOfRangeException("Label index must not be negative.");
-    // Most blocks are entered once or twice: room for a few labels at once
-    // instead of growing from one.
-    if (Labels.capacity() == 0)
-        Labels.reserve(4);
-    while (Labels.size() <= static_cast<std::size_t>(index))
-        Labels.push_back(context.Label());
-    return Labels[static_cast<std::size_t>(index)];
+    const std::size_t wanted = static_cast<std::size_t>(index);
+    while (LabelCount <= wanted) {
+        Instruction* label = context.Label();
+        if (LabelCount < InlineLabels)
+            FirstLabels[LabelCount] = label;
+        else
+            MoreLabels.push_back(label);
+        LabelCount++;
+    }
+    return wanted < InlineLabels ? FirstLabels[wanted] : MoreLabels[wanted - InlineLabels];
 }
 
 void CodeGenContext::StartFunction(bool isMainFunction) {

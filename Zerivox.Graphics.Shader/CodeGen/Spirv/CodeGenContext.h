@@ -87,11 +87,21 @@ class LocalVariableMap {
     // Adds the entry unless the key is present; the bool says whether it was added.
     std::pair<const value_type*, bool> emplace(const StructuredIr::AstOperand* key, Instruction* value) {
         if (key == nullptr) throw Common::ArgumentException("A local variable is missing.");
-        if (const value_type* found = find(key)) return {found, false};
-        if ((_count + 1) * 2 > _slots.size()) Grow();
-        std::size_t mask = _slots.size() - 1;
-        std::size_t i = Home(key);
-        while (_slots[i].first != nullptr) i = (i + 1) & mask;
+        // One probe finds either the key or the free slot it goes into;
+        // only a table that must grow first is probed again.
+        std::size_t i = 0;
+        if (!_slots.empty()) {
+            std::size_t mask = _slots.size() - 1;
+            for (i = Home(key); _slots[i].first != nullptr; i = (i + 1) & mask) {
+                if (_slots[i].first == key) return {&_slots[i], false};
+            }
+        }
+        if ((_count + 1) * 2 > _slots.size()) {
+            Grow();
+            std::size_t mask = _slots.size() - 1;
+            for (i = Home(key); _slots[i].first != nullptr; i = (i + 1) & mask) {
+            }
+        }
         _slots[i] = value_type(key, value);
         _count++;
         return {&_slots[i], true};
@@ -135,13 +145,66 @@ class CodeGenContext final : public Spv::Generator::Module {
     using LoopTargetMap = std::unordered_map<const StructuredIr::AstBlock*, std::pair<Instruction*, Instruction*>>;
 
     // Labels of one AST block: the block's SPIR-V code is split wherever a
-    // nested block interrupts it, and entry n starts at label n.
+    // nested block interrupts it, and entry n starts at label n. Most blocks
+    // are entered once or twice, so the first labels live in the state
+    // itself and only a block split more often takes a separate list.
     struct BlockState {
-        std::vector<Instruction*> Labels;
+        static constexpr std::size_t InlineLabels = 4;
+        Instruction* FirstLabels[InlineLabels] = {};
+        std::vector<Instruction*> MoreLabels;
+        std::size_t LabelCount = 0;
         int32_t EntryCount = 0;
 
         // The label at index, creating unplaced labels up to it.
         Instruction* GetLabel(CodeGenContext& context, int32_t index);
+    };
+
+    // Map from AST blocks to their states: lookup only, never enumerated, so
+    // pointer keys cannot reach the output. Open addressing in one array,
+    // because a node and a label list per block were among the largest
+    // allocation counts of code generation. A reference it hands out lasts
+    // until the next lookup of a new block.
+    class BlockStateMap {
+      public:
+        BlockState& operator[](const StructuredIr::AstBlock* key) {
+            if (key == nullptr) throw Common::ArgumentException("A block is missing.");
+            if (!_slots.empty()) {
+                std::size_t mask = _slots.size() - 1;
+                for (std::size_t i = Home(key); ; i = (i + 1) & mask) {
+                    if (_slots[i].first == key) return _slots[i].second;
+                    if (_slots[i].first == nullptr) break;
+                }
+            }
+            if ((_count + 1) * 2 > _slots.size()) Rehash(_slots.empty() ? 64 : _slots.size() * 2);
+            std::size_t mask = _slots.size() - 1;
+            std::size_t i = Home(key);
+            while (_slots[i].first != nullptr) i = (i + 1) & mask;
+            _slots[i].first = key;
+            _count++;
+            return _slots[i].second;
+        }
+
+      private:
+        using Slot = std::pair<const StructuredIr::AstBlock*, BlockState>;
+        std::size_t Home(const StructuredIr::AstBlock* key) const {
+            uint64_t h = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(key)) * 0x9E3779B97F4A7C15ull;
+            return static_cast<std::size_t>(h >> 32) & (_slots.size() - 1);
+        }
+        void Rehash(std::size_t slots) {
+            std::vector<Slot> old = std::move(_slots);
+            _slots.clear();
+            _slots.resize(slots);
+            std::size_t mask = slots - 1;
+            for (Slot& entry : old) {
+                if (entry.first == nullptr) continue;
+                std::size_t i = Home(entry.first);
+                while (_slots[i].first != nullptr) i = (i + 1) & mask;
+                _slots[i] = std::move(entry);
+            }
+        }
+
+        std::vector<Slot> _slots;
+        std::size_t _count = 0;
     };
 
     CodeGenContext(const StructuredIr::StructuredProgramInfo& info, const CodeGenParameters& parameters,
@@ -175,7 +238,7 @@ class CodeGenContext final : public Spv::Generator::Module {
     LocalVariableMap Locals;
     std::vector<Instruction*> Arguments;
     std::vector<std::pair<const StructuredIr::StructuredFunction*, Instruction*>> Functions;
-    std::unordered_map<const StructuredIr::AstBlock*, BlockState> BlockStates;
+    BlockStateMap BlockStates;
     // Installed by the control-flow walk of each function body.
     LoopTargetMap* LoopTargets = nullptr;
     StructuredIr::AstBlock* CurrentBlock = nullptr;

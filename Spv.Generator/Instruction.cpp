@@ -122,51 +122,6 @@ inline uint64_t CountWords(const Instruction& instruction, std::span<IOperand* c
 
 uint16_t Instruction::GetTotalWordCount() const { return CheckedWordCount(CountWords(*this, Operands.AsSpan())); }
 
-void Instruction::Write(BinaryWriter& writer) const {
-    const std::span<IOperand* const> operands = Operands.AsSpan();
-    // Module encoding is dominated by this loop, so the operands are walked
-    // once: the instruction takes room for the most words it can need (ids
-    // and numbers are at most two words each), stores its words straight
-    // into it and gives back what it did not use. Strings (names and entry
-    // points, a few per module) take the exact road below instead, and so
-    // does an instruction near the end of a buffer sized to the module:
-    // asking for more than it needs there would double the buffer at the
-    // module's largest moment.
-    const std::size_t bound = (3 + 2 * std::size_t{operands.size()}) * 4;
-    if (writer.Room() < bound) {
-        WriteCounted(writer);
-        return;
-    }
-    uint8_t* const start = writer.Append(bound);
-    uint8_t* p = start + 4;
-    if (ResultType != nullptr) p = BinaryWriter::StoreUInt32(p, ResultType->BoundId());
-    if (Id != InvalidId) p = BinaryWriter::StoreUInt32(p, Id);
-    for (const IOperand* operand : operands) {
-        const OperandType type = operand->GetOperandType();
-        if (type == OperandType::Instruction) {
-            p = BinaryWriter::StoreUInt32(p, static_cast<const Instruction*>(operand)->BoundId());
-        } else if (type == OperandType::Number) {
-            const auto* literal = static_cast<const LiteralInteger*>(operand);
-            const uint64_t data = literal->Data();
-            p = BinaryWriter::StoreUInt32(p, static_cast<uint32_t>(data));
-            if (literal->GetWordCount() == 2) p = BinaryWriter::StoreUInt32(p, static_cast<uint32_t>(data >> 32));
-        } else {
-            writer.Retract(bound);
-            WriteCounted(writer);
-            return;
-        }
-    }
-    const auto written = static_cast<std::size_t>(p - start);
-    writer.Retract(bound - written);
-    // The encoding has 16 bits for the count; truncating would silently
-    // corrupt every instruction that follows. The writer is left as it was.
-    if (written / 4 > 0xFFFF) {
-        writer.Retract(written);
-        throw Zerivox::Common::OverflowException("SPIR-V instruction exceeds 65535 words.");
-    }
-    BinaryWriter::StoreUInt32(start, (static_cast<uint32_t>(Opcode) & 0xFFFFu) | (static_cast<uint32_t>(written / 4) << 16));
-}
-
 namespace {
 
 // Stores the words of an instruction at p, which has room for the most it
@@ -202,6 +157,26 @@ inline uint8_t* StoreWords(const Instruction& instruction, std::span<IOperand* c
 }
 
 } // namespace
+
+void Instruction::Write(BinaryWriter& writer) const {
+    const std::span<IOperand* const> operands = Operands.AsSpan();
+    // One instruction by the road WriteAll takes for a list: room for the
+    // most words it can need, filled in one walk, the rest given back. A
+    // string, an unbound id, an over-long instruction, or too little room
+    // (asking for more than it needs near the end of a buffer sized to the
+    // module would double the buffer at its largest moment) go the exact way.
+    const std::size_t bound = (3 + 2 * std::size_t{operands.size()}) * 4;
+    if (writer.Room() >= bound && (ResultType == nullptr || ResultType->Id != InvalidId)) {
+        uint8_t* const start = writer.Append(bound);
+        uint8_t* const end = StoreWords(*this, operands, start, ResultType != nullptr ? ResultType->Id : 0);
+        if (end != nullptr) {
+            writer.Retract(bound - static_cast<std::size_t>(end - start));
+            return;
+        }
+        writer.Retract(bound);
+    }
+    WriteCounted(writer);
+}
 
 void Instruction::WriteAll(std::span<Instruction* const> instructions, BinaryWriter& writer) {
     // Module encoding is dominated by this loop: the writer's free room is

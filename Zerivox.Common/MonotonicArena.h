@@ -63,8 +63,9 @@ private:
 
     // A fresh chunk (every chunk is aligned for any fundamental type). A
     // request larger than a chunk gets a chunk of its own, and the current
-    // chunk stays the one to bump from.
-    void* AllocateSlow(std::size_t size) {
+    // chunk stays the one to bump from. Kept out of line, so that the bump
+    // above is small enough to inline at every caller.
+    [[gnu::noinline]] void* AllocateSlow(std::size_t size) {
         if (size > MaxBytes) throw OverflowException("An arena allocation is too large.");
         std::size_t chunk = std::min(LargestChunk, std::max(FirstChunk, _reserved));
         if (size > chunk / 2) {

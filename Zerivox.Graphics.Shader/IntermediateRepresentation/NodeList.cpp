@@ -27,16 +27,6 @@ void NodeList::AddFirst(INode* node) {
     _count++;
 }
 
-void NodeList::AddLast(INode* node) {
-    CheckFree(node);
-    node->_list = this;
-    node->_next = nullptr;
-    node->_prev = _last;
-    if (_last != nullptr) _last->_next = node; else _first = node;
-    _last = node;
-    _count++;
-}
-
 void NodeList::AddBefore(INode* anchor, INode* node) {
     CheckMine(anchor);
     CheckFree(node);
@@ -57,16 +47,6 @@ void NodeList::AddAfter(INode* anchor, INode* node) {
     if (anchor->_next != nullptr) anchor->_next->_prev = node; else _last = node;
     anchor->_next = node;
     _count++;
-}
-
-void NodeList::Remove(INode* node) {
-    CheckMine(node);
-    if (node->_prev != nullptr) node->_prev->_next = node->_next; else _first = node->_next;
-    if (node->_next != nullptr) node->_next->_prev = node->_prev; else _last = node->_prev;
-    node->_prev = nullptr;
-    node->_next = nullptr;
-    node->_list = nullptr;
-    _count--;
 }
 
 } // namespace Zerivox::Graphics::Shader::IntermediateRepresentation

@@ -26,12 +26,31 @@ public:
     bool empty() const { return _count == 0; }
 
     void AddFirst(INode* node);
-    void AddLast(INode* node);
+    // Inline: emission appends every operation and passes remove many.
+    void AddLast(INode* node) {
+        if (node == nullptr || node->_list != nullptr) [[unlikely]]
+            CheckFree(node);
+        node->_list = this;
+        node->_next = nullptr;
+        node->_prev = _last;
+        if (_last != nullptr) _last->_next = node; else _first = node;
+        _last = node;
+        _count++;
+    }
     void AddBefore(INode* anchor, INode* node);
     void AddAfter(INode* anchor, INode* node);
     // Unlinks the node; its links become null. Use registrations are not
     // touched (RemoveNode below drops them as well).
-    void Remove(INode* node);
+    void Remove(INode* node) {
+        if (node == nullptr || node->_list != this) [[unlikely]]
+            CheckMine(node);
+        if (node->_prev != nullptr) node->_prev->_next = node->_next; else _first = node->_next;
+        if (node->_next != nullptr) node->_next->_prev = node->_prev; else _last = node->_prev;
+        node->_prev = nullptr;
+        node->_next = nullptr;
+        node->_list = nullptr;
+        _count--;
+    }
 
     class iterator {
     public:

@@ -189,7 +189,8 @@ def main():
     args = sys.argv[1:]
     if len(args) < 3:
         sys.exit(__doc__)
-    build, corpus, work = args[:3]
+    # Absolute: the side-by-side runs start the tool from their own directories.
+    build, corpus, work = (os.path.abspath(a) for a in args[:3])
     quick = "--quick" in args
     os.makedirs(work, exist_ok=True)
     have_corpus = os.path.isfile(os.path.join(corpus, "jobs.json"))

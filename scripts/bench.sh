@@ -24,7 +24,7 @@ WORK="$BUILD_DIR/bench-work"
 rm -rf "$WORK"; mkdir -p "$WORK/shapes"
 
 sizes=(3000 30000 100000); [ -n "$QUICK" ] && sizes=(3000 30000)
-for kind in straight nested diamonds loops nestedloops breaks calls; do
+for kind in straight nested diamonds loops nestedloops breaks calls orphans; do
   for n in "${sizes[@]}"; do
     python3 "$ROOT/bench/gen_shader.py" "$kind" "$n" "$WORK/shapes/$kind-$n.bin"
   done

@@ -158,10 +158,8 @@ public:
     // Inline for the constants already made, which are most of the asks.
     Instruction* ConstantWord(Instruction* resultType, LiteralInteger::IntegerType kind, uint32_t bits) {
         // The key Constant gives the same literal: its low word and its kind.
-        if (resultType != nullptr && resultType->Id < (1u << 28)) {
-            const uint64_t key =
-                (uint64_t{resultType->Id} << 36) | (uint64_t{static_cast<uint32_t>(kind) & 7u} << 32) | bits;
-            if (Instruction* known = _scalarConstants.Find(key)) return known;
+        if (HasScalarConstantKey(resultType)) {
+            if (Instruction* known = _scalarConstants.Find(ScalarConstantKey(resultType, kind, bits))) return known;
         }
         return NewConstantWord(resultType, kind, bits);
     }
@@ -395,6 +393,14 @@ protected:
 private:
     // Inline: every instruction of a function body passes through here.
     [[noreturn]] static void ThrowIdsExhausted();
+    // Key of a one-word constant of a result type in _scalarConstants: the
+    // type's id, the literal's kind and its bits (ids below 2^28 only).
+    static bool HasScalarConstantKey(const Instruction* resultType) {
+        return resultType != nullptr && resultType->Id < (1u << 28);
+    }
+    static uint64_t ScalarConstantKey(const Instruction* resultType, LiteralInteger::IntegerType kind, uint32_t bits) {
+        return (uint64_t{resultType->Id} << 36) | (uint64_t{static_cast<uint32_t>(kind) & 7u} << 32) | bits;
+    }
     static uint64_t PointerTypeKey(StorageClass storageClass, const Instruction* type) {
         return (uint64_t{static_cast<uint32_t>(storageClass)} << 32) | type->Id;
     }

@@ -231,11 +231,10 @@ Instruction* Module::Constant(Instruction* resultType, LiteralInteger* value) {
     // Every operation asks for its constants; one-word literals of a result
     // type (equal type ids mean equal types) find the constant the constant
     // table would give, without building and hashing an instruction first.
-    const bool cacheable = value->GetWordCount() == 1 && resultType != nullptr && resultType->Id < (1u << 28);
+    const bool cacheable = value->GetWordCount() == 1 && HasScalarConstantKey(resultType);
     uint64_t key = 0;
     if (cacheable) {
-        key = (uint64_t{resultType->Id} << 36) | (uint64_t{static_cast<uint32_t>(value->GetIntegerType()) & 7u} << 32) |
-              static_cast<uint32_t>(value->Data());
+        key = ScalarConstantKey(resultType, value->GetIntegerType(), static_cast<uint32_t>(value->Data()));
         if (Instruction* known = _scalarConstants.Find(key)) return known;
     }
     Instruction* instruction = NewInstruction(Op::OpConstant, Instruction::InvalidId, resultType);
@@ -252,19 +251,7 @@ Instruction* Module::NewConstantWord(Instruction* resultType, LiteralInteger::In
     case LiteralInteger::IntegerType::UInt32: value = LiteralInteger::FromUInt32(bits); break;
     default: value = LiteralInteger::FromFloat32(std::bit_cast<float>(bits)); break;
     }
-    const bool cacheable = resultType != nullptr && resultType->Id < (1u << 28);
-    if (!cacheable || value->GetIntegerType() != kind || value->GetWordCount() != 1 ||
-        static_cast<uint32_t>(value->Data()) != bits) {
-        return Constant(resultType, value);
-    }
-    // ConstantWord has just missed under the key Constant would look up:
-    // no second lookup before adding the constant.
-    Instruction* instruction = NewInstruction(Op::OpConstant, Instruction::InvalidId, resultType);
-    instruction->AddOperand(value);
-    AddConstant(instruction);
-    _scalarConstants.Set((uint64_t{resultType->Id} << 36) | (uint64_t{static_cast<uint32_t>(kind) & 7u} << 32) | bits,
-                         instruction);
-    return instruction;
+    return Constant(resultType, value);
 }
 
 Instruction* Module::ConstantComposite(Instruction* resultType, InstructionSpan constituents) {

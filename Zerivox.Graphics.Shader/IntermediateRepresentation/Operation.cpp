@@ -46,8 +46,6 @@ void SetDefinition(Operand* operand, INode* node) {
 // costs the common single-destination case more than the copy saves.
 Operand** Operation::InitSources(std::size_t destCount, Operands sources) {
     const std::size_t sourceCount = sources.size();
-    // Comments, barriers and the like: nothing to hold.
-    if (destCount + sourceCount == 0) return nullptr;
     Operand** array = Arena().AllocOperandArray(destCount + sourceCount);
     if (sourceCount == 0) return array;
     Operand** copy = array + destCount;

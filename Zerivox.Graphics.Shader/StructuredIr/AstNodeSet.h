@@ -97,7 +97,6 @@ public:
         return true;
     }
 
-
     bool Contains(T* node) const { return Find(node) != NotFound; }
     std::size_t Count() const { return _block != nullptr ? _block->Live : 0; }
     bool empty() const { return Count() == 0; }

@@ -24,12 +24,6 @@ namespace OH = IntermediateRepresentation::OperandHelper;
 
 namespace {
 
-// The texture operation the node is, else null. Inline, unlike
-// INode::AsTextureOperation: the passes ask it of every node of the block.
-TextureOperation* TextureOperationOf(INode* node) {
-    return node->Kind() == NodeKind::TextureOperation ? static_cast<TextureOperation*>(node) : nullptr;
-}
-
 constexpr int32_t FallbackHandle = 0x40000000;
 constexpr int32_t FallbackArrayLength = 32;
 
@@ -274,7 +268,7 @@ bool BindlessElimination::RunPass(BasicBlock& block, ResourceManager& resourceMa
     bool changed = false;
     for (INode* node = block.Operations.First(); node != nullptr;) {
         INode* next = node->ListNext();
-        TextureOperation* op = TextureOperationOf(node);
+        TextureOperation* op = Utils::TextureOperationOf(node);
         if (op == nullptr || !HasFlag(op->Flags, TextureFlags::Bindless) || op->SourcesCount() == 0) {
             node = next;
             continue;

@@ -18,12 +18,6 @@ namespace OH = IntermediateRepresentation::OperandHelper;
 
 namespace {
 
-// The texture operation the node is, else null. Inline, unlike
-// INode::AsTextureOperation: the passes ask it of every node of the block.
-TextureOperation* TextureOperationOf(INode* node) {
-    return node->Kind() == NodeKind::TextureOperation ? static_cast<TextureOperation*>(node) : nullptr;
-}
-
 // Every array made here has 32 elements; an index beyond them is clamped.
 constexpr int32_t ArrayLength = 32;
 // Bit 28 of a packed handle: kind 1, the sampler comes from a word of its own.
@@ -61,7 +55,7 @@ bool BindlessToArray::RunPass(BasicBlock& block, ResourceManager& resourceManage
     bool changed = false;
     for (INode* node = block.Operations.First(); node != nullptr;) {
         INode* next = node->ListNext();
-        TextureOperation* op = TextureOperationOf(node);
+        TextureOperation* op = Utils::TextureOperationOf(node);
         node = next;
         if (op == nullptr || !HasFlag(op->Flags, TextureFlags::Bindless) || op->SourcesCount() == 0)
             continue;
@@ -117,7 +111,7 @@ bool BindlessToArray::RunPassOgl(BasicBlock& block, ResourceManager& resourceMan
     bool changed = false;
     for (INode* node = block.Operations.First(); node != nullptr;) {
         INode* next = node->ListNext();
-        TextureOperation* op = TextureOperationOf(node);
+        TextureOperation* op = Utils::TextureOperationOf(node);
         node = next;
         if (op == nullptr || !HasFlag(op->Flags, TextureFlags::Bindless) || op->SourcesCount() == 0) continue;
 

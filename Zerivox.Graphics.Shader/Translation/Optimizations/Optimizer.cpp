@@ -58,19 +58,6 @@ bool NoDestUsed(std::span<Operand* const> dests) {
     return true;
 }
 
-// Optimizer::IsDead in one walk over the destinations: removals ask it of
-// every definition whose value lost its last reader.
-bool IsDeadNode(const INode* node) {
-    std::span<Operand* const> dests = DestSlots(node);
-    if (dests.empty())
-        return false;
-    for (const Operand* dest : dests) {
-        if (dest != nullptr && (dest->Type != OperandType::LocalVariable || !dest->Uses.empty()))
-            return false;
-    }
-    return !Optimizer::HasSideEffects(node);
-}
-
 // In builds that verify IR: the function's IR after the named step.
 void CheckAfter(const char* pass, std::span<BasicBlock* const> blocks) {
     if constexpr (VerifyIrAfterPasses) IrVerifier::VerifyAfter(pass, blocks);
@@ -354,7 +341,7 @@ void Optimizer::RemoveNode(BasicBlock* block, INode* node, bool unlinkDead, INod
             // reading its sources, or a live node would read removed values.
             // Each destination loses its last reader once, so a definition
             // is queued at most once.
-            if (definition != nullptr && IsDeadNode(definition)) {
+            if (definition != nullptr && IsDead(definition)) {
                 // Left in its block, a dead definition ahead of the walk
                 // would cost the clean-up one more round to remove, for
                 // nothing: nothing reads it, so nothing else changes when
@@ -528,6 +515,17 @@ bool Optimizer::DestIsLocalVar(const INode* node) { return AllDestsLocal(DestSlo
 
 bool Optimizer::DestHasNoUses(const INode* node) { return NoDestUsed(DestSlots(node)); }
 
-bool Optimizer::IsDead(const INode* node) { return IsDeadNode(node); }
+// One walk over the destinations: removals ask it of every definition whose
+// value lost its last reader.
+bool Optimizer::IsDead(const INode* node) {
+    std::span<Operand* const> dests = DestSlots(node);
+    if (dests.empty())
+        return false;
+    for (const Operand* dest : dests) {
+        if (dest != nullptr && (dest->Type != OperandType::LocalVariable || !dest->Uses.empty()))
+            return false;
+    }
+    return !HasSideEffects(node);
+}
 
 } // namespace Zerivox::Graphics::Shader::Translation::Optimizations

@@ -4,6 +4,7 @@
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/IoVariable.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/Operand.h"
 #include "Zerivox.Graphics.Shader/IntermediateRepresentation/Operation.h"
+#include "Zerivox.Graphics.Shader/IntermediateRepresentation/TextureOperation.h"
 
 namespace Zerivox::Graphics::Shader::Translation::Optimizations {
 
@@ -13,6 +14,14 @@ struct Utils {
     using INode = IntermediateRepresentation::INode;
     using Operand = IntermediateRepresentation::Operand;
     using Operation = IntermediateRepresentation::Operation;
+
+    // The texture operation the node is, else null. Inline, unlike
+    // INode::AsTextureOperation: the bindless passes ask it of every node.
+    static IntermediateRepresentation::TextureOperation* TextureOperationOf(INode* node) {
+        return node->Kind() == IntermediateRepresentation::NodeKind::TextureOperation
+                   ? static_cast<IntermediateRepresentation::TextureOperation*>(node)
+                   : nullptr;
+    }
 
     // An Operation whose Inst is exactly Load from the Input storage.
     static bool IsInputLoad(const INode* node);
